@@ -1,0 +1,8 @@
+#pragma once
+// Process-wide diagnostic trace for developer messages. It has no destination unless one is installed, so
+// nothing reaches the user; tests install a sink to see what was reported.
+
+using TraceSink = void (*)(const char* message);
+
+void SetTraceSink(TraceSink sink);
+void Trace(const char* format, ...);
