@@ -1,0 +1,47 @@
+#pragma once
+// The registry backend of the settings store: numbers as REG_QWORD (REG_DWORD when a QWORD cannot be written),
+// strings as REG_SZ. Every operation opens and closes its own key handle, so reads and writes may come from
+// several threads at once (tags are read on the command thread while the user-interface thread writes one).
+#include "foundation/SettingsStore.h"
+
+#include <windows.h>
+
+// A registry key handle that is closed when it goes out of scope.
+class C_RegistryKey {
+public:
+    C_RegistryKey() = default;
+    ~C_RegistryKey() { Close(); }
+    C_RegistryKey(C_RegistryKey&& other) noexcept : m_key(other.m_key) { other.m_key = nullptr; }
+    C_RegistryKey& operator=(C_RegistryKey&& other) noexcept;
+    C_RegistryKey(const C_RegistryKey&) = delete;
+    C_RegistryKey& operator=(const C_RegistryKey&) = delete;
+
+    bool Open(HKEY root, const wchar_t* path, REGSAM access);
+    bool Create(HKEY root, const wchar_t* path, REGSAM access);
+    void Close();
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+class C_RegistrySettings : public C_SettingsStore {
+public:
+    static constexpr uint32_t kNumberBytes = 8;
+
+    void Open(HKEY root, const wchar_t* basePath);
+
+    uint64_t ReadNumber(const wchar_t* name, uint64_t defaultValue, const wchar_t* section = nullptr) const override;
+    bool WriteNumber(const wchar_t* name, uint64_t value, const wchar_t* section = nullptr) override;
+    bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,
+                    const wchar_t* section = nullptr) const override;
+    bool WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section = nullptr) override;
+
+private:
+    bool KeyPath(const wchar_t* section, C_String& path) const;
+    bool OpenForReading(const wchar_t* section, C_RegistryKey& key) const;
+    bool OpenForWriting(const wchar_t* section, C_RegistryKey& key) const;
+
+    HKEY m_root = nullptr;
+    C_String m_basePath;
+};
