@@ -37,6 +37,10 @@ public:
     virtual void ShowStatus(StatusText text, const wchar_t* name) = 0;
     // The main window, which receives the socket notifications.
     virtual HWND GetMainWindow() = 0;
+    // Queues CloseTarget for the command thread; the socket transports call it from their event callbacks (on
+    // the user-interface thread) when a connection attempt fails or the peer closes. Never waits. The connection
+    // overrides it; the default does nothing, for hosts without sockets.
+    virtual void PostCloseTarget() {}
 
 protected:
     ~C_TransportHost() = default;
