@@ -292,9 +292,13 @@ void C_XmlDocument::Release() {
     m_comEntered = false;
 }
 
+// A document type is refused even where the parser ignored ProhibitDTD: nothing the program reads needs one.
 bool C_XmlDocument::FinishLoad(HRESULT result, VARIANT_BOOL loaded) {
-    if (result == S_OK && loaded == VARIANT_TRUE)
+    IXMLDOMDocumentType* documentType = nullptr;
+    if (result == S_OK && loaded == VARIANT_TRUE && m_document->get_doctype(&documentType) != S_OK)
         return true;
+    if (documentType)
+        documentType->Release();
     Release();
     return false;
 }
@@ -321,7 +325,8 @@ bool C_XmlDocument::LoadText(const wchar_t* text) {
         return false;
     C_Bstr source(text);
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    return FinishLoad(m_document->loadXML(source.Get(), &loaded), loaded);
+    HRESULT result = m_document->loadXML(source.Get(), &loaded);
+    return FinishLoad(result, loaded);
 }
 
 bool C_XmlDocument::LoadBytes(const void* data, uint32_t size) {
