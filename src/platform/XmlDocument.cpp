@@ -114,6 +114,24 @@ C_XmlNode FindChildElement(IXMLDOMNode* parent, BSTR name) {
     return C_XmlNode();
 }
 
+// XML 1.0 carries tab, line feed, carriage return and the characters from U+0020 on, except U+FFFE, U+FFFF
+// and surrogates that do not form a pair.
+bool IsXmlText(const wchar_t* text) {
+    for (; *text; ++text) {
+        wchar_t c = *text;
+        if (c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r')
+            return false;
+        if (c == 0xFFFE || c == 0xFFFF || (c >= 0xDC00 && c <= 0xDFFF))
+            return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (text[1] < 0xDC00 || text[1] > 0xDFFF)
+                return false;
+            ++text;
+        }
+    }
+    return true;
+}
+
 // --- names -------------------------------------------------------------------------------------------------
 
 bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
@@ -459,7 +477,7 @@ bool C_XmlDocument::ReadText(const wchar_t* path, C_XmlText& out, const C_XmlNod
 }
 
 bool C_XmlDocument::WriteText(const C_XmlNode& element, const wchar_t* text) {
-    if (!m_document || !element || NodeType(element.Get()) != NODE_ELEMENT)
+    if (!m_document || !element || NodeType(element.Get()) != NODE_ELEMENT || (text && !IsXmlText(text)))
         return false;
     for (C_XmlNode child = FirstChildOf(element.Get()); child;) {
         C_XmlNode next = NextSiblingOf(child);

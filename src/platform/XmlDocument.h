@@ -94,7 +94,9 @@ public:
     C_XmlNode FindElement(const wchar_t* path, const C_XmlNode* from = nullptr) const;
     C_XmlNode FindOrCreateElement(const wchar_t* path, const C_XmlNode* from = nullptr);
     bool ReadText(const wchar_t* path, C_XmlText& out, const C_XmlNode* from = nullptr) const;
-    // Replaces the element's own text; its child elements are kept.
+    // Replaces the element's own text; its child elements are kept. Text that XML cannot hold (control
+    // characters other than tab and line ends, U+FFFE, U+FFFF, unpaired surrogates) is refused, since the saved
+    // file could not be loaded again. Line ends come back as line feeds, as XML reads them.
     bool WriteText(const C_XmlNode& element, const wchar_t* text);
     bool ForEachChild(const wchar_t* path, ChildVisitor visit, void* context, const C_XmlNode* from = nullptr) const;
 

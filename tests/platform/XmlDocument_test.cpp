@@ -182,6 +182,28 @@ TEST(XmlDocument, WritingTextKeepsChildElements) {
     EXPECT_EQ(ReadOrMissing(document, L"a\\Tags\\COM3"), L"Lab");
 }
 
+// The parser writes such characters as they are and then cannot read its own file back: one bad value would
+// cost every other value in it. They are refused when written instead.
+TEST(XmlDocument, TextThatXmlCannotCarryIsRefusedSoTheFileStaysLoadable) {
+    TempFolder folder;
+    std::wstring path = folder.Path(L"control.xml");
+    C_XmlDocument document;
+    ASSERT_TRUE(document.Create(L"S"));
+    C_XmlNode root = document.GetDocumentElement();
+    C_XmlNode value = document.FindOrCreateElement(L"V", &root);
+    ASSERT_TRUE(document.WriteText(value, L"kept"));
+    EXPECT_FALSE(document.WriteText(value, L"one\x0001two"));
+    EXPECT_FALSE(document.WriteText(value, L"\xFFFF"));
+    EXPECT_FALSE(document.WriteText(value, L"lone \xD800 surrogate"));
+    EXPECT_EQ(ReadOrMissing(document, L"S\\V"), L"kept") << "a refused text leaves the old one";
+    ASSERT_TRUE(document.WriteText(value, L"tab\tline\nand \xD83D\xDE00"));
+    ASSERT_TRUE(document.Save(path.c_str()));
+
+    C_XmlDocument loaded;
+    ASSERT_TRUE(loaded.LoadFile(path.c_str()));
+    EXPECT_EQ(ReadOrMissing(loaded, L"S\\V"), L"tab\tline\nand \xD83D\xDE00");
+}
+
 TEST(XmlDocument, FileLoadAndSaveFailures) {
     TempFolder folder;
     C_XmlDocument document;
