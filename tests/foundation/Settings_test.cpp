@@ -1,5 +1,6 @@
 #include "foundation/Settings.h"
 
+#include "SettingsTestKey.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,41 +10,17 @@
 
 namespace {
 
-// Every registry test works below its own random key, removed afterwards; the program's key is never touched.
 class RegistrySettings : public ::testing::Test {
 protected:
-    static constexpr const wchar_t* kTestParent = L"Software\\Brannick\\VeltoTest";
-
     void SetUp() override {
-        wchar_t path[128];
-        _snwprintf(path, 128, L"%s\\%lu-%lu-%u", kTestParent, GetCurrentProcessId(), GetTickCount(), ++s_sequence);
-        m_base = path;
-        ASSERT_EQ(settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, m_base.c_str()), 1);
-    }
-    void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, m_base.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, kTestParent); // only succeeds once no other test key is left
+        ASSERT_EQ(settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, key.Path()), 1);
     }
 
-    std::wstring Path(const wchar_t* section) const { return section ? m_base + L"\\" + section : m_base; }
-
-    void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size, const wchar_t* section = nullptr) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Path(section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        RegCloseKey(key);
+    void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        ASSERT_TRUE(key.SetRaw(name, type, data, size));
     }
-
-    // The stored type and size of a value, as another tool would see them; type REG_NONE when missing.
     std::pair<DWORD, DWORD> RawTypeAndSize(const wchar_t* name, const wchar_t* section = nullptr) const {
-        DWORD type = REG_NONE;
-        DWORD size = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, Path(section).c_str(), name, RRF_RT_ANY, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            return {REG_NONE, 0};
-        return {type, size};
+        return key.RawTypeAndSize(name, section);
     }
 
     std::wstring ReadText(const wchar_t* name, const wchar_t* fallback = L"<default>", bool* found = nullptr) {
@@ -54,9 +31,8 @@ protected:
         return std::wstring(text.c_str(), text.GetLength());
     }
 
+    SettingsTestKey key;
     C_Settings settings;
-    std::wstring m_base;
-    static inline unsigned s_sequence = 0;
 };
 
 } // namespace
