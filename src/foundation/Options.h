@@ -11,9 +11,9 @@
 #include <cstdint>
 
 // Bits of the Flags option.
-constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;  // check for updates at start
-constexpr uint32_t FLAG_BOLD = 0x2;         // draw the terminal font bold
-constexpr uint32_t FLAG_LOGGING = 0x10000;  // a log file is being written: run-time state, never stored
+constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;    // check for updates at start
+constexpr uint32_t FLAG_BOLD = 0x2;           // draw the terminal font bold
+constexpr uint32_t FLAG_LOGGING = 0x10000;    // a log file is being written: run-time state, never stored
 constexpr uint32_t kStoredFlagsMask = 0xFFFF; // only these bits are written, and only these are read back
 
 // Where the program keeps its settings, and the names of everything stored there.
@@ -83,8 +83,8 @@ public:
     uint32_t fontSize = kDefaultFontSize;
     uint32_t baudRate = kDefaultBaudRate;
     uint32_t charSendDelay = kDefaultCharSendDelay; // milliseconds between characters sent
-    uint8_t parity = kDefaultParity;     // 0 none, 1 odd, 2 even
-    uint8_t stopBits = kDefaultStopBits; // 0 one, 1 one and a half, 2 two
+    uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
+    uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
     C_String fontName;
     C_String serialPort;       // the current port or endpoint, opened at start
     C_String lastSelectedPort; // the port last chosen by the user; starts as the current port

@@ -20,7 +20,9 @@ bool GetExecutablePath(C_String& path) {
     return false;
 }
 
-bool HasFolder(const wchar_t* path) { return wcspbrk(path, L"\\/:") != nullptr; }
+bool HasFolder(const wchar_t* path) {
+    return wcspbrk(path, L"\\/:") != nullptr;
+}
 
 } // namespace
 
@@ -82,7 +84,9 @@ const C_SettingsStore* C_Settings::Active() const {
     }
 }
 
-C_SettingsStore* C_Settings::Active() { return const_cast<C_SettingsStore*>(static_cast<const C_Settings*>(this)->Active()); }
+C_SettingsStore* C_Settings::Active() {
+    return const_cast<C_SettingsStore*>(static_cast<const C_Settings*>(this)->Active());
+}
 
 uint64_t C_Settings::ReadNumber(const wchar_t* name, uint64_t defaultValue, const wchar_t* section) const {
     const C_SettingsStore* store = Active();

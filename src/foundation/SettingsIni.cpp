@@ -27,7 +27,9 @@ void CreateUtf16FileIfMissing(const wchar_t* path) {
     CloseHandle(file);
 }
 
-bool IsBlank(wchar_t ch) { return ch == L' ' || ch == L'\t'; }
+bool IsBlank(wchar_t ch) {
+    return ch == L' ' || ch == L'\t';
+}
 
 // The profile functions drop blanks around a value and one pair of enclosing quotes; a value that would lose
 // something that way is written inside quotes, which the read takes off again.
@@ -42,7 +44,9 @@ bool NeedsQuotes(const wchar_t* text) {
 
 } // namespace
 
-bool C_IniSettings::Open(const wchar_t* filePath) { return filePath && *filePath && m_filePath.Assign(filePath); }
+bool C_IniSettings::Open(const wchar_t* filePath) {
+    return filePath && *filePath && m_filePath.Assign(filePath);
+}
 
 void C_IniSettings::Close() {
     // Null section, key and value flush the system's cached copy of the file.
@@ -60,8 +64,8 @@ bool C_IniSettings::ReadProfile(const wchar_t* name, C_String& dest, const wchar
         return false;
     for (uint32_t doublings = 0;; ++doublings) {
         DWORD size = DWORD(dest.GetCapacity()) + 1;
-        DWORD length = GetPrivateProfileStringW(SectionOrDefault(section), name, kMissingMarker, dest.GetBuffer(),
-                                                size, m_filePath.c_str());
+        DWORD length = GetPrivateProfileStringW(SectionOrDefault(section), name, kMissingMarker, dest.GetBuffer(), size,
+                                                m_filePath.c_str());
         if (length + 1 < size || doublings == kMaxBufferDoublings)
             break;
         if (!dest.SetCapacity(size * 2))

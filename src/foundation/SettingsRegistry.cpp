@@ -4,7 +4,9 @@ namespace {
 
 constexpr wchar_t kMultiStringSeparator = L'\x0001';
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // Turns the units the system delivered into a terminated text. A REG_MULTI_SZ ends with two zeros; the zeros
 // between its strings become U+0001 so the whole list survives as one text.

@@ -11,8 +11,7 @@
 
 class C_SettingsStore {
 public:
-    virtual uint64_t ReadNumber(const wchar_t* name, uint64_t defaultValue,
-                                const wchar_t* section = nullptr) const = 0;
+    virtual uint64_t ReadNumber(const wchar_t* name, uint64_t defaultValue, const wchar_t* section = nullptr) const = 0;
     virtual bool WriteNumber(const wchar_t* name, uint64_t value, const wchar_t* section = nullptr) = 0;
     // True when a stored value was found; otherwise dest holds the default (empty when it is null).
     virtual bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,

@@ -4,8 +4,12 @@
 
 namespace {
 
-bool IsBlank(wchar_t ch) { return ch == L' ' || ch == L'\t'; }
-bool IsDigit(wchar_t ch) { return ch >= L'0' && ch <= L'9'; }
+bool IsBlank(wchar_t ch) {
+    return ch == L' ' || ch == L'\t';
+}
+bool IsDigit(wchar_t ch) {
+    return ch >= L'0' && ch <= L'9';
+}
 
 } // namespace
 

@@ -17,7 +17,7 @@ constexpr wchar_t kPathSeparator = L'\\';
 constexpr const wchar_t* kDeclarationTarget = L"xml";
 constexpr const wchar_t* kDeclaration = L"version=\"1.0\" encoding=\"UTF-8\"";
 constexpr const wchar_t* kSaveSuffix = L".new";
-constexpr uint32_t kEscapeLength = 7; // _xHHHH_
+constexpr uint32_t kEscapeLength = 7;      // _xHHHH_
 constexpr DWORD kMaxFileBytes = 64u << 20; // a settings or answer file is small; refuse absurd ones
 
 // --- small COM helpers -------------------------------------------------------------------------------------
@@ -100,8 +100,8 @@ bool NameMatches(IXMLDOMNode* node, BSTR wanted) {
     BSTR name = nullptr;
     if (FAILED(node->get_nodeName(&name)) || !name)
         return false;
-    bool same = CompareStringOrdinal(name, int(SysStringLen(name)), wanted, int(SysStringLen(wanted)), TRUE) ==
-                CSTR_EQUAL;
+    bool same =
+        CompareStringOrdinal(name, int(SysStringLen(name)), wanted, int(SysStringLen(wanted)), TRUE) == CSTR_EQUAL;
     SysFreeString(name);
     return same;
 }
@@ -134,10 +134,18 @@ bool IsXmlText(const wchar_t* text) {
 
 // --- names -------------------------------------------------------------------------------------------------
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f'); }
-bool IsNameStart(wchar_t c) { return IsAsciiLetter(c) || c == L'_'; }
-bool IsNameChar(wchar_t c) { return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.'; }
+bool IsAsciiLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+bool IsHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+}
+bool IsNameStart(wchar_t c) {
+    return IsAsciiLetter(c) || c == L'_';
+}
+bool IsNameChar(wchar_t c) {
+    return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
+}
 
 bool LooksLikeEscape(const wchar_t* text, uint32_t remaining) {
     return remaining >= kEscapeLength && text[0] == L'_' && text[1] == L'x' && IsHexDigit(text[2]) &&
@@ -235,7 +243,9 @@ C_XmlNode C_XmlNode::Share() const {
     return C_XmlNode(m_node);
 }
 
-bool C_XmlNode::GetName(C_XmlText& out) const { return m_node && m_node->get_nodeName(out.Receive()) == S_OK; }
+bool C_XmlNode::GetName(C_XmlText& out) const {
+    return m_node && m_node->get_nodeName(out.Receive()) == S_OK;
+}
 
 bool C_XmlNode::GetText(C_XmlText& out) const {
     out.Clear();
@@ -376,8 +386,8 @@ bool C_XmlDocument::LoadFile(const wchar_t* path) {
     Release();
     if (!path)
         return false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size = {};
@@ -430,7 +440,9 @@ C_XmlNode C_XmlDocument::GetDocumentElement() const {
     return C_XmlNode(root);
 }
 
-C_XmlNode C_XmlDocument::StartNode(const C_XmlNode* from) const { return from ? from->Share() : GetDocumentNode(); }
+C_XmlNode C_XmlDocument::StartNode(const C_XmlNode* from) const {
+    return from ? from->Share() : GetDocumentNode();
+}
 
 C_XmlNode C_XmlDocument::FindElement(const wchar_t* path, const C_XmlNode* from) const {
     C_XmlNode node = StartNode(from);

@@ -100,7 +100,8 @@ public:
     bool WriteText(const C_XmlNode& element, const wchar_t* text);
     bool ForEachChild(const wchar_t* path, ChildVisitor visit, void* context, const C_XmlNode* from = nullptr) const;
 
-    template <class Visitor> bool ForEachChild(const wchar_t* path, Visitor& visitor, const C_XmlNode* from = nullptr) const {
+    template <class Visitor>
+    bool ForEachChild(const wchar_t* path, Visitor& visitor, const C_XmlNode* from = nullptr) const {
         return ForEachChild(
             path,
             [](void* context, const wchar_t* name, const wchar_t* text, const C_XmlNode& node) {

@@ -12,9 +12,7 @@ namespace {
 
 class RegistrySettings : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, key.Path()), 1);
-    }
+    void SetUp() override { ASSERT_EQ(settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, key.Path()), 1); }
 
     void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
         ASSERT_TRUE(key.SetRaw(name, type, data, size));
@@ -188,13 +186,13 @@ protected:
 
 const wchar_t* const kAwkwardTexts[] = {
     L"",
-    L" error, warn ",           // blanks belong to filter pieces
-    L"\"a,b\"",                 // a quoted filter piece
+    L" error, warn ", // blanks belong to filter pieces
+    L"\"a,b\"",       // a quoted filter piece
     L"'single'",
     L"\"",
     L"dd.MM.yyyy HH:mm:ss:iii>",
     L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F", // animation characters
-    L"\xE0B0",                  // powerline arrow
+    L"\xE0B0",                                                       // powerline arrow
     L"a=b;c [d] #e",
 };
 
@@ -311,8 +309,7 @@ TEST_F(FileSettings, XmlRoundTripsThroughTheFileAsNestedElements) {
         ASSERT_TRUE(store.Close());
     }
     std::string bytes = ReadFileBytes(path);
-    EXPECT_NE(bytes.find("<Settings><Software><Brannick><Velto><BaudRate>9600</BaudRate>"), std::string::npos)
-        << bytes;
+    EXPECT_NE(bytes.find("<Settings><Software><Brannick><Velto><BaudRate>9600</BaudRate>"), std::string::npos) << bytes;
     EXPECT_NE(bytes.find("<Tags><tcp_x003A_"), std::string::npos) << bytes;
 
     C_Settings store;

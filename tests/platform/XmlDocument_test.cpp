@@ -9,7 +9,9 @@
 
 namespace {
 
-std::wstring Text(const C_XmlText& text) { return std::wstring(text.c_str(), text.GetLength()); }
+std::wstring Text(const C_XmlText& text) {
+    return std::wstring(text.c_str(), text.GetLength());
+}
 
 std::wstring ReadOrMissing(const C_XmlDocument& document, const wchar_t* path, const C_XmlNode* from = nullptr) {
     C_XmlText text;
