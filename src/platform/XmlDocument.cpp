@@ -22,10 +22,15 @@ constexpr DWORD kMaxFileBytes = 64u << 20; // a settings or answer file is small
 
 // --- small COM helpers -------------------------------------------------------------------------------------
 
+// A system string owned for one scope: a copy of some text, or one the system handed over (AdoptBstr).
+struct AdoptBstr {
+    BSTR text;
+};
+
 class C_Bstr {
 public:
     explicit C_Bstr(const wchar_t* text) : m_text(SysAllocString(text ? text : L"")) {}
-    explicit C_Bstr(BSTR adopted) : m_text(adopted) {}
+    explicit C_Bstr(AdoptBstr adopted) : m_text(adopted.text) {}
     ~C_Bstr() { SysFreeString(m_text); }
     C_Bstr(const C_Bstr&) = delete;
     C_Bstr& operator=(const C_Bstr&) = delete;
@@ -45,13 +50,7 @@ public:
     C_ComRef(const C_ComRef&) = delete;
     C_ComRef& operator=(const C_ComRef&) = delete;
     Interface** Receive() { return &m_pointer; }
-    Interface* operator->() const { return m_pointer; }
     Interface* Get() const { return m_pointer; }
-    Interface* Detach() {
-        Interface* pointer = m_pointer;
-        m_pointer = nullptr;
-        return pointer;
-    }
 
 private:
     Interface* m_pointer = nullptr;
@@ -65,14 +64,17 @@ VARIANT BoolVariant(bool value) {
     return v;
 }
 
+// Replaces text by a longer copy; on failure text is released and null.
 bool AppendToBstr(BSTR& text, const wchar_t* more, UINT units) {
     UINT length = SysStringLen(text);
-    if (!text)
-        return (text = SysAllocStringLen(more, units)) != nullptr;
-    if (!SysReAllocStringLen(&text, nullptr, length + units))
-        return false;
-    memcpy(text + length, more, units * sizeof(wchar_t));
-    return true;
+    BSTR joined = SysAllocStringLen(nullptr, length + units);
+    if (joined) {
+        memcpy(joined, text, length * sizeof(wchar_t));
+        memcpy(joined + length, more, units * sizeof(wchar_t));
+    }
+    SysFreeString(text);
+    text = joined;
+    return joined != nullptr;
 }
 
 DOMNodeType NodeType(IXMLDOMNode* node) {
@@ -257,11 +259,8 @@ bool C_XmlNode::GetText(C_XmlText& out) const {
             continue;
         VARIANT value;
         VariantInit(&value);
-        if (child.Get()->get_nodeValue(&value) == S_OK && value.vt == VT_BSTR &&
-            !AppendToBstr(text, value.bstrVal, SysStringLen(value.bstrVal))) {
-            SysFreeString(text);
-            text = nullptr;
-        }
+        if (child.Get()->get_nodeValue(&value) == S_OK && value.vt == VT_BSTR)
+            AppendToBstr(text, value.bstrVal, SysStringLen(value.bstrVal));
         VariantClear(&value);
     }
     out.Adopt(text);
@@ -276,7 +275,7 @@ bool C_XmlNode::GetAttribute(const wchar_t* name, C_XmlText& out) const {
     C_Bstr attributeName(name);
     VARIANT value;
     VariantInit(&value);
-    bool found = element->getAttribute(attributeName.Get(), &value) == S_OK && value.vt == VT_BSTR;
+    bool found = element.Get()->getAttribute(attributeName.Get(), &value) == S_OK && value.vt == VT_BSTR;
     if (found) {
         out.Adopt(value.bstrVal);
         value.vt = VT_EMPTY; // the text now belongs to out
@@ -405,7 +404,7 @@ bool C_XmlDocument::LoadFile(const wchar_t* path) {
 bool C_XmlDocument::Save(const wchar_t* path) const {
     if (!m_document || !path || !*path)
         return false;
-    C_Bstr temporary(SysAllocStringLen(nullptr, UINT(wcslen(path) + wcslen(kSaveSuffix))));
+    C_Bstr temporary(AdoptBstr{SysAllocStringLen(nullptr, UINT(wcslen(path) + wcslen(kSaveSuffix)))});
     if (!temporary.Get())
         return false;
     wcscpy(temporary.Get(), path);
@@ -449,7 +448,7 @@ C_XmlNode C_XmlDocument::FindElement(const wchar_t* path, const C_XmlNode* from)
     const wchar_t* start = nullptr;
     uint32_t length = 0;
     while (node && NextComponent(path, start, length)) {
-        C_Bstr name(EncodeXmlName(start, length));
+        C_Bstr name(AdoptBstr{EncodeXmlName(start, length)});
         node = name.Get() ? FindChildElement(node.Get(), name.Get()) : C_XmlNode();
     }
     return node;
@@ -470,7 +469,7 @@ C_XmlNode C_XmlDocument::FindOrCreateElement(const wchar_t* path, const C_XmlNod
     const wchar_t* start = nullptr;
     uint32_t length = 0;
     while (node && NextComponent(path, start, length)) {
-        C_Bstr name(EncodeXmlName(start, length));
+        C_Bstr name(AdoptBstr{EncodeXmlName(start, length)});
         if (!name.Get())
             return C_XmlNode();
         C_XmlNode child = FindChildElement(node.Get(), name.Get());
