@@ -42,6 +42,12 @@ bool NeedsQuotes(const wchar_t* text) {
     return IsBlank(first) || IsBlank(last) || (length >= 2 && first == last && (first == L'"' || first == L'\''));
 }
 
+// A line break in a value, name or section would start a new line of the file, where it could pose as another
+// value or section; an '=' in a name would move the rest of it into the value.
+bool FitsOnOneLine(const wchar_t* name, const wchar_t* text, const wchar_t* section) {
+    return !wcspbrk(name, L"\r\n=") && !wcspbrk(text, L"\r\n") && !(section && wcspbrk(section, L"\r\n]"));
+}
+
 } // namespace
 
 bool C_IniSettings::Open(const wchar_t* filePath) {
@@ -102,6 +108,8 @@ bool C_IniSettings::WriteString(const wchar_t* name, const wchar_t* text, const 
         return false;
     if (!text)
         text = L"";
+    if (!FitsOnOneLine(name, text, section))
+        return false;
     C_String quoted;
     if (NeedsQuotes(text)) {
         if (!quoted.Assign(L"\"") || !quoted.Append(text) || !quoted.AppendChar(L'"'))

@@ -237,6 +237,23 @@ TEST_F(FileSettings, IniRoundTripsNumbersAndTextsOutsideTheAnsiCodePage) {
     }
 }
 
+TEST_F(FileSettings, IniRefusesWhatWouldBreakOutOfItsLine) {
+    std::wstring path = folder.Path(L"lines.ini");
+    C_Settings store;
+    ASSERT_EQ(store.Open(C_Settings::BACKEND_INI, nullptr, nullptr, path.c_str()), 1);
+    ASSERT_TRUE(store.WriteNumber(L"BaudRate", 9600));
+    EXPECT_FALSE(store.WriteString(L"Filter", L"x\r\nBaudRate=1"));
+    EXPECT_FALSE(store.WriteString(L"Filter", L"x\n[Tags]"));
+    EXPECT_FALSE(store.WriteString(L"Baud=Rate", L"1"));
+    EXPECT_FALSE(store.WriteString(L"COM3", L"Lab", L"Tags]\r\n[Settings"));
+    EXPECT_TRUE(store.WriteString(L"tcp://host:23", L"Bench", L"Tags"));
+    store.Close();
+    ASSERT_EQ(store.Open(C_Settings::BACKEND_INI, nullptr, nullptr, path.c_str()), 1);
+    EXPECT_EQ(store.ReadNumber(L"BaudRate", 0), 9600u);
+    EXPECT_EQ(ReadText(store, L"Filter"), L"<default>");
+    EXPECT_EQ(ReadText(store, L"tcp://host:23", L"Tags"), L"Bench");
+}
+
 TEST_F(FileSettings, IniNumbersThatDoNotParseGiveTheDefault) {
     std::wstring path = folder.Path(L"numbers.ini");
     WriteFileBytes(path, "[Settings]\r\nA=12abc\r\nB=\r\nC= 42 \r\nD=-1\r\nE=18446744073709551616\r\nF=0x10\r\n"
