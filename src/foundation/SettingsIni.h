@@ -1,6 +1,8 @@
 #pragma once
 // The INI-file backend of the settings store, over the system's private-profile functions. Values without a
-// section go to the section "Settings"; numbers are stored as unsigned decimal text.
+// section go to the section "Settings"; numbers are stored as unsigned decimal text. Texts come back exactly as
+// written: blanks at either end and enclosing quotes survive (the value is quoted), and a text with a line break,
+// which a line-based file cannot hold, is refused rather than cut.
 #include "foundation/SettingsStore.h"
 
 class C_IniSettings : public C_SettingsStore {
@@ -8,8 +10,9 @@ public:
     static constexpr const wchar_t* kDefaultSection = L"Settings";
     static constexpr uint32_t kMaxBufferDoublings = 6;
 
-    // A file that does not exist yet is created as UTF-16 so that text outside the ANSI code page (the
-    // animation and powerline characters) is stored as it is instead of as question marks.
+    // A file that does not exist yet is created as UTF-16 by the first write, so that text outside the ANSI code
+    // page (the animation and powerline characters) is stored as it is instead of as question marks. An existing
+    // file keeps its encoding.
     bool Open(const wchar_t* filePath);
     void Close();
 
