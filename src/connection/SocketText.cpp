@@ -48,7 +48,14 @@ bool CrackUrl(const wchar_t* target, uint16_t defaultPort, C_String& host, uint1
     parts.dwHostNameLength = kHostCapacity;
     if (!crack(url.c_str(), 0, 0, &parts))
         return true;
-    host.Assign(hostName, parts.dwHostNameLength);
+    // An IPv6 literal comes back in the brackets that set it apart from the port; no address lookup takes them.
+    const wchar_t* start = hostName;
+    DWORD length = parts.dwHostNameLength;
+    if (length >= 2 && start[0] == L'[' && start[length - 1] == L']') {
+        ++start;
+        length -= 2;
+    }
+    host.Assign(start, length);
     if (parts.nPort != 0)
         port = parts.nPort;
     return true;

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 // Splits target ("tcp://host:port"; a text without "://" is read as if it began with "http://") with the
-// system's URL splitter. Fills host and port; a port the text does not give becomes defaultPort. When the
-// splitter refuses the text, host is left empty (connecting to it then fails) and the result is still true.
-// False only when the splitter itself cannot be loaded.
+// system's URL splitter. Fills host and port; a port the text does not give becomes defaultPort, and an IPv6
+// literal loses its brackets. When the splitter refuses the text, host is left empty (connecting to it then
+// fails) and the result is still true. False only when the splitter itself cannot be loaded.
 bool CrackUrl(const wchar_t* target, uint16_t defaultPort, C_String& host, uint16_t& port);
 
 namespace Telnet {
