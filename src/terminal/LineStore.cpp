@@ -1,0 +1,332 @@
+#include "terminal/LineStore.h"
+
+#include <cstring>
+
+// What one AppendText call carries from character to character until it notifies the window.
+struct C_LineStore::AppendState {
+    bool show = true;            // the text passes the filter
+    uint32_t segmentStart = 0;   // where the visible segment under construction begins
+    bool structureChanged = false;
+    bool hiddenLine = false;
+    uint32_t rewrapLine = UINT32_MAX; // first line whose rows must be rebuilt, none when UINT32_MAX
+};
+
+C_LineStore::C_LineStore() { ResetToEmptyLine(); }
+
+// --- state of the arrays --------------------------------------------------------------------------------
+
+bool C_LineStore::ResetToEmptyLine() {
+    m_cells.Free();
+    m_attributes.Free();
+    m_lineStarts.Free();
+    m_rowEnds.Free();
+    m_segments.Free();
+    m_cells.Add(kEndMarker);
+    m_attributes.Add(m_attribute);
+    m_lineStarts.Add(0);
+    m_rowEnds.Add(1);
+    m_segments.Add({0, 0});
+    m_cursor = {0, 0};
+    m_link.Reset();
+    return m_cells.Count() == 1 && m_attributes.Count() == 1 && m_lineStarts.Count() == 1 &&
+           m_rowEnds.Count() == 1 && m_segments.Count() == 1;
+}
+
+// After an allocation failure the arrays may be empty; every operation first brings back the one empty
+// line, and does nothing while even that cannot be allocated.
+bool C_LineStore::EnsureValid() {
+    if (m_cells.Count() && m_attributes.Count() == m_cells.Count() && m_lineStarts.Count() && m_rowEnds.Count() &&
+        m_segments.Count())
+        return true;
+    return ResetToEmptyLine();
+}
+
+void C_LineStore::ClampCursor() {
+    uint32_t lines = m_lineStarts.Count();
+    if (m_cursor.row < 0)
+        m_cursor.row = 0;
+    if (uint32_t(m_cursor.row) >= lines)
+        m_cursor.row = int(lines - 1);
+    int lastColumn = int(LineLength(uint32_t(m_cursor.row)) - 1);
+    if (m_cursor.column < 0)
+        m_cursor.column = 0;
+    if (m_cursor.column > lastColumn)
+        m_cursor.column = lastColumn;
+}
+
+bool C_LineStore::CursorOnFinalMarker() const {
+    uint32_t last = m_lineStarts.Count() - 1;
+    return uint32_t(m_cursor.row) == last && uint32_t(m_cursor.column) == LineLength(last) - 1;
+}
+
+uint64_t C_LineStore::StoredBytes() const {
+    return uint64_t(m_cells.Count()) * sizeof(wchar_t) + uint64_t(m_attributes.Count()) * sizeof(Attribute) +
+           uint64_t(m_lineStarts.Count()) * sizeof(uint32_t) + uint64_t(m_rowEnds.Count()) * sizeof(uint32_t) +
+           uint64_t(m_segments.Count()) * sizeof(Segment);
+}
+
+// --- appending text -------------------------------------------------------------------------------------
+
+void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
+    if (!text || !length)
+        return;
+    AppendState state;
+    // The filter takes its own lock; it is asked before the store lock so the two are never nested the
+    // other way round.
+    state.show = !m_filterActive || !m_filter || m_filter->LineMatchesFilter(text, length);
+    bool failed = false;
+    {
+        C_Lock lock(m_lock);
+        if (!EnsureValid())
+            return;
+        state.segmentStart = m_cells.Count() >= 2 ? m_cells.Count() - 1 : 0;
+        if (!m_filterActive)
+            ClampCursor();
+        uint32_t i = 0;
+        while (i < length && !failed) {
+            if (text[i] == kLineFeed) {
+                failed = !AppendLineFeed(state);
+                ++i;
+                continue;
+            }
+            uint32_t runEnd = i;
+            while (runEnd < length && text[runEnd] != kLineFeed)
+                ++runEnd;
+            if (m_filterActive || CursorOnFinalMarker())
+                failed = !AppendAtEnd(text + i, runEnd - i, state);
+            else
+                failed = !WriteInside(text + i, runEnd - i, state);
+            i = runEnd;
+        }
+    }
+    if (failed) {
+        Clear();
+        return;
+    }
+    if (state.rewrapLine != UINT32_MAX) {
+        C_Lock lock(m_lock);
+        if (!RewrapFrom(state.rewrapLine))
+            failed = true;
+    }
+    if (failed) {
+        Clear();
+        return;
+    }
+    if (state.hiddenLine)
+        m_window->HiddenLineReceived();
+    if (state.structureChanged)
+        m_window->RowsChanged(true);
+    else
+        m_window->CaretMoved();
+    m_window->RepaintWanted(true);
+}
+
+bool C_LineStore::AppendLineFeed(AppendState& state) {
+    uint32_t last = m_lineStarts.Count() - 1;
+    uint32_t target = m_filterActive ? m_cells.Count() - 1 : CellIndex(m_cursor.column, m_cursor.row);
+    if (m_filterActive || uint32_t(m_cursor.row) >= last) {
+        if (m_filterActive) {
+            if (state.show) {
+                if (!m_segments.Reserve(m_segments.Count() + 1))
+                    return false;
+                m_segments.Last() = {state.segmentStart, target - state.segmentStart + 1};
+                m_segments.Add({target + 1, 0});
+                state.segmentStart = target + 1;
+            } else {
+                state.hiddenLine = true;
+            }
+        }
+        if (!AppendEmptyLines(1))
+            return false;
+        state.structureChanged = true;
+    }
+    m_cursor = {0, m_cursor.row + 1};
+    FlagLink(m_link.Finish(target));
+    return true;
+}
+
+// The common case: text at the end of the store. The cells are written in one pass and the last display
+// row grows in place, starting a new row whenever the wrap width is reached.
+bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState& state) {
+    uint32_t width = uint32_t(EffectiveWrapWidth());
+    uint32_t newRowsBound = width == 1 ? length : length / (width - 1) + 1;
+    bool keepSegments = m_filterActive && state.show;
+    if (!m_cells.Reserve(m_cells.Count() + length) || !m_attributes.Reserve(m_attributes.Count() + length) ||
+        !m_rowEnds.Reserve(m_rowEnds.Count() + newRowsBound) ||
+        (keepSegments && !m_segments.Reserve(m_segments.Count() + newRowsBound)))
+        return false;
+
+    uint32_t cell = m_cells.Count() - 1; // the final end marker, overwritten by the first character
+    // The counts are final before the loop, so link flags can be set on cells written in this run.
+    m_cells.SetCount(cell + length + 1);
+    m_attributes.SetCount(cell + length + 1);
+    wchar_t* cells = m_cells.Data();
+    Attribute* attributes = m_attributes.Data();
+    uint32_t rowEnd = m_rowEnds.Last();
+    uint32_t rowLength = rowEnd - RowStart(m_rowEnds.Count() - 1);
+    for (uint32_t i = 0; i < length; ++i, ++cell) {
+        cells[cell] = text[i];
+        attributes[cell] = m_attribute;
+        if (rowLength + 1 > width) {
+            m_rowEnds.Last() = rowEnd;
+            m_rowEnds.Add(rowEnd + 1);
+            if (keepSegments) {
+                m_segments.Last() = {state.segmentStart, rowEnd - state.segmentStart};
+                m_segments.Add({rowEnd, 0});
+                state.segmentStart = rowEnd;
+            }
+            state.structureChanged = true;
+            rowLength = 1;
+        } else {
+            ++rowLength;
+        }
+        ++rowEnd;
+        TakeLinkCharacter(text[i], cell);
+    }
+    m_rowEnds.Last() = rowEnd;
+    cells[cell] = kEndMarker;
+    attributes[cell] = m_attribute;
+    m_cursor.column += int(length);
+    return true;
+}
+
+// Text at a cursor inside the store overwrites cells. At the end marker of a line that is not the last,
+// the line is lengthened first: by the whole rest of the run at once, since every further character would
+// land on the end marker again.
+bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState& state) {
+    for (uint32_t i = 0; i < length; ++i) {
+        if (CursorOnFinalMarker())
+            return AppendAtEnd(text + i, length - i, state);
+        uint32_t row = uint32_t(m_cursor.row);
+        uint32_t target = CellIndex(m_cursor.column, m_cursor.row);
+        uint32_t count = 1;
+        if (target == LineEndCell(row)) {
+            count = length - i;
+            if (!InsertBlanks(row, target, count))
+                return false;
+            if (row < state.rewrapLine)
+                state.rewrapLine = row;
+            state.structureChanged = true;
+        }
+        for (uint32_t k = 0; k < count; ++k) {
+            m_cells[target + k] = text[i + k];
+            m_attributes[target + k] = m_attribute;
+            TakeLinkCharacter(text[i + k], target + k);
+        }
+        m_cursor.column += int(count);
+        i += count - 1;
+    }
+    return true;
+}
+
+void C_LineStore::TakeLinkCharacter(wchar_t ch, uint32_t cell) { FlagLink(m_link.Take(ch, cell)); }
+
+void C_LineStore::FlagLink(C_LinkDetector::Range range) {
+    if (range.end > m_attributes.Count())
+        range.end = m_attributes.Count();
+    for (uint32_t cell = range.begin; cell < range.end; ++cell)
+        m_attributes[cell] |= Colour::kAttributeLinkFlag;
+}
+
+// --- cursor -----------------------------------------------------------------------------------------------
+
+C_LineStore::Position C_LineStore::GetCursor() {
+    C_Lock lock(m_lock);
+    return m_cursor;
+}
+
+void C_LineStore::SetCursor(int column, int row) {
+    bool grown = false;
+    bool failed = false;
+    {
+        C_Lock lock(m_lock);
+        if (!EnsureValid())
+            return;
+        uint32_t lines = m_lineStarts.Count();
+        int64_t lastRow = int64_t(lines) - 1 + kMaxCursorGrowth;
+        int64_t targetRow = row < 0 ? 0 : (row > lastRow ? lastRow : row);
+        if (uint64_t(targetRow) >= lines) {
+            failed = !AppendEmptyLines(uint32_t(targetRow - lines + 1));
+            grown = true;
+        }
+        int64_t targetColumn = column < 0 ? 0 : column;
+        if (!failed) {
+            uint32_t length = LineLength(uint32_t(targetRow));
+            int64_t lastColumn = int64_t(length) - 1 + kMaxCursorGrowth;
+            if (targetColumn > lastColumn)
+                targetColumn = lastColumn;
+            if (targetColumn >= length) {
+                uint32_t line = uint32_t(targetRow);
+                failed = !InsertBlanks(line, LineEndCell(line), uint32_t(targetColumn - length + 1)) ||
+                         !RewrapFrom(line);
+                grown = true;
+            }
+        }
+        m_cursor = {int(targetColumn), int(targetRow)};
+        m_link.Reset();
+    }
+    if (failed) {
+        Clear();
+        return;
+    }
+    m_window->CaretMoved();
+    if (grown)
+        m_window->RowsChanged(false);
+    m_window->RepaintWanted(false);
+}
+
+void C_LineStore::CursorToEnd() {
+    {
+        C_Lock lock(m_lock);
+        if (!EnsureValid())
+            return;
+        uint32_t last = m_lineStarts.Count() - 1;
+        m_cursor = {int(LineLength(last) - 1), int(last)};
+        m_link.Reset();
+    }
+    m_window->CaretMoved();
+    m_window->RowsChanged(false);
+    m_window->RepaintWanted(false);
+}
+
+uint32_t C_LineStore::CellIndex(int column, int row) {
+    C_Lock lock(m_lock);
+    uint32_t lines = m_lineStarts.Count();
+    if (!lines)
+        return 0;
+    uint32_t line = row < 0 ? 0 : (uint32_t(row) >= lines ? lines - 1 : uint32_t(row));
+    return m_lineStarts[line] + uint32_t(column < 0 ? 0 : column);
+}
+
+// --- colours ----------------------------------------------------------------------------------------------
+
+void C_LineStore::SetColours(Rgb foreground, Rgb background) {
+    C_Lock lock(m_lock);
+    m_attribute = Colour::MakeAttribute(foreground, background);
+}
+
+void C_LineStore::GetColours(Rgb& foreground, Rgb& background) {
+    C_Lock lock(m_lock);
+    foreground = Colour::ForegroundOf(m_attribute);
+    background = Colour::BackgroundOf(m_attribute);
+}
+
+// --- clearing ---------------------------------------------------------------------------------------------
+
+void C_LineStore::Clear() {
+    {
+        C_Lock lock(m_lock);
+        m_attribute = Colour::kDefaultAttribute;
+        ResetToEmptyLine();
+    }
+    m_window->RowsChanged(false);
+    m_window->RepaintWanted(false);
+}
+
+void C_LineStore::SetFilterActive(bool active) {
+    {
+        C_Lock lock(m_lock);
+        m_filterActive = active;
+    }
+    Rewrap();
+}

@@ -1,0 +1,143 @@
+#pragma once
+// C_LineStore: every character received since the last clear, with its colours, as one long array of 16-bit
+// cells divided into lines. Each line is its characters followed by one end-marker cell (0x0001); the last
+// cell of the store is always the end marker of the last line. A parallel array holds one 32-bit attribute
+// per cell (see Colour.h). On top of the lines the store keeps two derived indexes: the display rows (lines
+// cut at the wrap width) and, while a filter is active, the visible segments (the rows of the lines that
+// pass the filter, followed by one open segment where the next text begins).
+//
+// The store is not a screen: a cursor (column = cell within the line, row = line) can be moved back into
+// earlier lines, where text overwrites cells, and moves beyond the end add lines and blanks.
+//
+// Threads: the reader thread writes (AppendText and the cursor operations), the user-interface thread reads
+// for painting and rebuilds the layout. Every access to the arrays happens under the store lock, which is
+// re-entrant; readers outside this class take it with Lock(). Window notifications are made after the lock
+// is released.
+#include "foundation/DynamicBuffer.h"
+#include "terminal/Colour.h"
+#include "terminal/CriticalSection.h"
+#include "terminal/LineFilter.h"
+#include "terminal/LinkDetector.h"
+#include "terminal/StoreWindow.h"
+
+#include <atomic>
+#include <cstdint>
+
+class C_LineStore {
+public:
+    static constexpr wchar_t kEndMarker = 0x0001;
+    static constexpr wchar_t kLineFeed = L'\n';
+    static constexpr wchar_t kBlank = L' ';
+    static constexpr int kDefaultWrapWidth = 80;
+    // A single cursor move adds at most this many lines, or blanks to a line. Moves to far-away rows or
+    // columns (a hostile or garbled stream can ask for row 4,000,000,000) stop there instead of allocating
+    // without bound; a screen-sized move such as row 999, column 999 is unaffected.
+    static constexpr int kMaxCursorGrowth = 1024;
+
+    struct Segment {
+        uint32_t start;
+        uint32_t count;
+    };
+    struct Position {
+        int column;
+        int row;
+    };
+    enum class Erase { ToLineEnd, FromLineStart, WholeLine };
+
+    C_LineStore();
+    C_LineStore(const C_LineStore&) = delete;
+    C_LineStore& operator=(const C_LineStore&) = delete;
+
+    // Wiring. The window defaults to none; the filter is asked only while the filter is active.
+    void SetWindow(C_StoreWindow* window) { m_window = window ? window : &m_noWindow; }
+    void SetFilter(C_LineFilter* filter) { m_filter = filter; }
+
+    // Layout. The view passes WrapWidthFor(client width, character width); a width below one cell counts
+    // as one, so the layout always ends.
+    static int WrapWidthFor(int clientWidth, int characterWidth);
+    void SetWrapWidth(int cells);
+    int GetWrapWidth() const { return m_wrapWidth; }
+    void Rewrap();
+
+    // Writing.
+    void AppendText(const wchar_t* text, uint32_t length);
+    Position GetCursor();
+    void SetCursor(int column, int row);
+    void CursorToEnd();
+    void EraseInLine(Erase mode);
+    void DeleteChars(uint32_t count);
+    void SetColours(Rgb foreground, Rgb background);
+    void GetColours(Rgb& foreground, Rgb& background);
+    void Clear();
+
+    // Used by the operations above and by tests; callers hold the lock or accept a single step.
+    bool InsertBlanks(uint32_t row, uint32_t cell, uint32_t count);
+    bool AppendEmptyLines(uint32_t count);
+
+    // Filter mode: text is appended at the end whatever the cursor says, and segments are kept.
+    void SetFilterActive(bool active);
+    bool IsFilterActive() const { return m_filterActive; }
+
+    // Reading. Hold Lock() across a sequence of reads that must agree with each other.
+    C_CriticalSection& Lock() { return m_lock; }
+    uint32_t CellIndex(int column, int row);
+    int RowOfIndex(uint32_t cell);
+    uint32_t CellCount() const { return m_cells.Count(); }
+    const wchar_t* Cells() const { return m_cells.Data(); }
+    const Attribute* Attributes() const { return m_attributes.Data(); }
+    uint32_t LineCount() const { return m_lineStarts.Count(); }
+    uint32_t LineStart(uint32_t line) const { return m_lineStarts[line]; }
+    uint32_t LineLength(uint32_t line) const { return LineEndCell(line) + 1 - m_lineStarts[line]; }
+    uint32_t LineOfCell(uint32_t cell) const;
+    uint32_t RowCount() const { return m_rowEnds.Count(); }
+    uint32_t RowEnd(uint32_t row) const { return m_rowEnds[row]; }
+    uint32_t RowStart(uint32_t row) const { return row ? m_rowEnds[row - 1] : 0; }
+    uint32_t SegmentCount() const { return m_segments.Count(); }
+    Segment GetSegment(uint32_t index) const { return m_segments[index]; }
+    Attribute GetAttribute() const { return m_attribute; }
+    // Bytes held by the cells and indexes (counts, not capacities).
+    uint64_t StoredBytes() const;
+
+    // Writes the whole store as plain text or HTML (see StoreExport.h). 1 when every write succeeded.
+    int Export(const wchar_t* path, bool asHtml);
+
+private:
+    struct AppendState;
+
+    uint32_t LineEndCell(uint32_t line) const {
+        return line + 1 < m_lineStarts.Count() ? m_lineStarts[line + 1] - 1 : m_cells.Count() - 1;
+    }
+    int EffectiveWrapWidth() const { return m_wrapWidth > 0 ? m_wrapWidth : 1; }
+    bool EnsureValid();
+    bool ResetToEmptyLine();
+    void ClampCursor();
+    bool CursorOnFinalMarker() const;
+
+    bool AppendLineFeed(AppendState& state);
+    bool AppendAtEnd(const wchar_t* text, uint32_t length, AppendState& state);
+    bool WriteInside(const wchar_t* text, uint32_t length, AppendState& state);
+    void TakeLinkCharacter(wchar_t ch, uint32_t cell);
+    void FlagLink(C_LinkDetector::Range range);
+
+    bool RewrapFrom(uint32_t line);
+    uint32_t FirstRowOfCell(uint32_t cell) const;
+    uint32_t FirstSegmentFrom(uint32_t cell) const;
+    bool LineIsVisible(uint32_t line);
+
+    C_DynamicBuffer<wchar_t> m_cells;
+    C_DynamicBuffer<Attribute> m_attributes;
+    C_DynamicBuffer<uint32_t> m_lineStarts; // first cell of each line; lengths follow from neighbours
+    C_DynamicBuffer<uint32_t> m_rowEnds;    // one past the last cell of each display row
+    C_DynamicBuffer<Segment> m_segments;
+
+    Attribute m_attribute = Colour::kDefaultAttribute;
+    Position m_cursor{0, 0};
+    C_LinkDetector m_link;
+    std::atomic<bool> m_filterActive{false}; // also read by the reader thread's flush, without the lock
+    int m_wrapWidth = kDefaultWrapWidth;
+
+    C_CriticalSection m_lock;
+    C_NoWindow m_noWindow;
+    C_StoreWindow* m_window = &m_noWindow;
+    C_LineFilter* m_filter = nullptr;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The characters received but not yet handed to the line store: one unit per received byte (0-255), plus
+// line feeds and, later, time-stamp text.
+#include "foundation/DynamicBuffer.h"
+
+#include <cstdint>
+
+class C_PendingLine {
+public:
+    void AppendBytes(const uint8_t* bytes, uint32_t count) {
+        if (!m_units.Reserve(m_units.Count() + count))
+            return; // out of memory: the buffer reported it and starts again empty
+        wchar_t* out = m_units.Data() + m_units.Count();
+        for (uint32_t i = 0; i < count; ++i)
+            out[i] = wchar_t(bytes[i]);
+        m_units.SetCount(m_units.Count() + count);
+    }
+    void AppendByte(uint8_t byte) { m_units.Add(wchar_t(byte)); }
+    void AppendText(const wchar_t* text, uint32_t count) {
+        if (!m_units.Reserve(m_units.Count() + count))
+            return;
+        for (uint32_t i = 0; i < count; ++i)
+            m_units.Data()[m_units.Count() + i] = text[i];
+        m_units.SetCount(m_units.Count() + count);
+    }
+
+    const wchar_t* Data() const { return m_units.Data(); }
+    uint32_t Length() const { return m_units.Count(); }
+    bool IsEmpty() const { return m_units.Count() == 0; }
+    void Clear() { m_units.Reset(); }
+
+private:
+    C_DynamicBuffer<wchar_t> m_units;
+};

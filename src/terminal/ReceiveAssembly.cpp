@@ -1,0 +1,166 @@
+#include "terminal/ReceiveAssembly.h"
+
+#include "terminal/Utf8.h"
+
+#include <windows.h>
+
+namespace {
+
+class C_SystemTicks final : public C_TickSource {
+public:
+    uint32_t Milliseconds() override { return GetTickCount(); }
+};
+
+C_SystemTicks g_systemTicks;
+
+// Bytes that need nothing but to be appended to the pending line (outside a sequence): everything except
+// NUL, ESC, the line ends and the controls that are dropped or act on the cursor.
+struct PlainByteTable {
+    bool plain[256];
+    constexpr PlainByteTable() : plain() {
+        for (int i = 0; i < 256; ++i)
+            plain[i] = true;
+        const int controls[] = {0x00, 0x07, 0x08, 0x0A, 0x0D, 0x0E, 0x0F, 0x1B};
+        for (int control : controls)
+            plain[control] = false;
+    }
+};
+constexpr PlainByteTable kPlainBytes;
+
+} // namespace
+
+C_ReceiveAssembly::C_ReceiveAssembly(C_LineStore& store)
+    : m_store(store), m_interpreter(store, *this), m_ticks(&g_systemTicks) {}
+
+void C_ReceiveAssembly::SetTickSource(C_TickSource* ticks) { m_ticks = ticks ? ticks : &g_systemTicks; }
+
+void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length) {
+    uint32_t i = 0;
+    while (i < length) {
+        if (m_interpreter.InGround() && kPlainBytes.plain[data[i]]) {
+            uint32_t end = i + 1;
+            while (end < length && kPlainBytes.plain[data[end]])
+                ++end;
+            HandlePlainRun(data + i, end - i);
+            i = end;
+        } else {
+            ProcessByte(data[i++]);
+        }
+    }
+    if (FlushIntervalPassed())
+        FlushPendingLine(true, false);
+}
+
+void C_ReceiveAssembly::FlushIfIdle() {
+    if (!m_pending.IsEmpty() && FlushIntervalPassed())
+        FlushPendingLine(true, false);
+}
+
+// A run of ordinary bytes in one step: exactly what ProcessByte would do to each of them, where only the
+// first can start a line (and its time stamp) and the last is the one line-end handling remembers.
+void C_ReceiveAssembly::HandlePlainRun(const uint8_t* bytes, uint32_t count) {
+    m_previousLineEndByte = bytes[0];
+    InsertTimeStamp(bytes[0]);
+    m_pending.AppendBytes(bytes, count);
+    m_previousLineEndByte = bytes[count - 1];
+}
+
+void C_ReceiveAssembly::ProcessByte(uint8_t byte) {
+    if (byte == 0)
+        return; // NUL is dropped before anything else sees it, so it cannot disturb a sequence
+    C_EscapeInterpreter::Result result = m_interpreter.InterpretEscape(byte);
+    if (result == C_EscapeInterpreter::Result::Consumed)
+        return;
+    if (HandleLineEnd(byte) || result == C_EscapeInterpreter::Result::EmittedParameters)
+        return;
+    switch (byte) {
+    case kBell:
+    case kShiftOut:
+    case kShiftIn:
+        return;
+    case kBackspace:
+        HandleBackspace();
+        return;
+    default:
+        m_pending.AppendByte(byte);
+    }
+}
+
+void C_ReceiveAssembly::HandleBackspace() {
+    FlushPendingLine(true, false);
+    C_LineStore::Position cursor = m_store.GetCursor();
+    m_store.SetCursor(cursor.column > 0 ? cursor.column - 1 : cursor.column, cursor.row);
+}
+
+// CR LF and LF CR count as one line end; a lone CR or LF is one too. Escape sequences between the two
+// bytes of a pair never get here, so they do not split it.
+bool C_ReceiveAssembly::HandleLineEnd(uint8_t byte) {
+    bool lineEnd = byte == kCarriageReturn || byte == kLineFeed;
+    if ((byte == kLineFeed && m_previousLineEndByte == kCarriageReturn) ||
+        (byte == kCarriageReturn && m_previousLineEndByte == kLineFeed)) {
+        m_previousLineEndByte = 0;
+        return true;
+    }
+    if (lineEnd) {
+        m_pending.AppendByte(kLineFeed);
+        FlushPendingLine(true, true);
+    }
+    m_previousLineEndByte = byte;
+    InsertTimeStamp(byte);
+    return lineEnd;
+}
+
+// The time-stamp step sees every byte that reaches line-end handling. The first byte of a line marks the
+// line as started; a line end clears the mark.
+void C_ReceiveAssembly::InsertTimeStamp(uint8_t byte) {
+    if (byte == kCarriageReturn || byte == kLineFeed) {
+        m_stampWritten = false;
+        return;
+    }
+    if (m_stampWritten)
+        return;
+    m_stampWritten = true;
+}
+
+void C_ReceiveAssembly::AppendPendingBytes(const char* bytes, uint32_t length) {
+    m_pending.AppendBytes(reinterpret_cast<const uint8_t*>(bytes), length);
+}
+
+void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
+    uint32_t length = m_pending.Length();
+    if (!length)
+        return;
+    if (!m_store.IsFilterActive()) {
+        if (lineEnd)
+            return; // the line feed travels with the following text
+    } else if (!lineEnd && length < kFilteredFlushThreshold) {
+        return; // a filtered line reaches the store whole
+    }
+    const wchar_t* text = m_pending.Data();
+    if (decodeUtf8 && Utf8::Decode(text, length, m_decoded) == Utf8::Outcome::Decoded) {
+        text = m_decoded.Data();
+        length = m_decoded.Count();
+    }
+    HandToStore(text, length);
+    if (m_log)
+        m_log->AppendToLog(text, length);
+    m_lastFlush = m_ticks->Milliseconds();
+    m_pending.Clear();
+}
+
+// While filtering, every line is its own text for the filter to test.
+void C_ReceiveAssembly::HandToStore(const wchar_t* text, uint32_t length) {
+    if (!m_store.IsFilterActive()) {
+        m_store.AppendText(text, length);
+        return;
+    }
+    uint32_t start = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        if (text[i] == L'\n') {
+            m_store.AppendText(text + start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    if (start < length)
+        m_store.AppendText(text + start, length - start);
+}

@@ -1,0 +1,89 @@
+#pragma once
+// C_ReceiveAssembly: where received bytes become stored text. Every block a transport's reader reads goes
+// through ProcessReceivedData, byte by byte through the escape interpreter into the pending line, which is
+// handed to the line store in flushes: at the end of a block when more than 20 ms have passed since the
+// last flush, when the reader has waited 20 ms without data (FlushIfIdle), and before every cursor move,
+// colour change, backspace or time stamp. Without a filter a line end does not flush by itself, so steady
+// data reaches the store (and the window) in blocks; with a filter each line reaches the store whole, at
+// its line end, so it can be tested as a line.
+//
+// Each flush is decoded as UTF-8 as a whole; a flush that is not valid UTF-8 keeps its bytes as characters.
+// Runs on the reader thread; the connection embeds one and keeps it for the life of the program.
+#include "terminal/EscapeInterpreter.h"
+#include "terminal/LineStore.h"
+#include "terminal/PendingLine.h"
+#include "terminal/ReceiveSink.h"
+
+#include <cstdint>
+
+// Milliseconds for the flush rules; the system tick count in the program, a manual clock in tests.
+class C_TickSource {
+public:
+    virtual uint32_t Milliseconds() = 0;
+
+protected:
+    ~C_TickSource() = default;
+};
+
+// Receives every flushed text exactly as the store receives it (the log file).
+class C_LogSink {
+public:
+    virtual void AppendToLog(const wchar_t* text, uint32_t length) = 0;
+
+protected:
+    ~C_LogSink() = default;
+};
+
+class C_ReceiveAssembly final : public C_ReceiveSink, private C_InterpreterHost {
+public:
+    static constexpr uint32_t kFlushInterval = 20;                  // ms
+    static constexpr uint32_t kFilteredFlushThreshold = 0x100000;   // characters pending while filtering
+    static constexpr uint8_t kLineFeed = 0x0A;
+    static constexpr uint8_t kCarriageReturn = 0x0D;
+    static constexpr uint8_t kBell = 0x07;
+    static constexpr uint8_t kBackspace = 0x08;
+    static constexpr uint8_t kShiftOut = 0x0E;
+    static constexpr uint8_t kShiftIn = 0x0F;
+
+    explicit C_ReceiveAssembly(C_LineStore& store);
+    C_ReceiveAssembly(const C_ReceiveAssembly&) = delete;
+    C_ReceiveAssembly& operator=(const C_ReceiveAssembly&) = delete;
+
+    void SetTickSource(C_TickSource* ticks);
+    void SetLogSink(C_LogSink* log) { m_log = log; }
+
+    // C_ReceiveSink
+    void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
+    void FlushIfIdle() override;
+
+    void ProcessByte(uint8_t byte);
+    bool HandleLineEnd(uint8_t byte);
+    void InsertTimeStamp(uint8_t byte);
+    void FlushPendingLine(bool decodeUtf8, bool lineEnd);
+
+    // The readers wait 20 ms while text is pending, without limit otherwise.
+    uint32_t PendingLength() const { return m_pending.Length(); }
+    // The reader sets this when it starts, so the first block is flushed at its end.
+    void ResetFlushTime() { m_lastFlush = 0; }
+
+    const C_EscapeInterpreter& Interpreter() const { return m_interpreter; }
+
+private:
+    void FlushPendingText() override { FlushPendingLine(true, false); }
+    void AppendPendingBytes(const char* bytes, uint32_t length) override;
+
+    void HandlePlainRun(const uint8_t* bytes, uint32_t count);
+    void HandleBackspace();
+    void HandToStore(const wchar_t* text, uint32_t length);
+    bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
+
+    C_LineStore& m_store;
+    C_EscapeInterpreter m_interpreter;
+    C_PendingLine m_pending;
+    C_DynamicBuffer<wchar_t> m_decoded;
+    uint32_t m_lastFlush = 0;
+    uint8_t m_previousLineEndByte = 0;
+    bool m_stampWritten = false;
+    C_TickSource* m_ticks;
+    C_LogSink* m_log = nullptr;
+};

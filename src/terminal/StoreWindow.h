@@ -1,0 +1,32 @@
+#pragma once
+// The only way the line store reaches the window that shows it. The terminal view implements it with its
+// scroll bar, caret and repaint throttle; tests implement it with a recorder. The store calls it after it
+// has released its lock, so an implementation may read the store (the view does so synchronously from the
+// reader thread's notification).
+
+class C_StoreWindow {
+public:
+    // Rows were added or the layout was rebuilt, so the scroll range must be updated. followEnd: received
+    // text was added, and a view that is at its bottom keeps showing the end; false for cursor moves and
+    // clearing, which never scroll the view.
+    virtual void RowsChanged(bool followEnd) = 0;
+    // The terminal cursor moved without a change of rows.
+    virtual void CaretMoved() = 0;
+    // Something visible changed. throttled: a stream of received text, which the view repaints at a limited
+    // rate; otherwise the change is shown at the next paint.
+    virtual void RepaintWanted(bool throttled) = 0;
+    // A line arrived that the filter hides (the main window animates an activity indicator).
+    virtual void HiddenLineReceived() = 0;
+
+protected:
+    ~C_StoreWindow() = default;
+};
+
+// For a store without a window (the command-line tool, benchmarks).
+class C_NoWindow final : public C_StoreWindow {
+public:
+    void RowsChanged(bool) override {}
+    void CaretMoved() override {}
+    void RepaintWanted(bool) override {}
+    void HiddenLineReceived() override {}
+};

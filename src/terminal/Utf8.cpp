@@ -1,0 +1,80 @@
+#include "terminal/Utf8.h"
+
+namespace {
+
+bool IsContinuation(wchar_t unit) { return unit >= 0x80 && unit <= 0xBF; }
+
+// The accepted range of the second byte after a lead byte: what rules out overlong forms, surrogates and
+// code points above U+10FFFF, exactly as the system's UTF-8 conversion refuses them.
+bool SecondByteFits(wchar_t lead, wchar_t second) {
+    switch (lead) {
+    case 0xE0: return second >= 0xA0 && second <= 0xBF;
+    case 0xED: return second >= 0x80 && second <= 0x9F;
+    case 0xF0: return second >= 0x90 && second <= 0xBF;
+    case 0xF4: return second >= 0x80 && second <= 0x8F;
+    default: return IsContinuation(second);
+    }
+}
+
+// Length of the sequence a lead byte starts, 0 when it cannot start one.
+uint32_t SequenceLength(wchar_t lead) {
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+// Decodes one sequence starting at units[i]; false when it is not valid UTF-8.
+bool DecodeSequence(const wchar_t* units, uint32_t count, uint32_t& i, uint32_t& codePoint) {
+    wchar_t lead = units[i];
+    uint32_t length = SequenceLength(lead);
+    if (!length || count - i < length || !SecondByteFits(lead, units[i + 1]))
+        return false;
+    codePoint = lead & (0xFF >> (length + 1));
+    for (uint32_t k = 1; k < length; ++k) {
+        if (!IsContinuation(units[i + k]))
+            return false;
+        codePoint = codePoint << 6 | (units[i + k] & 0x3F);
+    }
+    i += length;
+    return true;
+}
+
+} // namespace
+
+Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded) {
+    uint32_t first = 0;
+    while (first < count && (units[first] < 0x80 || units[first] > 0xFF))
+        ++first;
+    if (first == count)
+        return Outcome::Unchanged; // nothing but ASCII and inserted text: decoding changes nothing
+    if (!decoded.Reserve(count)) // decoding never makes the text longer
+        return Outcome::Unchanged;
+    wchar_t* out = decoded.Data();
+    for (uint32_t k = 0; k < first; ++k)
+        out[k] = units[k];
+    uint32_t produced = first;
+    for (uint32_t i = first; i < count;) {
+        wchar_t unit = units[i];
+        if (unit < 0x80 || unit > 0xFF) {
+            out[produced++] = unit;
+            ++i;
+            continue;
+        }
+        uint32_t codePoint;
+        if (!DecodeSequence(units, count, i, codePoint) || codePoint == kReplacementCharacter)
+            return Outcome::Unchanged;
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            out[produced++] = wchar_t(0xD800 + (codePoint >> 10));
+            out[produced++] = wchar_t(0xDC00 + (codePoint & 0x3FF));
+        } else {
+            out[produced++] = wchar_t(codePoint);
+        }
+    }
+    decoded.SetCount(produced);
+    return Outcome::Decoded;
+}

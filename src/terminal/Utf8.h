@@ -1,0 +1,21 @@
+#pragma once
+// Decoding of received text. The pending line holds one unit per received byte; a flush decodes it as UTF-8
+// as a whole, and if any of it is not valid UTF-8 (or decodes to U+FFFD) the whole flush keeps its bytes as
+// they are, each byte as the character of the same code. Units above 0xFF are text the program inserted
+// itself (time stamps); they are never bytes and pass through unchanged.
+#include "foundation/DynamicBuffer.h"
+
+#include <cstdint>
+
+namespace Utf8 {
+
+enum class Outcome {
+    Unchanged, // use the units as they are: nothing to decode, or not valid UTF-8
+    Decoded,   // use the decoded text
+};
+
+constexpr wchar_t kReplacementCharacter = 0xFFFD;
+
+Outcome Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded);
+
+} // namespace Utf8
