@@ -22,6 +22,13 @@ enum StatusText : unsigned {
     STATUS_CLOSED = 72,
 };
 
+// The user's serial line options, read at every serial open. The word size is always 8 data bits.
+struct SerialLineSettings {
+    DWORD baudRate = 115200;
+    BYTE parity = NOPARITY;    // the system's codes: 0 none, 1 odd, 2 even, 3 mark, 4 space
+    BYTE stopBits = ONESTOPBIT; // 0 one, 1 one and a half, 2 two
+};
+
 class C_TransportHost {
 public:
     virtual C_ReceiveSink& GetReceiveSink() = 0;
@@ -41,6 +48,8 @@ public:
     // the user-interface thread) when a connection attempt fails or the peer closes. Never waits. The connection
     // overrides it; the default does nothing, for hosts without sockets.
     virtual void PostCloseTarget() {}
+    // The serial options in force for the next serial open. The connection overrides it with the user's choice.
+    virtual SerialLineSettings GetSerialLineSettings() { return {}; }
 
 protected:
     ~C_TransportHost() = default;

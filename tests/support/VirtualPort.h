@@ -1,0 +1,173 @@
+#pragma once
+// A virtual serial port for tests that run inside Wine: scripts/virtual-port makes a socat pseudo-terminal pair,
+// links one end into the prefix as COMn and hands the other end, the "device", to the test. The port is also
+// listed under HARDWARE\DEVICEMAP\SERIALCOMM, as the system lists a plugged-in adapter.
+//
+// Programs inside Wine can start Unix programs but get no handle to wait on, so each step of the script is
+// awaited through the files it leaves (see the script), with a generous limit.
+#include <windows.h>
+
+#include <string>
+
+class VirtualPort {
+public:
+    static constexpr DWORD kStepLimitMs = 30000;
+
+    // Creates COM<number>; IsReady tells whether that worked, Problem why not.
+    explicit VirtualPort(unsigned number) : m_number(number) { Create(); }
+    ~VirtualPort() { Unplug(); }
+    VirtualPort(const VirtualPort&) = delete;
+    VirtualPort& operator=(const VirtualPort&) = delete;
+
+    bool IsReady() const { return m_ready; }
+    const std::string& Problem() const { return m_problem; }
+    std::wstring Name() const { return L"COM" + std::to_wstring(m_number); }
+    std::wstring DevicePath() const { return L"\\\\.\\" + Name(); }
+    // The other end, as a Windows path the test can open.
+    std::wstring DeviceEnd() const { return StateFolder() + L"\\device"; }
+
+    // Ends the pair, as when a USB adapter is pulled out: the open port stops working and cannot be opened again.
+    bool Unplug() {
+        if (!m_ready)
+            return true;
+        m_ready = false;
+        Register(false);
+        return RunScript(L"remove") && WaitFor([this] { return !Exists(StateFolder()); });
+    }
+
+    // The COM end's line settings as "stty -a" prints them; empty on failure.
+    std::string LineSettings() {
+        const std::wstring report = StateFolder() + L"\\stty.txt";
+        DeleteFileW(report.c_str());
+        if (!RunScript(L"stty") || !WaitFor([&] { return Exists(report) || Exists(FailureFile()); }))
+            return {};
+        return ReadWhole(report);
+    }
+
+    // Opens the device end for plain (non-overlapped) use. Reads return what is there at once, or wait up to
+    // readWaitMs for the first byte.
+    HANDLE OpenDeviceEnd(DWORD readWaitMs = 200) const {
+        HANDLE end = CreateFileW(DeviceEnd().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+        if (end == INVALID_HANDLE_VALUE)
+            return nullptr;
+        COMMTIMEOUTS timeouts{MAXDWORD, MAXDWORD, readWaitMs, 0, 0};
+        SetCommTimeouts(end, &timeouts);
+        return end;
+    }
+
+private:
+    static std::wstring Environment(const wchar_t* name) {
+        wchar_t value[MAX_PATH * 2];
+        const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
+        return length && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
+    }
+    static std::wstring UnixToWindows(std::wstring path) {
+        for (wchar_t& c : path)
+            if (c == L'/')
+                c = L'\\';
+        return L"Z:" + path;
+    }
+    static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    static std::string ReadWhole(const std::wstring& path) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return {};
+        std::string text;
+        char buffer[4096];
+        DWORD count = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count)
+            text.append(buffer, count);
+        CloseHandle(file);
+        return text;
+    }
+
+    std::wstring Prefix() const {
+        std::wstring prefix = Environment(L"VELTO_WINEPREFIX");
+        return prefix.empty() ? Environment(L"WINEPREFIX") : prefix;
+    }
+    std::wstring StateFolder() const { return UnixToWindows(Prefix() + L"/velto-ports/com" + std::to_wstring(m_number)); }
+    std::wstring FailureFile() const { return StateFolder() + L"\\failed"; }
+
+    void Create() {
+        if (Prefix().empty() || Environment(L"VELTO_ROOT").empty()) {
+            m_problem = "VELTO_ROOT and the Wine prefix must be set (the test runner sets them)";
+            return;
+        }
+        DeleteFileW(FailureFile().c_str());
+        if (!RunScript(L"create") ||
+            !WaitFor([this] { return Exists(StateFolder() + L"\\ready") || Exists(FailureFile()); })) {
+            m_problem = "scripts/virtual-port create did not finish";
+            return;
+        }
+        if (Exists(FailureFile())) {
+            m_problem = "scripts/virtual-port create failed: " + ReadWhole(FailureFile());
+            return;
+        }
+        m_ready = true;
+        if (!Register(true))
+            m_problem = "the SERIALCOMM value could not be written";
+    }
+
+    bool Register(bool add) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return false;
+        const std::wstring value = L"\\Device\\VeltoVirtual" + std::to_wstring(m_number);
+        const std::wstring name = Name();
+        LONG result = add ? RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)))
+                          : RegDeleteValueW(key, value.c_str());
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+
+    // Starts the script as a Unix program; Wine gives no process handle for those.
+    bool RunScript(const wchar_t* command) {
+        std::wstring line = L"/bin/bash \"" + Environment(L"VELTO_ROOT") + L"/scripts/virtual-port\" " + command + L" " +
+                            Name() + L" --quiet --prefix \"" + Prefix() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            return false;
+        if (process.hThread)
+            CloseHandle(process.hThread);
+        if (process.hProcess)
+            CloseHandle(process.hProcess);
+        return true;
+    }
+
+    // Waits for a condition on files, woken by changes in the ports' folder where the system offers that.
+    template <class Condition> bool WaitFor(Condition done) {
+        const std::wstring folder = UnixToWindows(Prefix() + L"/velto-ports");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        HANDLE change = FindFirstChangeNotificationW(
+            folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+        const DWORD start = GetTickCount();
+        bool result = false;
+        for (;;) {
+            if (done()) {
+                result = true;
+                break;
+            }
+            if (GetTickCount() - start > kStepLimitMs)
+                break;
+            // The notification is only a hint; the limit per wait keeps a missed one from stalling the test.
+            if (change != INVALID_HANDLE_VALUE) {
+                if (WaitForSingleObject(change, 50) == WAIT_OBJECT_0)
+                    FindNextChangeNotification(change);
+            } else {
+                Sleep(20); // no notifications here: look again shortly
+            }
+        }
+        if (change != INVALID_HANDLE_VALUE)
+            FindCloseChangeNotification(change);
+        return result;
+    }
+
+    unsigned m_number;
+    bool m_ready = false;
+    std::string m_problem;
+};
