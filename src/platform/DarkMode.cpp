@@ -1,0 +1,53 @@
+#include "platform/DarkMode.h"
+
+#include "platform/SystemFunction.h"
+
+namespace {
+
+constexpr const wchar_t* kPersonalizeKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr const wchar_t* kAppsUseLightTheme = L"AppsUseLightTheme";
+// DWMWA_USE_IMMERSIVE_DARK_MODE; builds of Windows 10 before 20H1 knew it under the number 19.
+constexpr DWORD kDarkModeAttribute = 20;
+constexpr DWORD kDarkModeAttributeBefore20H1 = 19;
+constexpr const wchar_t* kDarkWindowTheme = L"DarkMode_Explorer";
+
+using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+
+bool HighContrastActive() {
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+} // namespace
+
+namespace DarkMode {
+
+bool AppsUseDarkTheme() {
+    DWORD light = 1;
+    DWORD size = sizeof(light);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kPersonalizeKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    LONG status = RegQueryValueExW(key, kAppsUseLightTheme, nullptr, &type, reinterpret_cast<BYTE*>(&light), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD)
+        return false;
+    return light == 0 && !HighContrastActive();
+}
+
+void ApplyWindowTheme(HWND window, bool dark) {
+    static const auto setAttribute =
+        LookupSystemFunction<DwmSetWindowAttributeFn>(L"dwmapi.dll", "DwmSetWindowAttribute");
+    static const auto setTheme = LookupSystemFunction<SetWindowThemeFn>(L"uxtheme.dll", "SetWindowTheme");
+    BOOL value = dark ? TRUE : FALSE;
+    if (setAttribute && FAILED(setAttribute(window, kDarkModeAttribute, &value, sizeof(value))))
+        setAttribute(window, kDarkModeAttributeBefore20H1, &value, sizeof(value));
+    if (setTheme)
+        setTheme(window, dark ? kDarkWindowTheme : nullptr, nullptr);
+}
+
+} // namespace DarkMode

@@ -1,0 +1,29 @@
+#pragma once
+// Reads a version resource (VS_VERSIONINFO): the fixed file version and the texts of its StringFileInfo
+// blocks. It walks the block itself, checking every length against the resource's size, so a damaged resource
+// reads as missing values rather than as a crash, and no version library is needed.
+#include <windows.h>
+
+class C_VersionResource {
+public:
+    // The module's own version resource; false when it has none.
+    bool Load(HMODULE module);
+    // A version block already in memory (it must stay valid while this object reads it).
+    bool Attach(const void* data, DWORD size);
+
+    bool IsLoaded() const { return m_data != nullptr; }
+    // Null when the resource carries no valid fixed part.
+    const VS_FIXEDFILEINFO* GetFixedInfo() const;
+    // The text of a value in a language block such as L"040904B0"; null when either is missing. Block and value
+    // names compare without regard to case.
+    const wchar_t* GetString(const wchar_t* block, const wchar_t* name) const;
+
+private:
+    struct Node;
+    bool ReadNode(const BYTE* at, const BYTE* limit, Node& node) const;
+    const BYTE* Align(const BYTE* at) const;
+    bool FindChild(const Node& parent, const wchar_t* key, Node& child) const;
+
+    const BYTE* m_data = nullptr;
+    DWORD m_size = 0;
+};
