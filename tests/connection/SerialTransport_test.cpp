@@ -60,6 +60,15 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
+// Bytes 1 to 255 only: what a zero-terminated text can carry.
+std::string TextPattern(size_t size) {
+    std::string bytes = Pattern(size);
+    for (char& byte : bytes)
+        if (byte == 0)
+            byte = 1;
+    return bytes;
+}
+
 bool Contains(const std::string& text, const std::string& word) {
     return (" " + text + " ").find(" " + word + " ") != std::string::npos ||
            text.find(" " + word + "\n") != std::string::npos || text.find("\n" + word + " ") != std::string::npos;
@@ -185,4 +194,161 @@ TEST_F(SerialTransportTest, LineSettingsReachTheDevice) {
         }
         transport.Close();
     }
+}
+
+TEST_F(SerialTransportTest, KeepsTheFlowControlTheDeviceHad) {
+    {
+        // Another program left hardware and software flow control switched on.
+        HANDLE other = CreateFileW(port->DevicePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   0, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        DCB state{};
+        state.DCBlength = sizeof state;
+        ASSERT_TRUE(GetCommState(other, &state));
+        state.fOutxCtsFlow = TRUE;
+        state.fOutX = TRUE;
+        state.fInX = TRUE;
+        ASSERT_TRUE(SetCommState(other, &state));
+        CloseHandle(other);
+    }
+    ASSERT_TRUE(OpenPort());
+    const std::string settings = port->LineSettings();
+    EXPECT_TRUE(Contains(settings, "crtscts")) << settings;
+    EXPECT_TRUE(Contains(settings, "ixon")) << settings;
+    EXPECT_TRUE(Contains(settings, "ixoff")) << settings;
+}
+
+TEST_F(SerialTransportTest, ReadsABurstWithoutLossOrReordering) {
+    constexpr size_t kBurst = 100 * 1024;
+    const std::string burst = Pattern(kBurst);
+    ASSERT_TRUE(OpenPort());
+    C_Handle device(port->OpenDeviceEnd());
+    ASSERT_TRUE(device);
+    struct Writer {
+        HANDLE device;
+        const std::string* bytes;
+    } writer{device.Get(), &burst};
+    C_Thread thread;
+    ASSERT_TRUE(thread.Start(
+        [](void* raw, DWORD) -> DWORD {
+            auto* writer = static_cast<Writer*>(raw);
+            return WriteAll(writer->device, *writer->bytes) ? 1 : 0;
+        },
+        &writer));
+    bool ended = false;
+    EXPECT_TRUE(StepUntil([&] { return host.Received().size() >= kBurst; }, &ended)) << host.Received().size();
+    EXPECT_FALSE(ended);
+    ASSERT_TRUE(WaitUntilFinished(thread));
+    DWORD written = 0;
+    ASSERT_TRUE(thread.IsFinished(&written));
+    EXPECT_EQ(written, 1u);
+    EXPECT_TRUE(host.Received() == burst) << "received " << host.Received().size() << " bytes, not the burst";
+    for (uint32_t block : host.Blocks())
+        ASSERT_LE(block, C_SerialTransport::kReadChunk);
+}
+
+TEST_F(SerialTransportTest, DrainsEverythingQueuedInOneStep) {
+    constexpr size_t kQueued = 4000; // fits the pseudo-terminal's input buffer, so all of it can be queued at once
+    ASSERT_TRUE(OpenPort());
+    // Wine lets a second handle look at the queue (Windows would refuse it): wait until all of it is there.
+    HANDLE observer = CreateFileW(port->DevicePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(observer, INVALID_HANDLE_VALUE);
+    C_Handle observing(observer);
+    C_Handle device(port->OpenDeviceEnd());
+    ASSERT_TRUE(WriteAll(device.Get(), Pattern(kQueued)));
+    COMSTAT status{};
+    const DWORD start = GetTickCount();
+    DWORD errors = 0;
+    while (ClearCommError(observer, &errors, &status) && status.cbInQue < kQueued &&
+           GetTickCount() - start < kGenerousWait)
+        Sleep(10); // the queue offers nothing to wait on: look again shortly
+    ASSERT_EQ(status.cbInQue, kQueued);
+
+    EXPECT_TRUE(transport.ReadStep());
+    EXPECT_EQ(host.Received(), Pattern(kQueued));
+    EXPECT_EQ(host.Blocks(), (std::vector<uint32_t>{1024, 1024, 1024, 928}));
+}
+
+TEST_F(SerialTransportTest, AStepWithoutDataFlushesTheWaitingLine) {
+    ASSERT_TRUE(OpenPort());
+    host.SetPendingLine(true);
+    // Windows: the 20 ms wait times out. Wine: the comm-event wait ends early with nothing queued. Both are idle.
+    EXPECT_TRUE(transport.ReadStep());
+    EXPECT_EQ(host.Flushes(), 1);
+    EXPECT_TRUE(host.Received().empty());
+    EXPECT_TRUE(transport.IsOpen());
+}
+
+TEST_F(SerialTransportTest, StopRequestEndsTheStepAndClosesThePort) {
+    ASSERT_TRUE(OpenPort());
+    host.SetPendingLine(false); // a wait without limit: only the wake-up can end it
+    host.RequestStopAndWake();
+    EXPECT_FALSE(transport.ReadStep());
+    EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST_F(SerialTransportTest, WritesWhetherOpenOrClosed) {
+    ASSERT_TRUE(OpenPort());
+    C_Handle device(port->OpenDeviceEnd());
+    transport.Write("hello, device");
+    EXPECT_EQ(ReadFromDevice(device.Get(), 13), "hello, device");
+
+    // Nothing before the first zero byte: nothing is sent.
+    transport.Write("");
+    transport.Write(nullptr);
+    EXPECT_EQ(ReadFromDevice(device.Get(), 1, 300), "");
+
+    // Closed: the port opens for the write and closes again, and the bytes still arrive whole.
+    transport.Close();
+    transport.Write("while closed");
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_EQ(ReadFromDevice(device.Get(), 12), "while closed");
+}
+
+TEST_F(SerialTransportTest, AWriteThatOutlastsItsWaitStillArrivesWholeAndInOrder) {
+    // With nobody reading the device end, the pair's buffers fill up and the write is still pending when its
+    // wait ends. Its record must stay valid until it completes, and the next write must come after it.
+    constexpr size_t kLarge = 256 * 1024;
+    const std::string large = TextPattern(kLarge);
+    ASSERT_TRUE(OpenPort());
+    C_Handle device(port->OpenDeviceEnd());
+    transport.Write(large.c_str());
+    struct Reader {
+        HANDLE device;
+        size_t size;
+        std::string bytes;
+    } reader{device.Get(), kLarge + 4, {}};
+    C_Thread thread;
+    ASSERT_TRUE(thread.Start(
+        [](void* raw, DWORD) -> DWORD {
+            auto* reader = static_cast<Reader*>(raw);
+            reader->bytes = ReadFromDevice(reader->device, reader->size, 60000);
+            return 0;
+        },
+        &reader));
+    transport.Write("tail");
+    ASSERT_TRUE(WaitUntilFinished(thread, 90000));
+    EXPECT_EQ(reader.bytes.size(), kLarge + 4);
+    EXPECT_TRUE(reader.bytes == large + "tail") << "the bytes arrived changed or out of order";
+}
+
+TEST_F(SerialTransportTest, AnUnpluggedAdapterEndsTheReaderInsteadOfSpinning) {
+    ASSERT_TRUE(OpenPort());
+    {
+        C_Handle device(port->OpenDeviceEnd());
+        ASSERT_TRUE(WriteAll(device.Get(), "before"));
+        ASSERT_TRUE(StepUntil([&] { return host.Received() == "before"; }));
+    }
+    ASSERT_TRUE(port->Unplug());
+    // Windows: the next mask setting fails (ERROR_BAD_COMMAND or ERROR_ACCESS_DENIED). Wine: setting the mask and
+    // starting the wait still succeed, and the queue query fails with ERROR_NOT_READY. Either ends the reader.
+    bool ended = false;
+    StepUntil([] { return false; }, &ended);
+    EXPECT_TRUE(ended) << "the read step never gave up on the vanished device";
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_EQ(host.Received(), "before");
+
+    EXPECT_FALSE(OpenPort()) << "a port that is gone cannot be opened";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
