@@ -18,6 +18,7 @@ private:
 
 void C_SerialPort::Init() {
     Uninit();
+    m_deviceDatabase.Load();
     SerialPortSettings settings;
     settings.baudRate = kInitBaudRate;
     settings.inputQueue = kInitQueueSize;
@@ -25,7 +26,11 @@ void C_SerialPort::Init() {
     m_settings = settings;
 }
 
-void C_SerialPort::Uninit() { m_name.Empty(); }
+void C_SerialPort::Uninit() {
+    m_name.Empty();
+    m_portInfos.Clear();
+    m_deviceDatabase.Unload();
+}
 
 void C_SerialPort::SetName(const wchar_t* name, bool overlapped) {
     if (!name || !m_name.Assign(name))

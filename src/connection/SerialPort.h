@@ -2,6 +2,10 @@
 // C_SerialPort, transport half: a serial device opened by path with the line settings, queue sizes and time-outs
 // it was configured with, and thin calls for overlapped reads, writes and comm-event waits. Nothing reaches the
 // device before Open; Read and Write on a closed port open it around the one call.
+//
+// Enumeration half (SerialPortEnumeration.cpp): the list of the system's serial ports, rebuilt by Enumerate.
+#include "connection/PortInfo.h"
+#include "connection/SerialPortEnumeration.h"
 #include "foundation/File.h"
 #include "foundation/TextString.h"
 
@@ -34,9 +38,14 @@ public:
     C_SerialPort(const C_SerialPort&) = delete;
     C_SerialPort& operator=(const C_SerialPort&) = delete;
 
-    // Init does what Uninit does and resets the settings; the device handle is not touched.
+    // Init does what Uninit does, prepares the enumeration and resets the settings; the device handle is not
+    // touched. Uninit empties the name and the port list and releases the enumeration.
     void Init();
     void Uninit();
+
+    // Rebuilds the port list by the method that suits the system, then calls callback for each port in order
+    // until it returns false. False (and no call) only when the method failed. A null callback only rebuilds.
+    bool Enumerate(PortInfoCallback callback, void* context);
 
     // A null name empties the stored one.
     void SetName(const wchar_t* name, bool overlapped);
@@ -72,6 +81,8 @@ private:
 
     C_String m_name;
     bool m_overlapped = false;
+    C_PortInfoList m_portInfos;
+    C_DeviceDatabase m_deviceDatabase;
     SerialPortSettings m_settings;
     C_File m_device;
 };

@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr wchar_t kDevicePathPrefix[] = L"\\\\.\\";
 // A write that is still in flight after its cancellation is given this long to end before it is given up on.
 constexpr DWORD kCancelLimitMs = 5000;
 
@@ -58,15 +57,26 @@ bool C_SerialTransport::Describe(const SerialLineSettings& line, C_String& descr
            description.Append(ParityLetter(line.parity)) && description.Append(StopBitsText(line.stopBits));
 }
 
-// The target may name a port as the port list shows it or by its device path; resolving a shown name needs
-// the port enumeration. Until that is in place a device path is taken as it is, and anything else stays
-// unmatched (the name stays empty and the open fails without touching any device).
+// The target may name a port as the port list shows it (its friendly name) or by its device path, compared
+// exactly; a bare "COM5" therefore matches only a port listed under that very name. Without a match the name
+// stays empty and the open fails without touching any device.
 bool C_SerialTransport::MatchTarget(const wchar_t* target) {
-    const size_t prefixLength = wcslen(kDevicePathPrefix);
-    if (!target || wcsncmp(target, kDevicePathPrefix, prefixLength) != 0 || !target[prefixLength])
+    if (!target || !*target)
         return false;
-    m_port.SetName(target, true);
-    return true;
+    // The enumeration's own calls leave errors behind that say nothing about the port; an unmatched open must
+    // not look like, say, access denied to the caller.
+    const DWORD error = GetLastError();
+    m_port.Enumerate(&C_SerialTransport::MatchPort, const_cast<wchar_t*>(target));
+    SetLastError(error);
+    return *m_port.GetName() != 0;
+}
+
+bool C_SerialTransport::MatchPort(const PortInfo& info, void* context, C_SerialPort& port) {
+    const wchar_t* target = static_cast<const wchar_t*>(context);
+    if (wcscmp(target, info.name.c_str()) != 0 && wcscmp(target, info.devicePath.c_str()) != 0)
+        return true;
+    port.SetName(info.devicePath.c_str(), true);
+    return false;
 }
 
 bool C_SerialTransport::Open(const wchar_t* target, C_String& description) {

@@ -41,6 +41,7 @@ public:
 
 private:
     bool MatchTarget(const wchar_t* target);
+    static bool MatchPort(const PortInfo& info, void* context, C_SerialPort& port);
     bool Drain();
     bool ReadChunk(DWORD size, DWORD* count);
     bool FinishPendingWrite();
