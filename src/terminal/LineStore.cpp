@@ -146,7 +146,8 @@ bool C_LineStore::AppendLineFeed(AppendState& state) {
 }
 
 // The common case: text at the end of the store. The cells are written in one pass and the last display
-// row grows in place, starting a new row whenever the wrap width is reached.
+// row grows in place, a new row starting whenever the wrap width is reached (the end marker then moves to
+// a row of its own until the next character arrives).
 bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState& state) {
     uint32_t width = uint32_t(EffectiveWrapWidth());
     uint32_t newRowsBound = width == 1 ? length : length / (width - 1) + 1;
@@ -156,18 +157,23 @@ bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState&
         (keepSegments && !m_segments.Reserve(m_segments.Count() + newRowsBound)))
         return false;
 
-    uint32_t cell = m_cells.Count() - 1; // the final end marker, overwritten by the first character
-    // The counts are final before the loop, so link flags can be set on cells written in this run.
-    m_cells.SetCount(cell + length + 1);
-    m_attributes.SetCount(cell + length + 1);
-    wchar_t* cells = m_cells.Data();
-    Attribute* attributes = m_attributes.Data();
+    uint32_t first = m_cells.Count() - 1; // the final end marker, overwritten by the first character
+    m_cells.SetCount(first + length + 1);
+    m_attributes.SetCount(first + length + 1);
+    wchar_t* cells = m_cells.Data() + first;
+    Attribute* attributes = m_attributes.Data() + first;
+    const Attribute attribute = m_attribute; // a local, so the loop need not reload it after every store
+    for (uint32_t i = 0; i < length; ++i) {
+        cells[i] = text[i];
+        attributes[i] = attribute;
+    }
+    cells[length] = kEndMarker;
+    attributes[length] = attribute;
+
     uint32_t rowEnd = m_rowEnds.Last();
     uint32_t rowLength = rowEnd - RowStart(m_rowEnds.Count() - 1);
-    for (uint32_t i = 0; i < length; ++i, ++cell) {
-        cells[cell] = text[i];
-        attributes[cell] = m_attribute;
-        if (rowLength + 1 > width) {
+    for (uint32_t remaining = length; remaining;) {
+        if (rowLength >= width) {
             m_rowEnds.Last() = rowEnd;
             m_rowEnds.Add(rowEnd + 1);
             if (keepSegments) {
@@ -177,15 +183,18 @@ bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState&
             }
             state.structureChanged = true;
             rowLength = 1;
+            ++rowEnd;
+            --remaining;
         } else {
-            ++rowLength;
+            uint32_t fit = width - rowLength < remaining ? width - rowLength : remaining;
+            rowLength += fit;
+            rowEnd += fit;
+            remaining -= fit;
         }
-        ++rowEnd;
-        TakeLinkCharacter(text[i], cell);
     }
     m_rowEnds.Last() = rowEnd;
-    cells[cell] = kEndMarker;
-    attributes[cell] = m_attribute;
+
+    m_link.TakeRun(text, length, first, [this](C_LinkDetector::Range range) { FlagLink(range); });
     m_cursor.column += int(length);
     return true;
 }

@@ -15,6 +15,19 @@ public:
             out[i] = wchar_t(bytes[i]);
         m_units.SetCount(m_units.Count() + count);
     }
+    // Appends bytes up to the first one the table does not mark; returns how many were taken.
+    uint32_t AppendWhile(const uint8_t* bytes, uint32_t count, const bool (&take)[256]) {
+        if (!m_units.Reserve(m_units.Count() + count))
+            return count; // out of memory: the bytes are dropped
+        wchar_t* out = m_units.Data() + m_units.Count();
+        uint32_t n = 0;
+        while (n < count && take[bytes[n]]) {
+            out[n] = wchar_t(bytes[n]);
+            ++n;
+        }
+        m_units.SetCount(m_units.Count() + n);
+        return n;
+    }
     void AppendByte(uint8_t byte) { m_units.Add(wchar_t(byte)); }
     void AppendText(const wchar_t* text, uint32_t count) {
         if (!m_units.Reserve(m_units.Count() + count))
@@ -28,6 +41,12 @@ public:
     uint32_t Length() const { return m_units.Count(); }
     bool IsEmpty() const { return m_units.Count() == 0; }
     void Clear() { m_units.Reset(); }
+    void RemoveFront(uint32_t count) {
+        uint32_t rest = count < m_units.Count() ? m_units.Count() - count : 0;
+        for (uint32_t i = 0; i < rest; ++i)
+            m_units.Data()[i] = m_units.Data()[count + i];
+        m_units.SetCount(rest);
+    }
 
 private:
     C_DynamicBuffer<wchar_t> m_units;

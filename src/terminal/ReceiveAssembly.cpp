@@ -37,18 +37,15 @@ void C_ReceiveAssembly::SetTickSource(C_TickSource* ticks) { m_ticks = ticks ? t
 void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length) {
     uint32_t i = 0;
     while (i < length) {
-        if (m_interpreter.InGround() && kPlainBytes.plain[data[i]]) {
-            uint32_t end = i + 1;
-            while (end < length && kPlainBytes.plain[data[end]])
-                ++end;
-            HandlePlainRun(data + i, end - i);
-            i = end;
-        } else {
+        if (m_interpreter.InGround() && kPlainBytes.plain[data[i]])
+            i += HandlePlainRun(data + i, length - i);
+        else
             ProcessByte(data[i++]);
-        }
     }
+    // A read can end in the middle of a character; its first bytes wait for the next read instead of making
+    // the whole flush undecodable. The idle flush takes them if nothing follows.
     if (FlushIntervalPassed())
-        FlushPendingLine(true, false);
+        Flush(true, false, true);
 }
 
 void C_ReceiveAssembly::FlushIfIdle() {
@@ -58,11 +55,12 @@ void C_ReceiveAssembly::FlushIfIdle() {
 
 // A run of ordinary bytes in one step: exactly what ProcessByte would do to each of them, where only the
 // first can start a line (and its time stamp) and the last is the one line-end handling remembers.
-void C_ReceiveAssembly::HandlePlainRun(const uint8_t* bytes, uint32_t count) {
+uint32_t C_ReceiveAssembly::HandlePlainRun(const uint8_t* bytes, uint32_t available) {
     m_previousLineEndByte = bytes[0];
     InsertTimeStamp(bytes[0]);
-    m_pending.AppendBytes(bytes, count);
+    uint32_t count = m_pending.AppendWhile(bytes, available, kPlainBytes.plain);
     m_previousLineEndByte = bytes[count - 1];
+    return count;
 }
 
 void C_ReceiveAssembly::ProcessByte(uint8_t byte) {
@@ -126,7 +124,9 @@ void C_ReceiveAssembly::AppendPendingBytes(const char* bytes, uint32_t length) {
     m_pending.AppendBytes(reinterpret_cast<const uint8_t*>(bytes), length);
 }
 
-void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
+void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) { Flush(decodeUtf8, lineEnd, false); }
+
+void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter) {
     uint32_t length = m_pending.Length();
     if (!length)
         return;
@@ -136,6 +136,10 @@ void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
     } else if (!lineEnd && length < kFilteredFlushThreshold) {
         return; // a filtered line reaches the store whole
     }
+    uint32_t kept = keepIncompleteCharacter && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
+    if (kept == length)
+        return;
+    length -= kept;
     const wchar_t* text = m_pending.Data();
     if (decodeUtf8 && Utf8::Decode(text, length, m_decoded) == Utf8::Outcome::Decoded) {
         text = m_decoded.Data();
@@ -145,7 +149,7 @@ void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
     if (m_log)
         m_log->AppendToLog(text, length);
     m_lastFlush = m_ticks->Milliseconds();
-    m_pending.Clear();
+    m_pending.RemoveFront(m_pending.Length() - kept);
 }
 
 // While filtering, every line is its own text for the filter to test.

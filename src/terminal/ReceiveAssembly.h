@@ -72,8 +72,9 @@ private:
     void FlushPendingText() override { FlushPendingLine(true, false); }
     void AppendPendingBytes(const char* bytes, uint32_t length) override;
 
-    void HandlePlainRun(const uint8_t* bytes, uint32_t count);
+    uint32_t HandlePlainRun(const uint8_t* bytes, uint32_t available);
     void HandleBackspace();
+    void Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter);
     void HandToStore(const wchar_t* text, uint32_t length);
     bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
 

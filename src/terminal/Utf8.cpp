@@ -43,12 +43,28 @@ bool DecodeSequence(const wchar_t* units, uint32_t count, uint32_t& i, uint32_t&
     return true;
 }
 
+bool NeedsDecoding(wchar_t unit) { return unsigned(unit) - 0x80u < 0x80u; } // 0x80-0xFF: a non-ASCII byte
+
+// Most flushes are plain ASCII: blocks of units are tested at once by or-ing them together.
+uint32_t FirstByteToDecode(const wchar_t* units, uint32_t count) {
+    constexpr uint32_t kBlock = 16;
+    uint32_t first = 0;
+    for (; first + kBlock <= count; first += kBlock) {
+        unsigned bits = 0;
+        for (uint32_t k = 0; k < kBlock; ++k)
+            bits |= units[first + k];
+        if (bits & 0xFF80)
+            break; // something in this block is not ASCII: look closer
+    }
+    while (first < count && !NeedsDecoding(units[first]))
+        ++first;
+    return first;
+}
+
 } // namespace
 
 Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded) {
-    uint32_t first = 0;
-    while (first < count && (units[first] < 0x80 || units[first] > 0xFF))
-        ++first;
+    uint32_t first = FirstByteToDecode(units, count);
     if (first == count)
         return Outcome::Unchanged; // nothing but ASCII and inserted text: decoding changes nothing
     if (!decoded.Reserve(count)) // decoding never makes the text longer
@@ -77,4 +93,18 @@ Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer
     }
     decoded.SetCount(produced);
     return Outcome::Decoded;
+}
+
+uint32_t Utf8::IncompleteTail(const wchar_t* units, uint32_t count) {
+    constexpr uint32_t kLongestSequence = 4;
+    for (uint32_t tail = 1; tail < kLongestSequence && tail <= count; ++tail) {
+        wchar_t unit = units[count - tail];
+        if (IsContinuation(unit))
+            continue;
+        uint32_t length = SequenceLength(unit);
+        if (length <= tail)
+            return 0; // not a lead byte, or its sequence is complete (or too long to be one)
+        return tail == 1 || SecondByteFits(unit, units[count - tail + 1]) ? tail : 0;
+    }
+    return 0;
 }

@@ -18,4 +18,8 @@ constexpr wchar_t kReplacementCharacter = 0xFFFD;
 
 Outcome Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded);
 
+// The number of units at the end that begin a UTF-8 sequence without finishing it (0 to 3), as when a
+// read ends in the middle of a character: waiting for the next read may complete it.
+uint32_t IncompleteTail(const wchar_t* units, uint32_t count);
+
 } // namespace Utf8

@@ -39,12 +39,40 @@ TEST(Utf8, AnyInvalidSequenceKeepsTheWholeFlushAsBytes) {
         "\xed\xa0\x80",     // an encoded surrogate
         "\xf4\x90\x80\x80", // above U+10FFFF
         "\xf8\x88\x80\x80", // no such lead byte
-        "ab\xe2\xa0",       // cut short at the end of the flush
+        "ab\xe2\xa0",       // a sequence cut short by what follows
         "\x80",             // a lone continuation
         "\xef\xbf\xbd",     // U+FFFD itself counts as a failed decoding
     };
-    for (const char* bytes : invalid)
-        EXPECT_EQ(Decoded(bytes), Widened(bytes)) << "for " << bytes;
+    for (const char* bytes : invalid) {
+        std::string flush = std::string(bytes) + "."; // the flush goes on after them
+        EXPECT_EQ(Decoded(flush), Widened(flush)) << "for " << bytes;
+    }
+}
+
+// A read that ends inside a character leaves its first bytes for the next read, so that text arriving in
+// arbitrary pieces is decoded all the same; if nothing follows, the idle flush writes them as they are.
+TEST(Utf8, CharacterSplitAcrossReadsIsDecodedWhole) {
+    TerminalHarness t;
+    t.Block("x");
+    t.ticks.now += 21;
+    t.Block("\xd0\x9f\xd1");
+    t.ticks.now += 21;
+    t.Block("\x80\xe2\xa0");
+    t.ticks.now += 21;
+    t.Block("\x8b!");
+    EXPECT_EQ(t.Line(0), L"x\u041f\u0440\u280b!");
+    t.ticks.now += 21;
+    t.Block("\xe9");
+    EXPECT_EQ(t.Line(0), L"x\u041f\u0440\u280b!");
+    t.ticks.now += 21;
+    t.assembly.FlushIfIdle();
+    EXPECT_EQ(t.Line(0), L"x\u041f\u0440\u280b!\u00e9");
+    const wchar_t notLeads[] = {L'a', 0xC3, 0xA9};
+    EXPECT_EQ(Utf8::IncompleteTail(notLeads, 3), 0u);
+    const wchar_t badSecond[] = {0xE0, 0x80};
+    EXPECT_EQ(Utf8::IncompleteTail(badSecond, 2), 0u);
+    const wchar_t fourByteLead[] = {0xF0, 0x9F, 0x98};
+    EXPECT_EQ(Utf8::IncompleteTail(fourByteLead, 3), 3u);
 }
 
 TEST(Utf8, EachFlushIsDecodedOnItsOwn) {

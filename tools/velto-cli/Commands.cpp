@@ -1,0 +1,60 @@
+#include "Commands.h"
+
+#include "Console.h"
+#include "ExitStatus.h"
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {L"replay", L"turn a file of received bytes into text, HTML or the rows a view shows", ReplayHelp, RunReplay},
+    };
+    return commands;
+}
+
+namespace {
+
+bool IsHelp(const std::wstring& argument) {
+    return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"help";
+}
+
+std::wstring GeneralHelp() {
+    std::wstring text = L"velto-cli - console companion of the Velto serial terminal\r\n\r\n"
+                        L"Usage: velto-cli COMMAND [options] [arguments]\r\n"
+                        L"       velto-cli COMMAND --help\r\n\r\nCommands:\r\n";
+    for (const Command& command : Commands()) {
+        std::wstring name = L"  " + std::wstring(command.name);
+        name.resize(12, L' ');
+        text += name + command.summary + L"\r\n";
+    }
+    for (const Command& command : Commands())
+        text += L"\r\n" + command.help();
+    return text;
+}
+
+} // namespace
+
+int RunCommandLine(const std::vector<std::wstring>& arguments) {
+    if (arguments.empty()) {
+        Console::Error(L"velto-cli: no command given; velto-cli --help lists the commands");
+        return kExitUsage;
+    }
+    if (IsHelp(arguments[0])) {
+        Console::Print(GeneralHelp());
+        return kExitSuccess;
+    }
+    for (const Command& command : Commands()) {
+        if (arguments[0] != command.name)
+            continue;
+        std::vector<std::wstring> rest(arguments.begin() + 1, arguments.end());
+        for (const std::wstring& argument : rest) {
+            if (argument == L"--")
+                break;
+            if (IsHelp(argument)) {
+                Console::Print(command.help());
+                return kExitSuccess;
+            }
+        }
+        return command.run(rest);
+    }
+    Console::Error(L"velto-cli: unknown command '" + arguments[0] + L"'; velto-cli --help lists the commands");
+    return kExitUsage;
+}

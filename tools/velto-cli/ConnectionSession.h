@@ -1,0 +1,65 @@
+#pragma once
+// The real connection manager on a hidden stand-in window with a message loop, for the subcommands that talk to
+// ports: every status is printed on standard error as it is shown ("TITLE: NAME"), and the session follows the
+// opens as the main window would see them, retries on the reopen timer included.
+#include "connection/Connection.h"
+#include "connection/StandInWindow.h"
+#include "foundation/Settings.h"
+#include "terminal/LineStore.h"
+
+#include <cstdint>
+
+class C_ConnectionSession final : private C_StandInObserver {
+public:
+    enum class OpenOutcome { Pending, Opened, Failed };
+    // Generous bounds, so a session never hangs: an open is refused, retried five times and given up well
+    // within these.
+    static constexpr DWORD kOpenOutcomeLimitMs = 120000;
+    static constexpr DWORD kPortListLimitMs = 60000;
+
+    C_ConnectionSession();
+    ~C_ConnectionSession();
+    C_ConnectionSession(const C_ConnectionSession&) = delete;
+    C_ConnectionSession& operator=(const C_ConnectionSession&) = delete;
+
+    C_StandInWindow& Window() { return m_window; }
+    C_Connection& Connection() { return m_connection; }
+    C_LineStore& Store() { return m_store; }
+
+    // Reads tags from the program's own settings; false when the stand-in window could not be made or the
+    // connection could not start.
+    bool Start();
+    // As the program opens a port at start: target becomes the command-line port and the selection, and a
+    // refresh that asks for a reopen opens it. Then waits until the open succeeded or finally failed.
+    OpenOutcome OpenAsAtStart(const wchar_t* target);
+    // A refresh and the probe that follows it; false when they did not both report within the limit.
+    bool RefreshAndProbe();
+    // Serves the window for the given time.
+    void RunFor(DWORD milliseconds);
+    // As the main window closes: no more reopening, CloseTarget, then Stop (which waits for the threads).
+    void Close();
+
+private:
+    // Dispatches messages until done() holds or the limit passes; false on the limit.
+    template <class Condition> bool PumpUntil(Condition done, DWORD limitMs);
+    void DispatchQueued();
+
+    // C_StandInObserver
+    void OnStatus(const wchar_t* title, const wchar_t* name) override;
+    void OnPortsChanged(WPARAM number) override;
+    void OnTitleSuffix(const wchar_t*) override {}
+    void OnOptionsText(const wchar_t* text) override;
+    void OnReopenTimer(bool running) override;
+
+    C_LineStore m_store;
+    C_Settings m_settings;
+    C_StandInWindow m_window;
+    C_Connection m_connection;
+    bool m_started = false;
+
+    // The open being followed: reset by each "Searching", decided by its Options text.
+    bool m_openSucceeded = false;
+    bool m_retryStarted = false;
+    OpenOutcome m_outcome = OpenOutcome::Pending;
+    uint32_t m_redraws = 0;
+};

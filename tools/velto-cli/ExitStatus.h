@@ -1,0 +1,7 @@
+#pragma once
+
+enum ExitStatus : int {
+    kExitSuccess = 0,
+    kExitWriteFailed = 1, // the output could not be written completely
+    kExitUsage = 2,       // bad arguments or input; nothing was written
+};
