@@ -19,3 +19,7 @@ int RunCommandLine(const std::vector<std::wstring>& arguments);
 // Each subcommand, in its own file.
 std::wstring ReplayHelp();
 int RunReplay(const std::vector<std::wstring>& arguments);
+std::wstring PortsHelp();
+int RunPorts(const std::vector<std::wstring>& arguments);
+std::wstring CaptureHelp();
+int RunCapture(const std::vector<std::wstring>& arguments);

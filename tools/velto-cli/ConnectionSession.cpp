@@ -5,9 +5,13 @@
 
 #include <string>
 
-C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_store) { m_window.Attach(&m_connection); }
+C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_store) {
+    m_window.Attach(&m_connection);
+}
 
-C_ConnectionSession::~C_ConnectionSession() { Close(); }
+C_ConnectionSession::~C_ConnectionSession() {
+    Close();
+}
 
 bool C_ConnectionSession::Start() {
     if (!m_window.IsValid())
@@ -79,7 +83,8 @@ void C_ConnectionSession::OnStatus(const wchar_t* title, const wchar_t* name) {
     } else if (text == C_StandInWindow::EnglishText(STATUS_OPENED)) {
         m_openSucceeded = true;
     }
-    Console::Error(name ? text + L": " + name : text);
+    if (!m_quiet)
+        Console::Error(name ? text + L": " + name : text);
 }
 
 void C_ConnectionSession::OnPortsChanged(WPARAM number) {

@@ -22,6 +22,9 @@ public:
     C_ConnectionSession(const C_ConnectionSession&) = delete;
     C_ConnectionSession& operator=(const C_ConnectionSession&) = delete;
 
+    // Statuses are printed unless the session is quiet (listing ports opens nothing worth reporting).
+    void SetQuiet(bool quiet) { m_quiet = quiet; }
+
     C_StandInWindow& Window() { return m_window; }
     C_Connection& Connection() { return m_connection; }
     C_LineStore& Store() { return m_store; }
@@ -56,6 +59,7 @@ private:
     C_StandInWindow m_window;
     C_Connection m_connection;
     bool m_started = false;
+    bool m_quiet = false;
 
     // The open being followed: reset by each "Searching", decided by its Options text.
     bool m_openSucceeded = false;

@@ -11,7 +11,9 @@ namespace {
 
 constexpr wchar_t kSeparator = L'\t';
 
-void Fail(const std::wstring& message) { Console::Error(L"velto-cli ports: " + message); }
+void Fail(const std::wstring& message) {
+    Console::Error(L"velto-cli ports: " + message);
+}
 
 std::wstring Line(const PortEntry& entry) {
     std::wstring line = entry.name.c_str();
@@ -65,6 +67,7 @@ int RunPorts(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
     C_ConnectionSession session;
+    session.SetQuiet(true);
     if (!session.Start()) {
         Fail(L"the connection manager could not start");
         return kExitWriteFailed;

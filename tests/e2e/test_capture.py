@@ -1,0 +1,213 @@
+"""velto-cli capture and ports, end to end under Wine, against a virtual serial device, a TCP peer and a UDP
+sender. Peers listen on 127.0.0.1 only, and every wait has a limit."""
+import os
+import select
+import socket
+import subprocess
+import threading
+import time
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BIN = Path(os.environ.get("VELTO_BIN", ROOT / "build" / "bin"))
+CLI = BIN / "velto-cli.exe"
+PREFIX = os.environ.get("VELTO_WINEPREFIX", str(ROOT / "build" / "wineprefix"))
+PORT_NAME = "COM5"  # the end-to-end tests run after the test programs, so this prefix's COM5 is theirs
+RUN_LIMIT = 180
+
+
+def windows_path(path):
+    """Wine sees the Unix root as drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def cli(*args):
+    return subprocess.run([str(ROOT / "scripts" / "wine-run"), str(CLI), *args],
+                          capture_output=True, timeout=RUN_LIMIT)
+
+
+def statuses(stderr):
+    return stderr.decode("cp1252").splitlines()
+
+
+def virtual_port(command):
+    return subprocess.run(["bash", str(ROOT / "scripts" / "virtual-port"), command, PORT_NAME, "--register",
+                           "--prefix", PREFIX], capture_output=True, timeout=RUN_LIMIT)
+
+
+class EchoDevice:
+    """The device end of the virtual port: records what arrives and sends it straight back."""
+
+    def __init__(self, path):
+        self.fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+        self.received = b""
+        self.stopping = False
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        while not self.stopping:
+            ready, _, _ = select.select([self.fd], [], [], 0.1)
+            if not ready:
+                continue
+            try:
+                data = os.read(self.fd, 4096)
+            except OSError:
+                return
+            self.received += data
+            os.write(self.fd, data)
+
+    def close(self):
+        self.stopping = True
+        self.thread.join(10)
+        os.close(self.fd)
+
+
+@pytest.fixture(scope="module", autouse=True)
+def built():
+    if not CLI.exists():
+        pytest.fail(f"{CLI} is not built")
+
+
+@pytest.fixture
+def echo_device():
+    created = virtual_port("create")
+    assert created.returncode == 0, created.stderr
+    device = EchoDevice(created.stdout.decode().strip().splitlines()[-1])
+    yield device
+    device.close()
+    virtual_port("remove")
+
+
+def test_serial_capture_sends_logs_the_echo_and_closes_as_the_program_does(echo_device, tmp_path):
+    log, out = tmp_path / "out.log", tmp_path / "out.txt"
+    result = cli("capture", PORT_NAME, "--send", "hello\\r", "--seconds", "2", "--log", windows_path(log),
+                 "-o", windows_path(out))
+    assert result.returncode == 0, result.stderr
+    lines = statuses(result.stderr)
+    assert lines[:5] == ["Closing serial port", "Closed serial port", f"Searching for serial port: {PORT_NAME}",
+                         f"Opening serial port: {PORT_NAME}", f"Successfully opened serial port: {PORT_NAME}"]
+    assert lines[-2:] == [f"Closing serial port: \\\\.\\{PORT_NAME}", f"Closed serial port: \\\\.\\{PORT_NAME}"]
+    assert echo_device.received == b"hello\r"
+    assert log.read_bytes() == b"hello\r\n"             # the line end written as CR LF
+    assert out.read_bytes() == b"hello\r\n\r\n"         # the line and the empty line after it
+
+
+def test_ports_lists_the_virtual_port_from_the_serial_map(echo_device):
+    result = cli("ports")
+    assert result.returncode == 0, result.stderr
+    assert result.stderr == b""
+    rows = [line.split("\t") for line in result.stdout.decode("cp1252").splitlines()]
+    assert [PORT_NAME, f"\\\\.\\{PORT_NAME}", "12", "1", "",
+            f"\\\\.\\{PORT_NAME} - \\Device\\VeltoVirtual5"] in rows
+
+
+class TcpPeer:
+    """Greets at once (with Telnet negotiation in front, which the terminal drops) and answers each line."""
+
+    def __init__(self):
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.listener.settimeout(60)
+        self.port = self.listener.getsockname()[1]
+        self.received = b""
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        try:
+            client, _ = self.listener.accept()
+        except OSError:
+            return
+        with client:
+            client.settimeout(60)
+            client.sendall(b"\xff\xfb\x01\xff\xfb\x03welcome\r\n")
+            pending = b""
+            while True:
+                try:
+                    data = client.recv(4096)
+                except OSError:
+                    return
+                if not data:
+                    return
+                self.received += data
+                pending += data
+                while b"\n" in pending:
+                    line, pending = pending.split(b"\n", 1)
+                    client.sendall(b"echo:" + line + b"\r\n")
+
+    def close(self):
+        self.listener.close()
+        self.thread.join(10)
+
+
+def test_tcp_capture_shows_the_greeting_and_paced_answers_in_html():
+    peer = TcpPeer()
+    try:
+        target = f"tcp://127.0.0.1:{peer.port}"
+        result = cli("capture", target, "--send", "ping\\n", "--send", "\\x41\\tB\\n", "--char-delay", "20",
+                     "--seconds", "2", "--html")
+    finally:
+        peer.close()
+    assert result.returncode == 0, result.stderr
+    assert f"Successfully opened serial port: {target}" in statuses(result.stderr)
+    assert peer.received == b"ping\nA\tB\n"
+    html = result.stdout
+    assert html.startswith(b"<!DOCTYPE html>\r\n")
+    assert b"welcome\r\necho:ping\r\necho:A\tB\r\n" in html
+    assert b"\xff" not in html
+
+
+def free_udp_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def test_udp_capture_turns_log4j_events_into_lines(tmp_path):
+    port = free_udp_port()
+    target = f"udp://127.0.0.1:{port}"
+    log = tmp_path / "udp.log"
+    process = subprocess.Popen([str(ROOT / "scripts" / "wine-run"), str(CLI), "capture", target, "--seconds", "2",
+                                "--log", windows_path(log)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        seen = []
+        deadline = time.monotonic() + RUN_LIMIT
+        while time.monotonic() < deadline:
+            line = process.stderr.readline()
+            if not line:
+                break
+            seen.append(line.decode("cp1252").rstrip())
+            if seen[-1] == f"Successfully opened serial port: {target}":
+                break
+        assert seen and seen[-1] == f"Successfully opened serial port: {target}", seen
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+            sender.sendto(b'<log4j:event logger="app.main" level="INFO"><log4j:message>Started</log4j:message>'
+                          b"</log4j:event>", ("127.0.0.1", port))
+            sender.sendto(b"plain text\n", ("127.0.0.1", port))
+        out, _ = process.communicate(timeout=RUN_LIMIT)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    assert process.returncode == 0
+    assert out == b"INFO|app.main|Started\r\nplain text\r\n\r\n"
+    assert log.read_bytes() == b"INFO|app.main|Started\r\nplain text\r\n"
+
+
+def test_a_failed_open_exits_1_and_bad_arguments_exit_2():
+    missing = "\\\\.\\pipe\\velto-e2e-missing"
+    result = cli("capture", missing, "--seconds", "0")
+    assert result.returncode == 1
+    assert statuses(result.stderr)[2:5] == [f"Searching for serial port: {missing}",
+                                            f"Opening serial port: {missing}", f"Can't open serial port: {missing}"]
+    assert result.stdout == b""
+    for arguments in (["--parity", "odd"], ["COM5", "--parity", "sometimes"], ["COM5", "--send", "bad\\q"],
+                      ["COM5", "--send", "\\x00"], ["COM5", "--stop-bits", "3"], ["COM5", "COM6"],
+                      ["COM5", "--html", "--visible"]):
+        result = cli("capture", *arguments)
+        assert result.returncode == 2, arguments
+        assert result.stderr.startswith(b"velto-cli capture: "), arguments

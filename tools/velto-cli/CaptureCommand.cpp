@@ -1,0 +1,149 @@
+// velto-cli capture: opens a target with the real connection manager, as the program does at start, sends the
+// given texts, stays connected for a while, closes as the program does and writes what was received like
+// replay. Statuses go to standard error as they are shown; --log writes the log file as the Log button does.
+#include "Commands.h"
+#include "ConnectionSession.h"
+#include "Console.h"
+#include "ExitStatus.h"
+#include "SendText.h"
+#include "StoreOutput.h"
+#include "foundation/Options.h"
+#include "terminal/LogFile.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kCommand[] = L"capture";
+constexpr int kExitOpenFailed = 1;
+constexpr int kDefaultSeconds = 5;
+constexpr int kMaxSeconds = 7 * 24 * 3600;
+constexpr int kMaxBaudRate = 999999999;
+constexpr int kMaxCharDelayMs = 60000;
+
+struct CaptureOptions {
+    int baudRate = int(C_PersistedOptions::kDefaultBaudRate);
+    BYTE parity = C_PersistedOptions::kDefaultParity;
+    BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
+    int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
+    int seconds = kDefaultSeconds;
+    std::vector<std::wstring> sends;
+    std::wstring logPath;
+    StoreOutputOptions output;
+};
+
+struct Choice {
+    const wchar_t* word;
+    BYTE code;
+};
+
+constexpr Choice kParities[] = {
+    {L"none", NOPARITY}, {L"odd", ODDPARITY}, {L"even", EVENPARITY}, {L"mark", MARKPARITY}, {L"space", SPACEPARITY}};
+constexpr Choice kStopBits[] = {{L"1", ONESTOPBIT}, {L"1.5", ONE5STOPBITS}, {L"2", TWOSTOPBITS}};
+
+void Fail(const std::wstring& message) {
+    Console::Error(std::wstring(L"velto-cli capture: ") + message);
+}
+
+template <size_t N>
+void AddChoice(C_OptionTable& table, const wchar_t* name, const wchar_t* valueName, const wchar_t* help,
+               const Choice (&choices)[N], BYTE& target) {
+    table.Add({name, valueName, help, [&choices, &target, name](const std::wstring& value, std::wstring& error) {
+                   for (const Choice& choice : choices)
+                       if (value == choice.word) {
+                           target = choice.code;
+                           return true;
+                       }
+                   error = std::wstring(name) + L" cannot be '" + value + L"'";
+                   return false;
+               }});
+}
+
+void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
+    table.AddNumber(L"--baud", L"N", L"baud rate of a serial port (default 115200)", values.baudRate, 1, kMaxBaudRate);
+    AddChoice(table, L"--parity", L"none|odd|even|mark|space", L"parity of a serial port (default none)", kParities,
+              values.parity);
+    AddChoice(table, L"--stop-bits", L"1|1.5|2", L"stop bits of a serial port (default 1)", kStopBits, values.stopBits);
+    table.AddNumber(L"--char-delay", L"MS", L"pause after each character sent (default 0: no pause)", values.charDelay,
+                    0, kMaxCharDelayMs);
+    table.Add({L"--send", L"TEXT", L"send TEXT once the open succeeded (repeatable; \\r \\n \\t \\\\ \\xHH)",
+               [&values](const std::wstring& value, std::wstring& error) {
+                   std::wstring text;
+                   if (!DecodeSendText(value, text, error))
+                       return false;
+                   values.sends.push_back(text);
+                   return true;
+               }});
+    table.AddNumber(L"--seconds", L"N", L"stay connected N seconds after the sends (default 5)", values.seconds, 0,
+                    kMaxSeconds);
+    table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does", values.logPath);
+    AddStoreOutputOptions(table, values.output);
+}
+
+} // namespace
+
+std::wstring CaptureHelp() {
+    CaptureOptions values;
+    C_OptionTable options;
+    AddCaptureOptions(options, values);
+    return L"velto-cli capture [options] TARGET\r\n"
+           L"  Opens TARGET (a port name, a device path, \\\\.\\pipe\\NAME, tcp://HOST[:PORT] or "
+           L"udp://ADDRESS[:PORT])\r\n"
+           L"  as the program opens a port at start, sends the --send texts in order, stays connected, closes\r\n"
+           L"  and writes what was received as replay does. Every status is printed on standard error as it is\r\n"
+           L"  shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened, 1 the open failed, 2 bad\r\n"
+           L"  arguments.\r\n"
+           L"Options:\r\n" +
+           options.Help();
+}
+
+int RunCapture(const std::vector<std::wstring>& arguments) {
+    CaptureOptions values;
+    C_OptionTable options;
+    AddCaptureOptions(options, values);
+    std::vector<std::wstring> positional;
+    std::wstring error;
+    if (!options.Parse(arguments, positional, error)) {
+        Fail(error);
+        return kExitUsage;
+    }
+    if (positional.size() != 1 || positional[0].empty()) {
+        Fail(positional.size() > 1 ? L"more than one TARGET given: '" + positional[1] + L"'" : L"no TARGET given");
+        return kExitUsage;
+    }
+    error = CheckStoreOutputOptions(values.output);
+    if (!error.empty()) {
+        Fail(error);
+        return kExitUsage;
+    }
+    C_LogFile log;
+    if (!values.logPath.empty() && !log.Open(values.logPath.c_str())) {
+        Fail(L"cannot create log file '" + values.logPath + L"'");
+        return kExitUsage;
+    }
+
+    C_ConnectionSession session;
+    session.Store().SetWrapWidth(values.output.columns);
+    session.Window().SetSerialLineSettings({DWORD(values.baudRate), values.parity, values.stopBits});
+    session.Window().SetCharSendDelay(uint32_t(values.charDelay));
+    C_ReceiveAssembly& assembly = session.Connection().GetReceiveAssembly();
+    if (log.IsOpen())
+        assembly.SetLogSink(&log);
+    if (!session.Start()) {
+        Fail(L"the connection manager could not start");
+        return kExitOpenFailed;
+    }
+    if (session.OpenAsAtStart(positional[0].c_str()) != C_ConnectionSession::OpenOutcome::Opened) {
+        session.Close();
+        return kExitOpenFailed;
+    }
+    for (const std::wstring& text : values.sends)
+        session.Connection().SendText(text.c_str());
+    session.RunFor(DWORD(values.seconds) * 1000);
+    session.Close();
+    // The reader has ended: what it still held goes out as the idle flush would have shown it.
+    assembly.FlushPendingLine(true, false);
+    log.Close();
+    return WriteStoreOutput(session.Store(), values.output, kCommand);
+}
