@@ -7,7 +7,10 @@
 #include <string>
 
 // Dispatches the thread's messages until the condition holds or the time-out passes; the result is the
-// condition's last answer. The time-out is generous: it only bounds a test that has already failed.
+// condition's last answer. The time-out is generous: it only bounds a test that has already failed. Conditions
+// that change without a message to this thread (another process's window) are looked at again every slice.
+constexpr DWORD kPumpSliceMs = 50;
+
 inline bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
     DWORD start = GetTickCount();
     for (;;) {
@@ -21,7 +24,8 @@ inline bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 
         DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs)
             return condition();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        DWORD remaining = timeoutMs - elapsed;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, remaining < kPumpSliceMs ? remaining : kPumpSliceMs, QS_ALLINPUT);
     }
 }
 
