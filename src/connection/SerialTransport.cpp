@@ -206,7 +206,8 @@ void C_SerialTransport::Write(const char* text) {
 bool C_SerialTransport::FinishPendingWrite() {
     if (!m_writePending)
         return true;
-    const DWORD bound = kWriteTotalMultiplierMs * m_pendingWriteSize + kWriteWaitMs;
+    const uint64_t driverBound = uint64_t(kWriteTotalMultiplierMs) * m_pendingWriteSize + kWriteWaitMs;
+    const DWORD bound = driverBound < INFINITE ? static_cast<DWORD>(driverBound) : INFINITE - 1;
     if (!WaitForEvent(m_writeEvent.Get(), bound)) {
         m_port.CancelPending();
         if (!WaitForEvent(m_writeEvent.Get(), kCancelLimitMs))

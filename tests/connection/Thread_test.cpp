@@ -143,6 +143,35 @@ TEST(ThreadWait, QuitMessageEndsTheWaitAndStaysQueuedForTheOuterLoop) {
     EXPECT_TRUE(WaitUntilFinished(thread));
 }
 
+TEST(ThreadWait, EndsWhileOtherThreadsFloodTheWaitersWindow) {
+    MessageWindow window([](UINT message, WPARAM, LPARAM, LRESULT&) { return message == WM_TEST_REQUEST; });
+    struct Flood {
+        HWND window;
+        std::atomic<bool> stop{false};
+    } flood{window.Get()};
+    // Several posters outpace the one thread that handles their messages.
+    C_Thread flooders[3];
+    for (C_Thread& flooder : flooders)
+        ASSERT_TRUE(flooder.Start(
+            [](void* raw, DWORD) -> DWORD {
+                auto* flood = static_cast<Flood*>(raw);
+                while (!flood->stop)
+                    PostMessageW(flood->window, WM_TEST_REQUEST, 0, 0); // fails harmlessly while the queue is full
+                return 0;
+            },
+            &flood));
+    Gate gate;
+    C_Thread awaited;
+    ASSERT_TRUE(awaited.Start(&Gate::Run, &gate));
+    ASSERT_TRUE(WaitSignalled(gate.started.Get()));
+    SetEvent(gate.release.Get());
+    // The queue never runs dry; only stopping at messages newer than the dispatch round lets the wait see the end.
+    EXPECT_TRUE(WaitUntilFinished(awaited));
+    flood.stop = true;
+    for (C_Thread& flooder : flooders)
+        EXPECT_TRUE(WaitUntilFinished(flooder));
+}
+
 TEST(ThreadWait, AFaultInAWindowProcedureDoesNotEndTheWait) {
     int faults = 0;
     MessageWindow window([&](UINT message, WPARAM, LPARAM, LRESULT&) {
@@ -153,7 +182,8 @@ TEST(ThreadWait, AFaultInAWindowProcedureDoesNotEndTheWait) {
         } else {
             // A real access violation. (Not through a null pointer: Wine may have the lowest page mapped.)
             void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
-            *static_cast<int* volatile>(page) = 1;
+            int* volatile target = static_cast<int*>(page);
+            *target = 1;
         }
         return true;
     });
