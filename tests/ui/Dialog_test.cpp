@@ -58,20 +58,20 @@ protected:
     }
 };
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     const wchar_t* windowClass;
     RECT units; // x, y, width, height in dialog units
 };
 
-struct TemplateSpec {
+struct ExpectedTemplate {
     UINT id;
     SIZE units;
     DWORD requiredStyle;
-    std::vector<ControlSpec> controls;
+    std::vector<ExpectedControl> controls;
 };
 
-const std::vector<TemplateSpec> kTemplates = {
+const std::vector<ExpectedTemplate> kTemplates = {
     {IDD_MAIN,
      {525, 250},
      WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN,
@@ -137,18 +137,18 @@ LONG_PTR StyleOf(HWND window) {
 }
 
 TEST(DialogTemplateTest, EachTemplateShowsItsControlsInPlace) {
-    for (const TemplateSpec& spec : kTemplates) {
-        SCOPED_TRACE(spec.id);
+    for (const ExpectedTemplate& shape : kTemplates) {
+        SCOPED_TRACE(shape.id);
         RecordingDialog dialog;
-        HWND window = dialog.RunModeless(Instance(), spec.id, 0, nullptr);
+        HWND window = dialog.RunModeless(Instance(), shape.id, 0, nullptr);
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(dialog.GetWindow(), window);
-        EXPECT_EQ(StyleOf(window) & spec.requiredStyle, LONG_PTR(spec.requiredStyle));
-        RECT client, size = InPixels(window, {0, 0, spec.units.cx, spec.units.cy});
+        EXPECT_EQ(StyleOf(window) & shape.requiredStyle, LONG_PTR(shape.requiredStyle));
+        RECT client, size = InPixels(window, {0, 0, shape.units.cx, shape.units.cy});
         GetClientRect(window, &client);
         EXPECT_EQ(client.right, size.right);
         EXPECT_EQ(client.bottom, size.bottom);
-        for (const ControlSpec& control : spec.controls) {
+        for (const ExpectedControl& control : shape.controls) {
             SCOPED_TRACE(control.id);
             HWND item = dialog.GetItem(control.id);
             ASSERT_NE(item, nullptr);
@@ -197,10 +197,10 @@ TEST(DialogTemplateTest, SearchBarArrowsSurviveTheResourceCompiler) {
 }
 
 TEST(DialogRunTest, EveryTemplateRunsModally) {
-    for (const TemplateSpec& spec : kTemplates) {
+    for (const ExpectedTemplate& shape : kTemplates) {
         RecordingDialog dialog;
         dialog.postOnInit = {{WM_CLOSE, 0}};
-        EXPECT_EQ(dialog.RunModal(Instance(), spec.id, 0, nullptr), 0) << spec.id;
+        EXPECT_EQ(dialog.RunModal(Instance(), shape.id, 0, nullptr), 0) << shape.id;
         EXPECT_EQ(dialog.endRequests, std::vector<INT_PTR>({0}));
     }
 }
