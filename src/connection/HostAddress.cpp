@@ -54,8 +54,8 @@ bool ConvertNumeric(const wchar_t* host, HostAddress& out) {
     if (wcschr(host, L'.')) {
         sockaddr_in address = {};
         address.sin_family = AF_INET;
-        return convert(AF_INET, host, &address.sin_addr) == 1 && out.Set(reinterpret_cast<sockaddr*>(&address),
-                                                                          sizeof address);
+        return convert(AF_INET, host, &address.sin_addr) == 1 &&
+               out.Set(reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
     sockaddr_in6 address = {};
     address.sin6_family = AF_INET6;

@@ -8,7 +8,9 @@ constexpr WORD kSocketLibraryVersion = MAKEWORD(2, 2);
 
 } // namespace
 
-C_SocketTransport::~C_SocketTransport() { Stop(); }
+C_SocketTransport::~C_SocketTransport() {
+    Stop();
+}
 
 bool C_SocketTransport::Start() {
     ForgetSocket();

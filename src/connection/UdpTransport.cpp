@@ -5,8 +5,7 @@
 #include <cstring>
 
 C_UdpTransport::C_UdpTransport(C_TransportHost& host)
-    : C_SocketTransport(host, {C_AsyncSocket::FLAG_DATAGRAM | C_AsyncSocket::FLAG_BIND, WM_UDP_SOCKET,
-                               kDefaultPort}) {}
+    : C_SocketTransport(host, {C_AsyncSocket::FLAG_DATAGRAM | C_AsyncSocket::FLAG_BIND, WM_UDP_SOCKET, kDefaultPort}) {}
 
 void C_UdpTransport::HandleBlock(const uint8_t* block, uint32_t count) {
     C_ReceiveSink& sink = m_host.GetReceiveSink();

@@ -36,9 +36,13 @@ public:
 
 LRESULT CALLBACK SubClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-SubClassRecord* RecordOf(HWND window) { return static_cast<SubClassRecord*>(GetPropW(window, kRecordProperty)); }
+SubClassRecord* RecordOf(HWND window) {
+    return static_cast<SubClassRecord*>(GetPropW(window, kRecordProperty));
+}
 
-bool IsWindowThread(HWND window) { return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId(); }
+bool IsWindowThread(HWND window) {
+    return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
 
 bool RoutesTag(const SubClassRecord& record, uint32_t tag) {
     for (const Route& route : record.routes)

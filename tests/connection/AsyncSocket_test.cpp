@@ -46,8 +46,8 @@ TEST_F(AsyncSocketTest, InitSubclassesOnceAndKeepsTheFirstValues) {
     EXPECT_TRUE(GetPropW(window.Get(), L"_C_SubClassing_Property_6E656361") != nullptr);
     const LONG_PTR procedure = GetWindowLongPtrW(window.Get(), GWLP_WNDPROC);
 
-    EXPECT_TRUE(layer.Init(C_AsyncSocket::FLAG_DATAGRAM | C_AsyncSocket::FLAG_BIND, &Record, this, window.Get(),
-                           kMessage + 1));
+    EXPECT_TRUE(
+        layer.Init(C_AsyncSocket::FLAG_DATAGRAM | C_AsyncSocket::FLAG_BIND, &Record, this, window.Get(), kMessage + 1));
     EXPECT_EQ(procedure, GetWindowLongPtrW(window.Get(), GWLP_WNDPROC));
 
     // Still a stream layer: connecting to a listener starts a connection rather than binding its port.

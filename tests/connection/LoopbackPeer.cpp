@@ -3,6 +3,7 @@
 namespace {
 
 constexpr long kMaxSteps = 64;
+constexpr DWORD kWaitSliceMs = 20;
 
 sockaddr_in LoopbackAddress(uint16_t port) {
     sockaddr_in address = {};
@@ -12,7 +13,7 @@ sockaddr_in LoopbackAddress(uint16_t port) {
     return address;
 }
 
-bool WaitReadable(SOCKET socket, DWORD timeoutMs) {
+bool IsReadable(SOCKET socket, DWORD timeoutMs) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket, &readable);
@@ -37,33 +38,45 @@ LoopbackTcpServer::LoopbackTcpServer(Script script) {
 LoopbackTcpServer::~LoopbackTcpServer() {
     m_stopping = true;
     ReleaseSemaphore(m_steps, kMaxSteps / 2, nullptr);
-    // A server still waiting for its connection, or a script blocked in a receive, ends when its socket goes.
-    if (m_listener != INVALID_SOCKET)
-        closesocket(m_listener);
-    SOCKET client = m_client.load();
-    if (client != INVALID_SOCKET)
-        shutdown(client, SD_BOTH);
     if (m_thread.joinable())
         m_thread.join();
+    if (m_listener != INVALID_SOCKET)
+        closesocket(m_listener);
     CloseHandle(m_steps);
 }
 
 void LoopbackTcpServer::Run(Script script) {
-    if (!WaitReadable(m_listener, kPeerTimeoutMs)) {
-        m_finished = true;
-        return;
+    const DWORD start = GetTickCount();
+    while (!IsReadable(m_listener, kWaitSliceMs)) {
+        if (m_stopping || GetTickCount() - start >= kPeerTimeoutMs) {
+            m_finished = true;
+            return;
+        }
     }
     SOCKET client = accept(m_listener, nullptr, nullptr);
-    if (client == INVALID_SOCKET) {
-        m_finished = true;
-        return;
+    if (client != INVALID_SOCKET) {
+        const DWORD limit = kPeerTimeoutMs;
+        setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+        m_accepted = true;
+        script(client, *this);
+        closesocket(client);
     }
-    m_client = client;
-    m_accepted = true;
-    script(client, *this);
-    m_client = INVALID_SOCKET;
-    closesocket(client);
     m_finished = true;
+}
+
+std::string LoopbackTcpServer::Receive(SOCKET client, size_t count) {
+    std::string received;
+    const DWORD start = GetTickCount();
+    char buffer[65536];
+    while (received.size() < count && !m_stopping && GetTickCount() - start < kPeerTimeoutMs) {
+        if (!IsReadable(client, kWaitSliceMs))
+            continue;
+        const int got = recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        received.append(buffer, size_t(got));
+    }
+    return received;
 }
 
 void LoopbackTcpServer::Record(const std::string& bytes) {
@@ -85,22 +98,6 @@ bool SendAll(SOCKET socket, const std::string& bytes) {
         done += size_t(sent);
     }
     return true;
-}
-
-std::string ReceiveCount(SOCKET socket, size_t count, DWORD timeoutMs) {
-    std::string received;
-    const DWORD start = GetTickCount();
-    char buffer[65536];
-    while (received.size() < count) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs || !WaitReadable(socket, timeoutMs - elapsed))
-            break;
-        const int got = recv(socket, buffer, sizeof buffer, 0);
-        if (got <= 0)
-            break;
-        received.append(buffer, size_t(got));
-    }
-    return received;
 }
 
 uint16_t UnusedLoopbackPort(int type) {

@@ -27,13 +27,13 @@ public:
         const std::wstring events = UniqueName(L"Local\\velto-pipe-peer-");
         m_ready = C_Handle(CreateEventW(nullptr, TRUE, FALSE, (events + L"-ready").c_str()));
         m_go = C_Handle(CreateEventW(nullptr, TRUE, FALSE, (events + L"-go").c_str()));
-        std::wstring command = L"\"" + HelperPath() + L"\" " + m_pipe + L" " + events + L"-ready " + events +
-                               L"-go " + mode;
+        std::wstring command =
+            L"\"" + HelperPath() + L"\" " + m_pipe + L" " + events + L"-ready " + events + L"-go " + mode;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process))
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                            &process))
             return;
         CloseHandle(process.hThread);
         m_process = C_Handle(process.hProcess);

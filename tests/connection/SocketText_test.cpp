@@ -40,7 +40,9 @@ TEST(CrackUrlTest, UnsplittableTextLeavesTheHostEmpty) {
     C_String host;
     host.Assign(L"stale");
     uint16_t port = 0;
-    const std::wstring tooLong = L"tcp://" + std::wstring(300, L'h') + L":23"; // longer than any host name
+    // Wine's splitter takes a port of letters as no port and wraps 99999 to 34463, so the refusal shown here is
+    // a host longer than any host name (the buffer given for it is too small).
+    const std::wstring tooLong = L"tcp://" + std::wstring(300, L'h') + L":23";
     EXPECT_TRUE(CrackUrl(tooLong.c_str(), 23, host, port));
     EXPECT_TRUE(host.IsEmpty());
 }
@@ -67,7 +69,7 @@ TEST(TelnetTest, SkipsOnlyWholeNegotiationsAtTheFront) {
     EXPECT_EQ("\xFF\xFE", Strip({0xFF, 0xFC, 0x01, 0xFF, 0xFC, 0x01, 0xFF, 0xFE}))
         << "a truncated negotiation at the end stays";
     EXPECT_EQ("\xFF\xFA\x18\x01", Strip({0xFF, 0xFA, 0x18, 0x01})) << "sub-negotiation is not skipped";
-    EXPECT_EQ("\xFF\xFF" "A", Strip({0xFF, 0xFF, 0x41})) << "an escaped 255 is data";
+    EXPECT_EQ("\xFF\xFF\x41", Strip({0xFF, 0xFF, 0x41})) << "an escaped 255 is data";
     EXPECT_EQ(0u, SkipTelnetNegotiation(nullptr, 5));
 }
 
@@ -105,7 +107,7 @@ TEST(Log4jTest, EmptyPartsAreLeftOutWithTheirSeparator) {
 TEST(Log4jTest, AnythingElseIsNotAnEvent) {
     const wchar_t* const notEvents[] = {
         L"plain text\r\n",
-        L"<log4j:event logger=\"a\"><log4j:message>m</log4j:message></log4j:event>",  // no level
+        L"<log4j:event logger=\"a\"><log4j:message>m</log4j:message></log4j:event>",   // no level
         L"<log4j:event level=\"INFO\"><log4j:message>m</log4j:message></log4j:event>", // no logger
         L"<log4j:event logger=\"a\" level=\"INFO\"></log4j:event>",                    // no message
         L"<log4j:event logger=\"a\" level=\"INFO\"><log4j:message>unterminated",

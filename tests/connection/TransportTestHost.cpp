@@ -96,11 +96,13 @@ std::vector<std::pair<StatusText, std::wstring>> RecordingHost::Statuses() const
 }
 
 bool ReadUntilReceived(C_Transport& transport, RecordingHost& host, size_t byteCount, DWORD timeoutMs) {
-    return ReadUntil(transport, [&] { return host.Received().size() >= byteCount; }, timeoutMs);
+    return ReadUntil(
+        transport, [&] { return host.Received().size() >= byteCount; }, timeoutMs);
 }
 
 bool ReadUntilBlocks(C_Transport& transport, RecordingHost& host, size_t blockCount, DWORD timeoutMs) {
-    return ReadUntil(transport, [&] { return host.BlockCount() >= blockCount; }, timeoutMs);
+    return ReadUntil(
+        transport, [&] { return host.BlockCount() >= blockCount; }, timeoutMs);
 }
 
 std::string Bytes(std::initializer_list<int> values) {

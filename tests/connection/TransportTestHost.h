@@ -77,10 +77,8 @@ private:
 // Calls transport.ReadStep on the test thread, dispatching messages in between, until the host has received
 // at least byteCount bytes (true) or the limit passes. The host must report a pending line, so every step
 // waits only briefly.
-bool ReadUntilReceived(C_Transport& transport, RecordingHost& host, size_t byteCount,
-                       DWORD timeoutMs = kTestTimeoutMs);
+bool ReadUntilReceived(C_Transport& transport, RecordingHost& host, size_t byteCount, DWORD timeoutMs = kTestTimeoutMs);
 // The same, until the host has seen blockCount blocks (zero-length ones included).
-bool ReadUntilBlocks(C_Transport& transport, RecordingHost& host, size_t blockCount,
-                     DWORD timeoutMs = kTestTimeoutMs);
+bool ReadUntilBlocks(C_Transport& transport, RecordingHost& host, size_t blockCount, DWORD timeoutMs = kTestTimeoutMs);
 
 std::string Bytes(std::initializer_list<int> values);

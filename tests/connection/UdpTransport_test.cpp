@@ -10,7 +10,9 @@
 
 namespace {
 
-std::wstring UdpTarget(uint16_t port) { return L"udp://127.0.0.1:" + std::to_wstring(port); }
+std::wstring UdpTarget(uint16_t port) {
+    return L"udp://127.0.0.1:" + std::to_wstring(port);
+}
 
 const char* const kEvent = "<log4j:event logger=\"app.main\" timestamp=\"1700000000000\" level=\"INFO\" "
                            "thread=\"main\"><log4j:message>Started</log4j:message></log4j:event>";
@@ -30,8 +32,7 @@ protected:
     // Binds the transport and waits for the socket's first notification, which makes it known.
     bool Listen() {
         C_String description;
-        return transport.Open(UdpTarget(port).c_str(), description) &&
-               PumpUntil([&] { return transport.IsOpen(); });
+        return transport.Open(UdpTarget(port).c_str(), description) && PumpUntil([&] { return transport.IsOpen(); });
     }
 
     // Sends one datagram and reads until the host has blocks blocks.

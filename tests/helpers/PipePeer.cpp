@@ -98,8 +98,7 @@ int Converse(HANDLE pipe) {
 
 int Split(HANDLE pipe, const wchar_t* goEvent) {
     HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, goEvent);
-    if (!go || !Send(pipe, "abc") || WaitForSingleObject(go, kStepTimeoutMs) != WAIT_OBJECT_0 ||
-        !Send(pipe, "def\r\n"))
+    if (!go || !Send(pipe, "abc") || WaitForSingleObject(go, kStepTimeoutMs) != WAIT_OBJECT_0 || !Send(pipe, "def\r\n"))
         return EXIT_PEER;
     std::string ignored;
     while (ReceiveSome(pipe, ignored)) {
@@ -113,9 +112,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 5)
         return EXIT_USAGE;
     CloseHandle(CreateThread(nullptr, 0, &ExpireLater, nullptr, 0, nullptr));
-    HANDLE pipe = CreateNamedPipeW(argv[1], PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kBufferSize, kBufferSize, 0,
-                                   nullptr);
+    HANDLE pipe =
+        CreateNamedPipeW(argv[1], PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kBufferSize, kBufferSize, 0, nullptr);
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
     if (pipe == INVALID_HANDLE_VALUE || !ready)
         return EXIT_PIPE;

@@ -49,8 +49,8 @@ protected:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"VeltoSubClassingTest";
         RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
-                                 nullptr, windowClass.hInstance, nullptr);
+        window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
         ASSERT_TRUE(window != nullptr);
     }
     void TearDown() override {
