@@ -6,6 +6,7 @@
 //
 // Sockets are created on the command thread and closed there or, when the peer ends a connection, on the
 // user-interface thread; the set of live sockets and their count are therefore kept under the layer's lock.
+
 // The socket header goes before anything that includes the system header, which would bring the old one in.
 #include <winsock2.h>
 
