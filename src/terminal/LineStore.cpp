@@ -115,7 +115,7 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     if (state.hiddenLine)
         m_window->HiddenLineReceived();
     if (state.structureChanged)
-        m_window->RowsChanged(true);
+        m_window->RowsChanged(C_StoreWindow::Scroll::FollowIfAtEnd);
     else
         m_window->CaretMoved();
     m_window->RepaintWanted(true);
@@ -280,7 +280,7 @@ void C_LineStore::SetCursor(int column, int row) {
     }
     m_window->CaretMoved();
     if (grown)
-        m_window->RowsChanged(false);
+        m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
     m_window->RepaintWanted(false);
 }
 
@@ -294,7 +294,7 @@ void C_LineStore::CursorToEnd() {
         m_link.Reset();
     }
     m_window->CaretMoved();
-    m_window->RowsChanged(false);
+    m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
     m_window->RepaintWanted(false);
 }
 
@@ -327,8 +327,10 @@ void C_LineStore::Clear() {
         C_Lock lock(m_lock);
         m_attribute = Colour::kDefaultAttribute;
         ResetToEmptyLine();
+        m_selection = {kNoSelection, kNoSelection};
+        m_searchPosition = 0;
     }
-    m_window->RowsChanged(false);
+    m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
     m_window->RepaintWanted(false);
 }
 
@@ -338,4 +340,22 @@ void C_LineStore::SetFilterActive(bool active) {
         m_filterActive = active;
     }
     Rewrap();
+}
+
+void C_LineStore::ApplyFilter(bool filterSet) {
+    {
+        C_Lock lock(m_lock);
+        if (!EnsureValid())
+            return;
+        m_filterActive = filterSet;
+        if (!filterSet) {
+            uint32_t last = m_lineStarts.Count() - 1;
+            m_cursor = {int(LineLength(last) - 1), int(last)};
+            m_link.Reset();
+        }
+        m_selection = {kNoSelection, kNoSelection};
+    }
+    Rewrap();
+    m_window->RowsChanged(C_StoreWindow::Scroll::ToEnd);
+    m_window->RepaintWanted(false);
 }

@@ -75,8 +75,25 @@ public:
     bool AppendEmptyLines(uint32_t count);
 
     // Filter mode: text is appended at the end whatever the cursor says, and segments are kept.
+    // ApplyFilter is what the main window runs after the filter text changed: it also drops the selection,
+    // puts the cursor back at the end when the filter was cleared, and has the view show the end.
+    void ApplyFilter(bool filterSet);
     void SetFilterActive(bool active);
     bool IsFilterActive() const { return m_filterActive; }
+
+    // Selection (cell indexes, start may lie after end) and search, which the view's search bar drives.
+    // Find searches once from start (a cell index, kSearchPosition or kStoreEnd); Search adds the single
+    // wrap-around to the other end of the store. Both select what they find and have the view show it.
+    static constexpr int64_t kNoSelection = -1;
+    static constexpr int64_t kSearchPosition = -1;
+    static constexpr int64_t kStoreEnd = -2;
+    void SetSelection(int64_t start, int64_t end);
+    bool GetSelection(int64_t& start, int64_t& end);
+    uint32_t GetSearchPosition();
+    bool Find(const wchar_t* text, bool backward, bool caseSensitive, int64_t start);
+    bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental);
+    // The row the view paints a cell in: a display row, or a visible segment while filtering; -1 if none.
+    int VisibleRowOfIndex(uint32_t cell);
 
     // Reading. Hold Lock() across a sequence of reads that must agree with each other.
     C_CriticalSection& Lock() { return m_lock; }
@@ -120,6 +137,7 @@ private:
     void FlagLink(C_LinkDetector::Range range);
 
     bool RewrapFrom(uint32_t line);
+    int64_t FindIn(const wchar_t* text, uint32_t length, bool backward, bool caseSensitive, uint32_t start);
     uint32_t FirstRowOfCell(uint32_t cell) const;
     uint32_t FirstSegmentFrom(uint32_t cell) const;
     bool LineIsVisible(uint32_t line);
@@ -133,6 +151,12 @@ private:
     Attribute m_attribute = Colour::kDefaultAttribute;
     Position m_cursor{0, 0};
     C_LinkDetector m_link;
+    struct Selection {
+        int64_t start;
+        int64_t end;
+    };
+    Selection m_selection{kNoSelection, kNoSelection};
+    uint32_t m_searchPosition = 0; // one past the start of the last match
     std::atomic<bool> m_filterActive{false}; // also read by the reader thread's flush, without the lock
     int m_wrapWidth = kDefaultWrapWidth;
 

@@ -109,7 +109,7 @@ bool C_ReceiveAssembly::HandleLineEnd(uint8_t byte) {
 }
 
 // The time-stamp step sees every byte that reaches line-end handling. The first byte of a line marks the
-// line as started; a line end clears the mark.
+// line as started and gets the stamp in front of it; a line end clears the mark, so an empty line gets none.
 void C_ReceiveAssembly::InsertTimeStamp(uint8_t byte) {
     if (byte == kCarriageReturn || byte == kLineFeed) {
         m_stampWritten = false;
@@ -118,6 +118,34 @@ void C_ReceiveAssembly::InsertTimeStamp(uint8_t byte) {
     if (m_stampWritten)
         return;
     m_stampWritten = true;
+    if (m_stamps && m_stamps->HasPicture())
+        WriteTimeStamp();
+}
+
+// The stamp is written white on blue; text received before it keeps the colours it came with, and the
+// colours afterwards are those from before. With the font's powerline glyphs the stamp's closing '>' gives
+// way to the powerline arrow in the stamp's blue on the line's background; a filtered view draws no arrow,
+// since its lines reach the store whole, stamp and all.
+void C_ReceiveAssembly::WriteTimeStamp() {
+    FlushPendingLine(true, false);
+    if (!m_stamps->MakeStamp(m_stamp))
+        return;
+    Rgb foreground;
+    Rgb background;
+    m_store.GetColours(foreground, background);
+    m_store.SetColours(C_TimeStamps::kForeground, C_TimeStamps::kBackground);
+    bool arrow = m_stamps->PowerLineGlyphsAvailable() && !m_store.IsFilterActive();
+    if (arrow)
+        m_stamp.RemoveTrailingChar(L'>');
+    m_pending.AppendText(m_stamp.c_str(), m_stamp.GetLength());
+    FlushPendingLine(false, false);
+    if (arrow) {
+        m_store.SetColours(C_TimeStamps::kBackground, background);
+        m_stamps->GetPowerLine(m_stamp);
+        m_pending.AppendText(m_stamp.c_str(), m_stamp.GetLength());
+        FlushPendingLine(false, false);
+    }
+    m_store.SetColours(foreground, background);
 }
 
 void C_ReceiveAssembly::AppendPendingBytes(const char* bytes, uint32_t length) {
@@ -137,11 +165,14 @@ void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncomplete
         return; // a filtered line reaches the store whole
     }
     uint32_t kept = keepIncompleteCharacter && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
+    if (length - kept < m_pending.TextEnd())
+        kept = 0; // never split inserted text
     if (kept == length)
         return;
     length -= kept;
     const wchar_t* text = m_pending.Data();
-    if (decodeUtf8 && Utf8::Decode(text, length, m_decoded) == Utf8::Outcome::Decoded) {
+    if (decodeUtf8 && Utf8::Decode(text, length, m_decoded, m_pending.TextBegin(), m_pending.TextEnd()) ==
+                          Utf8::Outcome::Decoded) {
         text = m_decoded.Data();
         length = m_decoded.Count();
     }

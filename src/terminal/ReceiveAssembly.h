@@ -13,6 +13,7 @@
 #include "terminal/LineStore.h"
 #include "terminal/PendingLine.h"
 #include "terminal/ReceiveSink.h"
+#include "terminal/TimeStamp.h"
 
 #include <cstdint>
 
@@ -51,6 +52,8 @@ public:
 
     void SetTickSource(C_TickSource* ticks);
     void SetLogSink(C_LogSink* log) { m_log = log; }
+    // Stamps are written while the stamps have a picture; none without.
+    void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
 
     // C_ReceiveSink
     void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
@@ -72,6 +75,7 @@ private:
     void FlushPendingText() override { FlushPendingLine(true, false); }
     void AppendPendingBytes(const char* bytes, uint32_t length) override;
 
+    void WriteTimeStamp();
     uint32_t HandlePlainRun(const uint8_t* bytes, uint32_t available);
     void HandleBackspace();
     void Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter);
@@ -87,4 +91,6 @@ private:
     bool m_stampWritten = false;
     C_TickSource* m_ticks;
     C_LogSink* m_log = nullptr;
+    C_TimeStamps* m_stamps = nullptr;
+    C_String m_stamp;
 };

@@ -6,10 +6,15 @@
 
 class C_StoreWindow {
 public:
-    // Rows were added or the layout was rebuilt, so the scroll range must be updated. followEnd: received
-    // text was added, and a view that is at its bottom keeps showing the end; false for cursor moves and
-    // clearing, which never scroll the view.
-    virtual void RowsChanged(bool followEnd) = 0;
+    // What the view does with its scroll position when the rows changed.
+    enum class Scroll {
+        Keep,          // cursor moves, clearing: the range changes, the position stays
+        FollowIfAtEnd, // received text: a view at its bottom keeps showing the end
+        ToEnd,         // a new filter: the view shows the end
+    };
+
+    // Rows were added or the layout was rebuilt, so the scroll range must be updated.
+    virtual void RowsChanged(Scroll scroll) = 0;
     // The terminal cursor moved without a change of rows.
     virtual void CaretMoved() = 0;
     // Something visible changed. throttled: a stream of received text, which the view repaints at a limited
@@ -17,6 +22,8 @@ public:
     virtual void RepaintWanted(bool throttled) = 0;
     // A line arrived that the filter hides (the main window animates an activity indicator).
     virtual void HiddenLineReceived() = 0;
+    // A search found text in this row (a display row, or a visible segment while a filter is active).
+    virtual void BringRowIntoView(int row) = 0;
 
 protected:
     ~C_StoreWindow() = default;
@@ -25,8 +32,9 @@ protected:
 // For a store without a window (the command-line tool, benchmarks).
 class C_NoWindow final : public C_StoreWindow {
 public:
-    void RowsChanged(bool) override {}
+    void RowsChanged(Scroll) override {}
     void CaretMoved() override {}
     void RepaintWanted(bool) override {}
     void HiddenLineReceived() override {}
+    void BringRowIntoView(int) override {}
 };

@@ -63,25 +63,28 @@ uint32_t FirstByteToDecode(const wchar_t* units, uint32_t count) {
 
 } // namespace
 
-Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded) {
+Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded,
+                           uint32_t textBegin, uint32_t textEnd) {
+    bool hasText = textBegin < textEnd && textEnd <= count;
     uint32_t first = FirstByteToDecode(units, count);
+    if (hasText && first >= textBegin && first < textEnd)
+        first = textEnd + FirstByteToDecode(units + textEnd, count - textEnd);
     if (first == count)
         return Outcome::Unchanged; // nothing but ASCII and inserted text: decoding changes nothing
     if (!decoded.Reserve(count)) // decoding never makes the text longer
         return Outcome::Unchanged;
     wchar_t* out = decoded.Data();
-    for (uint32_t k = 0; k < first; ++k)
-        out[k] = units[k];
-    uint32_t produced = first;
-    for (uint32_t i = first; i < count;) {
+    uint32_t produced = 0;
+    for (uint32_t i = 0; i < count;) {
         wchar_t unit = units[i];
-        if (unit < 0x80 || unit > 0xFF) {
+        if (unit < 0x80 || unit > 0xFF || (hasText && i >= textBegin && i < textEnd)) {
             out[produced++] = unit;
             ++i;
             continue;
         }
         uint32_t codePoint;
-        if (!DecodeSequence(units, count, i, codePoint) || codePoint == kReplacementCharacter)
+        if (!DecodeSequence(units, hasText && i < textBegin ? textBegin : count, i, codePoint) ||
+            codePoint == kReplacementCharacter)
             return Outcome::Unchanged;
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;

@@ -16,7 +16,9 @@ enum class Outcome {
 
 constexpr wchar_t kReplacementCharacter = 0xFFFD;
 
-Outcome Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded);
+// Units in [textBegin, textEnd) are text already and are copied as they are.
+Outcome Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded, uint32_t textBegin = 0,
+               uint32_t textEnd = 0);
 
 // The number of units at the end that begin a UTF-8 sequence without finishing it (0 to 3), as when a
 // read ends in the middle of a character: waiting for the next read may complete it.

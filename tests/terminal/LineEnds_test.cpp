@@ -156,7 +156,8 @@ public:
             CloseHandle(thread);
         }
     }
-    void RowsChanged(bool) override { Probe(); }
+    void RowsChanged(Scroll) override { Probe(); }
+    void BringRowIntoView(int) override { Probe(); }
     void CaretMoved() override { Probe(); }
     void RepaintWanted(bool) override { Probe(); }
     void HiddenLineReceived() override { Probe(); }

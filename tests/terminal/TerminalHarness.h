@@ -15,7 +15,10 @@ public:
 
 class RecordingWindow final : public C_StoreWindow {
 public:
-    void RowsChanged(bool followEnd) override { events.push_back(followEnd ? "rows+follow" : "rows"); }
+    void RowsChanged(Scroll scroll) override {
+        events.push_back(scroll == Scroll::Keep ? "rows" : (scroll == Scroll::FollowIfAtEnd ? "rows+follow" : "rows+end"));
+    }
+    void BringRowIntoView(int row) override { events.push_back("show row " + std::to_string(row)); }
     void CaretMoved() override { events.push_back("caret"); }
     void RepaintWanted(bool throttled) override { events.push_back(throttled ? "repaint-throttled" : "repaint"); }
     void HiddenLineReceived() override { events.push_back("hidden"); }

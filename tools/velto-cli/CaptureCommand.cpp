@@ -123,11 +123,12 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
 
+    C_ReceiveOptions receiving;
     C_ConnectionSession session;
-    session.Store().SetWrapWidth(values.output.columns);
     session.Window().SetSerialLineSettings({DWORD(values.baudRate), values.parity, values.stopBits});
     session.Window().SetCharSendDelay(uint32_t(values.charDelay));
     C_ReceiveAssembly& assembly = session.Connection().GetReceiveAssembly();
+    receiving.Apply(values.output, session.Store(), assembly);
     if (log.IsOpen())
         assembly.SetLogSink(&log);
     if (!session.Start()) {

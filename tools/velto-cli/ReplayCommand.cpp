@@ -52,9 +52,10 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
 
+    C_ReceiveOptions receiving;
     C_LineStore store;
-    store.SetWrapWidth(values.columns);
     C_ReceiveAssembly assembly(store);
+    receiving.Apply(values, store, assembly);
     assembly.ResetFlushTime();
     assembly.ProcessReceivedData(reinterpret_cast<const uint8_t*>(input.data()), uint32_t(input.size()));
     // What is still pending is flushed as the idle flush would, without waiting for it.

@@ -12,6 +12,24 @@ void AddStoreOutputOptions(C_OptionTable& options, StoreOutputOptions& values) {
     options.AddNumber(L"--columns", L"N", L"wrap width in cells (default 80)", values.columns, 1,
                       StoreOutputOptions::kMaxColumns);
     options.AddText(L"-o", L"FILE", L"write to FILE instead of standard output", values.outputPath);
+    options.AddText(L"--filter", L"TEXT", L"show only matching lines (as typed in the filter field: a,b,-c)",
+                    values.filter);
+    options.AddText(L"--time-format", L"PICTURE", L"stamp each line, e.g. \"dd.MM.yyyy HH:mm:ss:iii>\"",
+                    values.timeFormat);
+    options.AddFlag(L"--powerline", L"the terminal font has the powerline glyphs (stamps end in an arrow)",
+                    values.powerline);
+}
+
+void C_ReceiveOptions::Apply(const StoreOutputOptions& values, C_LineStore& store, C_ReceiveAssembly& assembly) {
+    store.SetWrapWidth(values.columns);
+    store.SetFilter(&m_filter);
+    if (!values.filter.empty()) {
+        m_filter.SetText(values.filter.c_str());
+        ApplyFilter(store, m_filter);
+    }
+    m_stamps.SetPicture(values.timeFormat.c_str());
+    m_stamps.SetPowerLineGlyphsAvailable(values.powerline);
+    assembly.SetTimeStamps(&m_stamps);
 }
 
 std::wstring CheckStoreOutputOptions(const StoreOutputOptions& values) {
