@@ -82,9 +82,14 @@ Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer
             ++i;
             continue;
         }
+        uint32_t limit = hasText && i < textBegin ? textBegin : count; // a sequence never runs into the text
+        if (unit >= 0xC2 && unit <= 0xDF && i + 1 < limit && IsContinuation(units[i + 1])) {
+            out[produced++] = wchar_t((unit & 0x1F) << 6 | (units[i + 1] & 0x3F)); // the common two-byte form
+            i += 2;
+            continue;
+        }
         uint32_t codePoint;
-        if (!DecodeSequence(units, hasText && i < textBegin ? textBegin : count, i, codePoint) ||
-            codePoint == kReplacementCharacter)
+        if (!DecodeSequence(units, limit, i, codePoint) || codePoint == kReplacementCharacter)
             return Outcome::Unchanged;
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;
