@@ -18,8 +18,8 @@ constexpr uint32_t kBlockSize = 4096; // what a reader hands over per read
 constexpr int kRuns = 5;
 constexpr int kWrapWidth = 120;
 
-const char* const kWords[] = {"sensor", "reading", "value", "timeout", "ok", "retry", "buffer", "flush",
-                              "packet", "frame", "status", "ready", "idle", "link", "up", "down"};
+const char* const kWords[] = {"sensor", "reading", "value",  "timeout", "ok",   "retry", "buffer", "flush",
+                              "packet", "frame",   "status", "ready",   "idle", "link",  "up",     "down"};
 
 // "2024-01-12 10:22:31.123 [INFO ] task-07: ..." padded with words to about 80 characters.
 std::string LogLine(unsigned n) {
@@ -44,8 +44,8 @@ std::string ColouredLine(unsigned n) {
     return sgr + line.substr(0, line.size() - 2) + "\x1b[0m\r\n";
 }
 
-const char* const kUtf8Words[] = {"Привет", "мир", "данные", "ошибка", "Καλημέρα", "κόσμε", "δεδομένα",
-                                  "σφάλμα", "⠋⠙⠹⠸", "⠼⠴⠦⠧", "⠇⠏", "ok"};
+const char* const kUtf8Words[] = {"Привет",   "мир",    "данные", "ошибка", "Καλημέρα", "κόσμε",
+                                  "δεδομένα", "σφάλμα", "⠋⠙⠹⠸",   "⠼⠴⠦⠧",   "⠇⠏",       "ok"};
 
 // Cyrillic, Greek and Braille words, about 80 characters a line.
 std::string Utf8Line(unsigned n) {
@@ -173,8 +173,8 @@ int main() {
         printf("%-36s %4.1f MB: %6.1f MB/s (wall clock %6.1f MB/s), %5.2f stored bytes per received character\n",
                input.name, double(data.size()) / 1e6, f.megabytesPerSecond, f.wallMegabytesPerSecond,
                f.storedBytesPerCharacter);
-        printf("%-36s growing the cell arrays alone takes %.2f s of the run's %.2f s; the rest runs at %.1f MB/s\n",
-               "", f.growthSeconds, runSeconds, double(data.size()) / 1e6 / (runSeconds - f.growthSeconds));
+        printf("%-36s growing the cell arrays alone takes %.2f s of the run's %.2f s; the rest runs at %.1f MB/s\n", "",
+               f.growthSeconds, runSeconds, double(data.size()) / 1e6 / (runSeconds - f.growthSeconds));
         fflush(stdout);
     }
     return 0;

@@ -35,7 +35,9 @@ const UpperTable& Table() {
 
 } // namespace
 
-wchar_t CaseFold::Upper(wchar_t ch) { return Table().upper[uint16_t(ch)]; }
+wchar_t CaseFold::Upper(wchar_t ch) {
+    return Table().upper[uint16_t(ch)];
+}
 
 bool CaseFold::Equal(const wchar_t* a, const wchar_t* b, uint32_t count) {
     const wchar_t* upper = Table().upper;

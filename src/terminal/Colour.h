@@ -28,9 +28,15 @@ constexpr Attribute MakeAttribute(Rgb foreground, Rgb background) {
     return Attribute(Pack(foreground)) | Attribute(Pack(background)) << 16;
 }
 
-constexpr Rgb ForegroundOf(Attribute attribute) { return Unpack(uint16_t(attribute)); }
-constexpr Rgb BackgroundOf(Attribute attribute) { return Unpack(uint16_t(attribute >> 16)); }
-constexpr bool IsLink(Attribute attribute) { return (attribute & kAttributeLinkFlag) != 0; }
+constexpr Rgb ForegroundOf(Attribute attribute) {
+    return Unpack(uint16_t(attribute));
+}
+constexpr Rgb BackgroundOf(Attribute attribute) {
+    return Unpack(uint16_t(attribute >> 16));
+}
+constexpr bool IsLink(Attribute attribute) {
+    return (attribute & kAttributeLinkFlag) != 0;
+}
 
 constexpr Attribute kDefaultAttribute = MakeAttribute(kDefaultForeground, kDefaultBackground);
 

@@ -18,7 +18,9 @@ constexpr uint8_t kCommandLast = 0x3F;
 
 constexpr char kResetColoursCommand[] = "104";
 
-int ClampToInt(int64_t value) { return value < INT_MIN ? INT_MIN : (value > INT_MAX ? INT_MAX : int(value)); }
+int ClampToInt(int64_t value) {
+    return value < INT_MIN ? INT_MIN : (value > INT_MAX ? INT_MAX : int(value));
+}
 
 } // namespace
 

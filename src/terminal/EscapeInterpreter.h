@@ -33,7 +33,15 @@ public:
         PassThrough,       // an ordinary byte
         EmittedParameters, // the parameters were written as text; the byte goes only to line-end handling
     };
-    enum class State { Ground, Escape, ControlSequence, OperatingSystemCommand, CharsetG0, CharsetG1, ReverseIndexWait };
+    enum class State {
+        Ground,
+        Escape,
+        ControlSequence,
+        OperatingSystemCommand,
+        CharsetG0,
+        CharsetG1,
+        ReverseIndexWait
+    };
 
     static constexpr uint8_t kEscape = 0x1B;
     static constexpr uint8_t kCarriageReturn = 0x0D;

@@ -71,4 +71,6 @@ bool C_FilterText::LineMatchesFilter(const wchar_t* text, uint32_t length) {
     return !hasInclude || included;
 }
 
-void ApplyFilter(C_LineStore& store, C_FilterText& filter) { store.ApplyFilter(!filter.IsEmpty()); }
+void ApplyFilter(C_LineStore& store, C_FilterText& filter) {
+    store.ApplyFilter(!filter.IsEmpty());
+}

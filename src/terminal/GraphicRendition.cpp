@@ -50,8 +50,8 @@ bool ReadDirectColour(C_PieceReader& pieces, Rgb& colour) {
     uint32_t red;
     uint32_t green;
     uint32_t blue;
-    if (!pieces.HasMore() || !pieces.Next(kind) || kind != kDirectColour || !pieces.HasMore() ||
-        !pieces.Next(red) || !pieces.HasMore() || !pieces.Next(green) || !pieces.HasMore() || !pieces.Next(blue))
+    if (!pieces.HasMore() || !pieces.Next(kind) || kind != kDirectColour || !pieces.HasMore() || !pieces.Next(red) ||
+        !pieces.HasMore() || !pieces.Next(green) || !pieces.HasMore() || !pieces.Next(blue))
         return false;
     colour = (red & 0xFF) << 16 | (green & 0xFF) << 8 | (blue & 0xFF);
     return true;

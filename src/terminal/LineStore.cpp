@@ -4,14 +4,16 @@
 
 // What one AppendText call carries from character to character until it notifies the window.
 struct C_LineStore::AppendState {
-    bool show = true;            // the text passes the filter
-    uint32_t segmentStart = 0;   // where the visible segment under construction begins
+    bool show = true;          // the text passes the filter
+    uint32_t segmentStart = 0; // where the visible segment under construction begins
     bool structureChanged = false;
     bool hiddenLine = false;
     uint32_t rewrapLine = UINT32_MAX; // first line whose rows must be rebuilt, none when UINT32_MAX
 };
 
-C_LineStore::C_LineStore() { ResetToEmptyLine(); }
+C_LineStore::C_LineStore() {
+    ResetToEmptyLine();
+}
 
 // --- state of the arrays --------------------------------------------------------------------------------
 
@@ -28,8 +30,8 @@ bool C_LineStore::ResetToEmptyLine() {
     m_segments.Add({0, 0});
     m_cursor = {0, 0};
     m_link.Reset();
-    return m_cells.Count() == 1 && m_attributes.Count() == 1 && m_lineStarts.Count() == 1 &&
-           m_rowEnds.Count() == 1 && m_segments.Count() == 1;
+    return m_cells.Count() == 1 && m_attributes.Count() == 1 && m_lineStarts.Count() == 1 && m_rowEnds.Count() == 1 &&
+           m_segments.Count() == 1;
 }
 
 // After an allocation failure the arrays may be empty; every operation first brings back the one empty
@@ -98,15 +100,9 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
                 failed = !WriteInside(text + i, runEnd - i, state);
             i = runEnd;
         }
-    }
-    if (failed) {
-        Clear();
-        return;
-    }
-    if (state.rewrapLine != UINT32_MAX) {
-        C_Lock lock(m_lock);
-        if (!RewrapFrom(state.rewrapLine))
-            failed = true;
+        // Rebuilt before the lock is released, so a paint never sees rows that lag behind the cells.
+        if (!failed && state.rewrapLine != UINT32_MAX)
+            failed = !RewrapFrom(state.rewrapLine);
     }
     if (failed) {
         Clear();
@@ -228,7 +224,9 @@ bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState&
     return true;
 }
 
-void C_LineStore::TakeLinkCharacter(wchar_t ch, uint32_t cell) { FlagLink(m_link.Take(ch, cell)); }
+void C_LineStore::TakeLinkCharacter(wchar_t ch, uint32_t cell) {
+    FlagLink(m_link.Take(ch, cell));
+}
 
 void C_LineStore::FlagLink(C_LinkDetector::Range range) {
     if (range.end > m_attributes.Count())
@@ -266,8 +264,8 @@ void C_LineStore::SetCursor(int column, int row) {
                 targetColumn = lastColumn;
             if (targetColumn >= length) {
                 uint32_t line = uint32_t(targetRow);
-                failed = !InsertBlanks(line, LineEndCell(line), uint32_t(targetColumn - length + 1)) ||
-                         !RewrapFrom(line);
+                failed =
+                    !InsertBlanks(line, LineEndCell(line), uint32_t(targetColumn - length + 1)) || !RewrapFrom(line);
                 grown = true;
             }
         }

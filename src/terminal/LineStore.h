@@ -156,7 +156,7 @@ private:
         int64_t end;
     };
     Selection m_selection{kNoSelection, kNoSelection};
-    uint32_t m_searchPosition = 0; // one past the start of the last match
+    uint32_t m_searchPosition = 0;           // one past the start of the last match
     std::atomic<bool> m_filterActive{false}; // also read by the reader thread's flush, without the lock
     int m_wrapWidth = kDefaultWrapWidth;
 

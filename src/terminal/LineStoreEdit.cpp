@@ -8,8 +8,7 @@ bool C_LineStore::InsertBlanks(uint32_t row, uint32_t cell, uint32_t count) {
     uint32_t total = m_cells.Count();
     if (!count || row >= m_lineStarts.Count() || cell >= total)
         return true;
-    if (uint64_t(total) + count > UINT32_MAX || !m_cells.Reserve(total + count) ||
-        !m_attributes.Reserve(total + count))
+    if (uint64_t(total) + count > UINT32_MAX || !m_cells.Reserve(total + count) || !m_attributes.Reserve(total + count))
         return false;
     wchar_t* cells = m_cells.Data();
     Attribute* attributes = m_attributes.Data();

@@ -34,7 +34,9 @@ struct ClassTable {
 };
 constexpr ClassTable kClasses{};
 
-inline Class ClassOf(wchar_t ch) { return ch < 0x80 ? Class(kClasses.of[ch]) : kOther; }
+inline Class ClassOf(wchar_t ch) {
+    return ch < 0x80 ? Class(kClasses.of[ch]) : kOther;
+}
 
 } // namespace LinkText
 

@@ -32,7 +32,9 @@ constexpr PlainByteTable kPlainBytes;
 C_ReceiveAssembly::C_ReceiveAssembly(C_LineStore& store)
     : m_store(store), m_interpreter(store, *this), m_ticks(&g_systemTicks) {}
 
-void C_ReceiveAssembly::SetTickSource(C_TickSource* ticks) { m_ticks = ticks ? ticks : &g_systemTicks; }
+void C_ReceiveAssembly::SetTickSource(C_TickSource* ticks) {
+    m_ticks = ticks ? ticks : &g_systemTicks;
+}
 
 void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length) {
     uint32_t i = 0;
@@ -152,7 +154,9 @@ void C_ReceiveAssembly::AppendPendingBytes(const char* bytes, uint32_t length) {
     m_pending.AppendBytes(reinterpret_cast<const uint8_t*>(bytes), length);
 }
 
-void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) { Flush(decodeUtf8, lineEnd, false); }
+void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
+    Flush(decodeUtf8, lineEnd, false);
+}
 
 void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter) {
     uint32_t length = m_pending.Length();
@@ -171,8 +175,8 @@ void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncomplete
         return;
     length -= kept;
     const wchar_t* text = m_pending.Data();
-    if (decodeUtf8 && Utf8::Decode(text, length, m_decoded, m_pending.TextBegin(), m_pending.TextEnd()) ==
-                          Utf8::Outcome::Decoded) {
+    if (decodeUtf8 &&
+        Utf8::Decode(text, length, m_decoded, m_pending.TextBegin(), m_pending.TextEnd()) == Utf8::Outcome::Decoded) {
         text = m_decoded.Data();
         length = m_decoded.Count();
     }

@@ -37,8 +37,8 @@ protected:
 
 class C_ReceiveAssembly final : public C_ReceiveSink, private C_InterpreterHost {
 public:
-    static constexpr uint32_t kFlushInterval = 20;                  // ms
-    static constexpr uint32_t kFilteredFlushThreshold = 0x100000;   // characters pending while filtering
+    static constexpr uint32_t kFlushInterval = 20;                // ms
+    static constexpr uint32_t kFilteredFlushThreshold = 0x100000; // characters pending while filtering
     static constexpr uint8_t kLineFeed = 0x0A;
     static constexpr uint8_t kCarriageReturn = 0x0D;
     static constexpr uint8_t kBell = 0x07;

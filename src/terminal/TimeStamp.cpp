@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-
 namespace {
 
 class C_SystemClock final : public C_StampClock {
@@ -39,7 +38,9 @@ C_TimeStamps::C_TimeStamps() : m_clock(&g_systemClock) {
     m_powerLine.Assign(kDefaultPowerLine);
 }
 
-void C_TimeStamps::SetClock(C_StampClock* clock) { m_clock = clock ? clock : &g_systemClock; }
+void C_TimeStamps::SetClock(C_StampClock* clock) {
+    m_clock = clock ? clock : &g_systemClock;
+}
 
 void C_TimeStamps::SetPicture(const wchar_t* picture) {
     C_Lock lock(m_lock);

@@ -2,17 +2,24 @@
 
 namespace {
 
-bool IsContinuation(wchar_t unit) { return unit >= 0x80 && unit <= 0xBF; }
+bool IsContinuation(wchar_t unit) {
+    return unit >= 0x80 && unit <= 0xBF;
+}
 
 // The accepted range of the second byte after a lead byte: what rules out overlong forms, surrogates and
 // code points above U+10FFFF, exactly as the system's UTF-8 conversion refuses them.
 bool SecondByteFits(wchar_t lead, wchar_t second) {
     switch (lead) {
-    case 0xE0: return second >= 0xA0 && second <= 0xBF;
-    case 0xED: return second >= 0x80 && second <= 0x9F;
-    case 0xF0: return second >= 0x90 && second <= 0xBF;
-    case 0xF4: return second >= 0x80 && second <= 0x8F;
-    default: return IsContinuation(second);
+    case 0xE0:
+        return second >= 0xA0 && second <= 0xBF;
+    case 0xED:
+        return second >= 0x80 && second <= 0x9F;
+    case 0xF0:
+        return second >= 0x90 && second <= 0xBF;
+    case 0xF4:
+        return second >= 0x80 && second <= 0x8F;
+    default:
+        return IsContinuation(second);
     }
 }
 
@@ -43,7 +50,9 @@ bool DecodeSequence(const wchar_t* units, uint32_t count, uint32_t& i, uint32_t&
     return true;
 }
 
-bool NeedsDecoding(wchar_t unit) { return unsigned(unit) - 0x80u < 0x80u; } // 0x80-0xFF: a non-ASCII byte
+bool NeedsDecoding(wchar_t unit) {
+    return unsigned(unit) - 0x80u < 0x80u;
+} // 0x80-0xFF: a non-ASCII byte
 
 // Most flushes are plain ASCII: blocks of units are tested at once by or-ing them together.
 uint32_t FirstByteToDecode(const wchar_t* units, uint32_t count) {
@@ -63,15 +72,15 @@ uint32_t FirstByteToDecode(const wchar_t* units, uint32_t count) {
 
 } // namespace
 
-Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded,
-                           uint32_t textBegin, uint32_t textEnd) {
+Utf8::Outcome Utf8::Decode(const wchar_t* units, uint32_t count, C_DynamicBuffer<wchar_t>& decoded, uint32_t textBegin,
+                           uint32_t textEnd) {
     bool hasText = textBegin < textEnd && textEnd <= count;
     uint32_t first = FirstByteToDecode(units, count);
     if (hasText && first >= textBegin && first < textEnd)
         first = textEnd + FirstByteToDecode(units + textEnd, count - textEnd);
     if (first == count)
         return Outcome::Unchanged; // nothing but ASCII and inserted text: decoding changes nothing
-    if (!decoded.Reserve(count)) // decoding never makes the text longer
+    if (!decoded.Reserve(count))   // decoding never makes the text longer
         return Outcome::Unchanged;
     wchar_t* out = decoded.Data();
     uint32_t produced = 0;

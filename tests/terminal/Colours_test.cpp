@@ -90,7 +90,8 @@ TEST(Colours, PackedToFifteenBitsWithLinkFlagApart) {
 
 TEST(Colours, TextBeforeAColourChangeKeepsItsColour) {
     TerminalHarness t;
-    t.Receive("a\x1b[31mb\x1b]104\x07" "c");
+    t.Receive("a\x1b[31mb\x1b]104\x07"
+              "c");
     EXPECT_EQ(t.ForegroundAt(0, 0), Stored(kFg));
     EXPECT_EQ(t.ForegroundAt(0, 1), Stored(0xE7132C));
     EXPECT_EQ(t.ForegroundAt(0, 2), Stored(kFg));

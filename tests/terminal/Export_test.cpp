@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 class MemorySink final : public C_ByteSink {
@@ -72,8 +71,8 @@ TEST(ExportHtml, ClearedStoreGivesHeaderOneLineAndFooterWithoutSpan) {
 TEST(ExportHtml, SpansChangeWithColoursAndContinueAcrossLines) {
     TerminalHarness t;
     t.Receive("ab\x1b[31m<c\nd\x1b[44me");
-    std::string expected = Span("D8E0E8", "001020") + "ab</span>" + Span("E01028", "001020") + "<c\r\n" +
-                           "d</span>" + Span("D8E0E8", "0030D8") + "e\r\n</span>" + kFooter;
+    std::string expected = Span("D8E0E8", "001020") + "ab</span>" + Span("E01028", "001020") + "<c\r\n" + "d</span>" +
+                           Span("D8E0E8", "0030D8") + "e\r\n</span>" + kFooter;
     EXPECT_EQ(Body(Export(t, true)), expected);
 }
 
@@ -81,7 +80,8 @@ TEST(ExportHtml, LinkFlagCountsAsAnAttributeChange) {
     TerminalHarness t;
     t.Receive("x http://a.b y");
     std::string span = Span("D8E0E8", "001020");
-    EXPECT_EQ(Body(Export(t, true)), span + "x </span>" + span + "http://a.b</span>" + span + " y\r\n</span>" + kFooter);
+    EXPECT_EQ(Body(Export(t, true)),
+              span + "x </span>" + span + "http://a.b</span>" + span + " y\r\n</span>" + kFooter);
 }
 
 TEST(ExportText, FailedWriteIsReported) {

@@ -8,7 +8,7 @@ TEST(LineEnds, PairsCountOnceAndLoneBytesCountToo) {
         const char* bytes;
         const wchar_t* text;
     } cases[] = {
-        {"a\r\nb", L"a|b|"}, {"a\n\rb", L"a|b|"}, {"a\rb", L"a|b|"},     {"a\nb", L"a|b|"},
+        {"a\r\nb", L"a|b|"},  {"a\n\rb", L"a|b|"},  {"a\rb", L"a|b|"},        {"a\nb", L"a|b|"},
         {"a\r\rb", L"a||b|"}, {"a\n\nb", L"a||b|"}, {"a\r\n\r\nb", L"a||b|"}, {"a\r\n\nb", L"a||b|"},
     };
     for (const Case& c : cases) {

@@ -12,17 +12,47 @@ namespace {
 
 // Pieces that exercise every state of the interpreter, cut at random places by the block boundaries.
 const char* const kFragments[] = {
-    "\x1b[", "\x1b]", "\x1b(", "\x1b)", "\x1bM\r", "\x1b[2J", "\x1b[H", "\x1b[3B", "\x1b[5C", "\x1b[2A", "\x1b[7D",
-    "\x1b[K", "\x1b[1K", "\x1b[2K", "\x1b[9P", "\x1b[38;2;1;2;3m", "\x1b[1;31;44m", "\x1b]104\x07", "\x1b]0;title\x07",
-    "\r\n", "\n\r", "\r", "\n", "\b\b\b", "\x1b[0;0H", "http://a.b/c ", "\xc3\xa9", "\xe2\xa0", "\xf0\x9f\x98\x80",
-    "\x1b[?1h", "\x1b[;;;m", "\x1b[12 ", "\x1b[" "1111111111111111111111111111111111111111111111111111111111111111111",
+    "\x1b[",
+    "\x1b]",
+    "\x1b(",
+    "\x1b)",
+    "\x1bM\r",
+    "\x1b[2J",
+    "\x1b[H",
+    "\x1b[3B",
+    "\x1b[5C",
+    "\x1b[2A",
+    "\x1b[7D",
+    "\x1b[K",
+    "\x1b[1K",
+    "\x1b[2K",
+    "\x1b[9P",
+    "\x1b[38;2;1;2;3m",
+    "\x1b[1;31;44m",
+    "\x1b]104\x07",
+    "\x1b]0;title\x07",
+    "\r\n",
+    "\n\r",
+    "\r",
+    "\n",
+    "\b\b\b",
+    "\x1b[0;0H",
+    "http://a.b/c ",
+    "\xc3\xa9",
+    "\xe2\xa0",
+    "\xf0\x9f\x98\x80",
+    "\x1b[?1h",
+    "\x1b[;;;m",
+    "\x1b[12 ",
+    "\x1b["
+    "1111111111111111111111111111111111111111111111111111111111111111111",
 };
 
 // Moves to the far ends of the store. Each is bounded, but in the middle of a large store every edit costs
 // a move of the cells after it, so they are rarer than the rest to keep the test quick.
 const char* const kFarMoves[] = {
-    "\x1b[4000000000;1H", "\x1b[1;4000000000H", "\x1b[4000000000d", "\x1b[99999A", "\x1b[99999D",
-    "\x1b[4000000000B", "\x1b[4000000000C",
+    "\x1b[4000000000;1H", "\x1b[1;4000000000H", "\x1b[4000000000d", "\x1b[99999A",
+    "\x1b[99999D",        "\x1b[4000000000B",   "\x1b[4000000000C",
 };
 
 template <size_t N> const char* Pick(const char* const (&list)[N], std::mt19937& random) {

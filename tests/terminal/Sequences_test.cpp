@@ -16,7 +16,9 @@ std::wstring Shown(const std::string& bytes) {
 TEST(Sequences, KnownSequencesProduceNoText) {
     EXPECT_EQ(Shown("a\x1b[?25hb\x1b[?2004lc\x1b[?7h\x1b[4hd"), L"abcd|");
     EXPECT_EQ(Shown("a\x1b[Lb\x1b[6nc\x1b[1;24rd\x1b[!pe"), L"abcde|");
-    EXPECT_EQ(Shown("a\x1b" "7b\x1b(Bc\x1b)0d\x1b(Ke\x1b(Uf"), L"abcdef|");
+    EXPECT_EQ(Shown("a\x1b"
+                    "7b\x1b(Bc\x1b)0d\x1b(Ke\x1b(Uf"),
+              L"abcdef|");
 }
 
 TEST(Sequences, UnknownFinalByteBecomesTextAndParametersAreLost) {
@@ -27,13 +29,19 @@ TEST(Sequences, UnknownFinalByteBecomesTextAndParametersAreLost) {
 }
 
 TEST(Sequences, UnknownEscapeShowsTheFollowingByte) {
-    EXPECT_EQ(Shown("\x1b" "cabc"), L"cabc|");
-    EXPECT_EQ(Shown("\x1b" "8x"), L"8x|");
+    EXPECT_EQ(Shown("\x1b"
+                    "cabc"),
+              L"cabc|");
+    EXPECT_EQ(Shown("\x1b"
+                    "8x"),
+              L"8x|");
     // A second ESC is not a new introducer: it becomes a character of its own.
     EXPECT_EQ(Shown("\x1b\x1b[m"), L"\x1b[m|");
 }
 
-TEST(Sequences, UndesignatedCharacterSetByteBecomesText) { EXPECT_EQ(Shown("\x1b(Zq"), L"Zq|"); }
+TEST(Sequences, UndesignatedCharacterSetByteBecomesText) {
+    EXPECT_EQ(Shown("\x1b(Zq"), L"Zq|");
+}
 
 TEST(Sequences, OperatingSystemCommandEndsAtFirstByteOutsideDigits) {
     EXPECT_EQ(Shown("\x1b]0;T\x07"), L"T|");
@@ -74,7 +82,9 @@ TEST(Sequences, SequencesCutAcrossBlocksContinue) {
 }
 
 TEST(Sequences, ControlsAreDroppedAndOtherBytesKept) {
-    EXPECT_EQ(Shown("a\x07\x0e\x0f" "b\tc\x7f"), L"ab\tc\x7f|");
+    EXPECT_EQ(Shown("a\x07\x0e\x0f"
+                    "b\tc\x7f"),
+              L"ab\tc\x7f|");
     EXPECT_EQ(Shown("\x01\x02\x1f"), L"\x01\x02\x1f|");
 }
 

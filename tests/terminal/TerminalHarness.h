@@ -16,7 +16,8 @@ public:
 class RecordingWindow final : public C_StoreWindow {
 public:
     void RowsChanged(Scroll scroll) override {
-        events.push_back(scroll == Scroll::Keep ? "rows" : (scroll == Scroll::FollowIfAtEnd ? "rows+follow" : "rows+end"));
+        events.push_back(scroll == Scroll::Keep ? "rows"
+                                                : (scroll == Scroll::FollowIfAtEnd ? "rows+follow" : "rows+end"));
     }
     void BringRowIntoView(int row) override { events.push_back("show row " + std::to_string(row)); }
     void CaretMoved() override { events.push_back("caret"); }
@@ -103,7 +104,9 @@ struct TerminalHarness {
 };
 
 // The colours as the store keeps them: 15 bits, expanded back.
-constexpr Rgb Stored(Rgb rgb) { return Colour::Unpack(Colour::Pack(rgb)); }
+constexpr Rgb Stored(Rgb rgb) {
+    return Colour::Unpack(Colour::Pack(rgb));
+}
 
 // Checks what must hold after any input; returns an empty text or what is wrong.
 std::string CheckStoreInvariants(C_LineStore& store);

@@ -72,7 +72,7 @@ TEST(TimeStamps, StampIsTheTimeOfTheLinesFirstCharacterInStampColours) {
 TEST(TimeStamps, EmptyLinesGetNoStampAndSequencesDoNotStartALine) {
     StampedTerminal t(L"HH>");
     t.Receive("\r\n\r\n\x1b[31m\x1b[2Cx\r\n");
-    EXPECT_EQ(t.Text(), L"||  17>x||"); // the stamp is written where the cursor is
+    EXPECT_EQ(t.Text(), L"||  17>x||");                // the stamp is written where the cursor is
     EXPECT_EQ(t.ForegroundAt(2, 5), Stored(0xE7132C)); // the text after the stamp in the colour set before it
     EXPECT_EQ(t.ForegroundAt(2, 2), Stored(0xFFFFFF));
     // Any byte that reaches line-end handling starts a line: a tab, or a byte that broke a sequence (after

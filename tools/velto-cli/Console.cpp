@@ -32,9 +32,13 @@ bool C_StandardOutput::Write(const void* data, uint32_t size) {
     return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size);
 }
 
-void Console::Error(const std::wstring& line) { WriteText(STD_ERROR_HANDLE, line + L"\r\n"); }
+void Console::Error(const std::wstring& line) {
+    WriteText(STD_ERROR_HANDLE, line + L"\r\n");
+}
 
-void Console::Print(const std::wstring& text) { WriteText(STD_OUTPUT_HANDLE, text); }
+void Console::Print(const std::wstring& text) {
+    WriteText(STD_OUTPUT_HANDLE, text);
+}
 
 bool Console::ReadStandardInput(std::string& bytes) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

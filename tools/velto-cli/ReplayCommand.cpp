@@ -11,7 +11,9 @@ namespace {
 
 const wchar_t kCommand[] = L"replay";
 
-void Fail(const std::wstring& message) { Console::Error(std::wstring(L"velto-cli replay: ") + message); }
+void Fail(const std::wstring& message) {
+    Console::Error(std::wstring(L"velto-cli replay: ") + message);
+}
 
 } // namespace
 

@@ -6,8 +6,7 @@
 
 void AddStoreOutputOptions(C_OptionTable& options, StoreOutputOptions& values) {
     options.AddFlag(L"--html", L"write the HTML export (colours as spans) instead of plain text", values.html);
-    options.AddFlag(L"--visible", L"write the rows the terminal view would show instead of the export",
-                    values.visible);
+    options.AddFlag(L"--visible", L"write the rows the terminal view would show instead of the export", values.visible);
     options.AddFlag(L"--utf8", L"write UTF-8 instead of the ANSI code page", values.utf8);
     options.AddNumber(L"--columns", L"N", L"wrap width in cells (default 80)", values.columns, 1,
                       StoreOutputOptions::kMaxColumns);
