@@ -1,13 +1,13 @@
 // The connection's header first: it brings the socket library's header, which must precede the system's.
 #include "connection/Connection.h"
 #include "connection/StandInWindow.h"
+#include "terminal/Tags.h"
 
 #include <dbt.h>
 
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"VeltoStandInWindow";
-constexpr const wchar_t* kTagsSection = L"Tags";
 constexpr const wchar_t* kMissingText = L"?";
 
 // What the command thread hands to the window's thread; sent, so the sender's texts stay valid meanwhile.
@@ -76,7 +76,9 @@ void C_StandInWindow::SetReopenTimer(bool running) {
 }
 
 void C_StandInWindow::LoadTag(const wchar_t* key, C_String& tag) {
-    if (!m_tags || !m_tags->ReadString(key, tag, nullptr, kTagsSection))
+    if (m_tags)
+        Tags::LoadTag(*m_tags, key, tag);
+    else
         tag.Empty();
 }
 

@@ -1,6 +1,7 @@
 #include "ConnectionHarness.h"
 
 #include "terminal/StoreExport.h"
+#include "terminal/Tags.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ double NowMs() {
 bool MemoryTags::ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText,
                             const wchar_t* section) const {
     const auto found = tags.find(name ? name : L"");
-    if (!section || std::wstring(section) != L"Tags" || found == tags.end()) {
+    if (!section || std::wstring(section) != Tags::kSection || found == tags.end()) {
         dest.Assign(defaultText ? defaultText : L"");
         return false;
     }

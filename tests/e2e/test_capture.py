@@ -144,21 +144,21 @@ class TcpPeer:
         self.thread.join(10)
 
 
-def test_tcp_capture_shows_the_greeting_and_paced_answers_in_html():
+def test_tcp_capture_filters_the_view_but_logs_everything(tmp_path):
     peer = TcpPeer()
+    log = tmp_path / "tcp.log"
     try:
         target = f"tcp://127.0.0.1:{peer.port}"
         result = cli("capture", target, "--send", "ping\\n", "--send", "\\x41\\tB\\n", "--char-delay", "20",
-                     "--seconds", "2", "--html")
+                     "--seconds", "2", "--visible", "--filter", "echo:", "--log", windows_path(log))
     finally:
         peer.close()
     assert result.returncode == 0, result.stderr
     assert f"Successfully opened serial port: {target}" in statuses(result.stderr)
     assert peer.received == b"ping\nA\tB\n"
-    html = result.stdout
-    assert html.startswith(b"<!DOCTYPE html>\r\n")
-    assert b"welcome\r\necho:ping\r\necho:A\tB\r\n" in html
-    assert b"\xff" not in html
+    rows = result.stdout.split(b"\r\n")
+    assert rows[:2] == [b"echo:ping", b"echo:A\tB"]    # the greeting is hidden by the filter
+    assert log.read_bytes() == b"welcome\r\necho:ping\r\necho:A\tB\r\n"  # negotiation dropped, nothing hidden
 
 
 def free_udp_port():
