@@ -32,6 +32,8 @@ public:
     void Stop();
 
     bool IsRunning() const { return m_thread.IsRunning(); }
+    // True once every posted command has been executed: an entry leaves the queue only when it is done.
+    bool IsIdle() { return m_queue.IsEmpty(); }
 
 private:
     class WakeUpEntry : public C_ListEntry {};

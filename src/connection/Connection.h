@@ -51,6 +51,9 @@ public:
     void CloseTarget();
     void SendText(const wchar_t* text);
 
+    // True once every command posted so far has been executed (a script waits for its sends with it).
+    bool CommandsDone() { return m_commands.IsIdle(); }
+
     // The current transport's answers: false and null before the first open; after a close the last
     // transport's name stays.
     bool IsOpen() const;

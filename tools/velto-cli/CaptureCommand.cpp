@@ -46,6 +46,16 @@ void Fail(const std::wstring& message) {
     Console::Error(std::wstring(L"velto-cli capture: ") + message);
 }
 
+// Every character and its pause, and a generous margin for writes a slow or stalled peer holds up.
+DWORD SendLimitMs(const CaptureOptions& values) {
+    constexpr DWORD kMarginMs = 60000;
+    uint64_t characters = 0;
+    for (const std::wstring& text : values.sends)
+        characters += text.size();
+    const uint64_t limit = characters * uint64_t(values.charDelay) + kMarginMs;
+    return limit < INFINITE ? DWORD(limit) : INFINITE - 1;
+}
+
 template <size_t N>
 void AddChoice(C_OptionTable& table, const wchar_t* name, const wchar_t* valueName, const wchar_t* help,
                const Choice (&choices)[N], BYTE& target) {
@@ -141,6 +151,9 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     }
     for (const std::wstring& text : values.sends)
         session.Connection().SendText(text.c_str());
+    // The stay starts once the texts are out: a close would drop what is still queued.
+    if (!session.FinishCommands(SendLimitMs(values)))
+        Fail(L"the texts were not all sent in time");
     session.RunFor(DWORD(values.seconds) * 1000);
     session.Close();
     // The reader has ended: what it still held goes out as the idle flush would have shown it.

@@ -39,6 +39,19 @@ bool C_ConnectionSession::RefreshAndProbe() {
     return PumpUntil([&] { return m_redraws >= before + 2; }, kPortListLimitMs);
 }
 
+bool C_ConnectionSession::FinishCommands(DWORD limitMs) {
+    // Nothing tells the window when a command has ended, so the queue is looked at again every so often.
+    constexpr DWORD kLookAgainMs = 10;
+    const DWORD start = GetTickCount();
+    while (!m_connection.CommandsDone()) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= limitMs)
+            return false;
+        PumpUntil([] { return false; }, kLookAgainMs < limitMs - elapsed ? kLookAgainMs : limitMs - elapsed);
+    }
+    return true;
+}
+
 void C_ConnectionSession::RunFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }

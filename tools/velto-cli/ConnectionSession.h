@@ -37,6 +37,9 @@ public:
     OpenOutcome OpenAsAtStart(const wchar_t* target);
     // A refresh and the probe that follows it; false when they did not both report within the limit.
     bool RefreshAndProbe();
+    // Serves the window until every command posted so far has been executed; false when that took longer than
+    // the limit.
+    bool FinishCommands(DWORD limitMs);
     // Serves the window for the given time.
     void RunFor(DWORD milliseconds);
     // As the main window closes: no more reopening, CloseTarget, then Stop (which waits for the threads).
