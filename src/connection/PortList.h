@@ -80,7 +80,7 @@ PortKind KindOfTarget(const wchar_t* target);
 bool IsExcludedPort(const PortInfo& info);
 
 // The tooltip: bus description, device path and hardware id joined by " - " (empty parts left out), with every
-// ampersand tripled so the tooltip control shows it.
+// ampersand tripled for the main window's tooltip handling.
 bool DescribePort(const PortInfo& info, C_String& description);
 
 // New entries; null when out of memory. The caller appends them to the list.
