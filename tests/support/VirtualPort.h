@@ -94,7 +94,9 @@ private:
             m_problem = "VELTO_ROOT and the Wine prefix must be set (the test runner sets them)";
             return;
         }
+        // A run that was killed leaves its markers behind; a stale "ready" would be taken for this pair's.
         DeleteFileW(FailureFile().c_str());
+        DeleteFileW((StateFolder() + L"\\ready").c_str());
         if (!RunScript(L"create") ||
             !WaitFor([this] { return Exists(StateFolder() + L"\\ready") || Exists(FailureFile()); })) {
             m_problem = "scripts/virtual-port create did not finish";
