@@ -132,6 +132,11 @@ TEST_F(ConnectionTest, ASerialPortOpensByItsListedNameWithTitleLineDescriptionAn
     EXPECT_EQ(sent, "ping");
     CloseHandle(device);
 
+    // The probe after the reader's own refresh leaves the open port alone. This system lets a second handle open
+    // the port, and the probe's default settings would then reach the open line.
+    ASSERT_TRUE(harness.WaitForPortsChanged(PORTS_CHANGED_REDRAW, 4));
+    EXPECT_NE(port.LineSettings().find("speed 57600 baud"), std::string::npos) << port.LineSettings();
+
     // Shutdown closes what is open on the command thread's way out, with the statuses that belong to it.
     harness.Stop();
     ASSERT_GE(harness.statuses.size(), 7u);
@@ -185,8 +190,12 @@ TEST_F(ConnectionTest, AnOpenRefusedWithAccessDeniedIsRetriedFiveTimesASecondApa
     connection.OpenTarget(busy.Name().c_str());
     ASSERT_TRUE(harness.WaitForOpens(8));
     EXPECT_EQ(harness.reopenTimer.back(), true);
-    connection.CloseTarget();
-    harness.window.SetReopenTimer(false);
+
+    // An open that fails before any system call (no listed port of that name) is not taken for access denied,
+    // whatever error the refused open before it left behind.
+    connection.OpenTarget(L"unlisted port");
+    ASSERT_TRUE(harness.WaitForOpens(9));
+    EXPECT_EQ(harness.reopenTimer.back(), false);
 }
 
 TEST_F(ConnectionTest, APipeDeliversDataAndEndsByItselfWhenThePeerGoes) {
