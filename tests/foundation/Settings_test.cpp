@@ -1,6 +1,7 @@
 #include "foundation/Settings.h"
 
 #include "SettingsTestKey.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -159,26 +160,6 @@ protected:
         if (found)
             *found = was;
         return std::wstring(text.c_str(), text.GetLength());
-    }
-
-    std::string ReadFileBytes(const std::wstring& path) {
-        std::string bytes;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char chunk[4096];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read)
-            bytes.append(chunk, read);
-        CloseHandle(file);
-        return bytes;
-    }
-
-    void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        CloseHandle(file);
     }
 
     TempFolder folder;

@@ -1,5 +1,6 @@
 #include "platform/XmlDocument.h"
 
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,25 +19,6 @@ std::wstring ReadOrMissing(const C_XmlDocument& document, const wchar_t* path, c
     return document.ReadText(path, text, from) ? Text(text) : L"<missing>";
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
 
 std::wstring Encoded(const wchar_t* name) {
     BSTR encoded = EncodeXmlName(name, uint32_t(wcslen(name)));

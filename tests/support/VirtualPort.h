@@ -5,6 +5,8 @@
 //
 // Programs inside Wine can start Unix programs but get no handle to wait on, so each step of the script is
 // awaited through the files it leaves (see the script), with a generous limit.
+#include "support/FileBytes.h"
+
 #include <windows.h>
 
 #include <string>
@@ -69,18 +71,7 @@ private:
         return L"Z:" + path;
     }
     static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    static std::string ReadWhole(const std::wstring& path) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return {};
-        std::string text;
-        char buffer[4096];
-        DWORD count = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count)
-            text.append(buffer, count);
-        CloseHandle(file);
-        return text;
-    }
+    static std::string ReadWhole(const std::wstring& path) { return ReadFileBytes(path, {}); }
 
     std::wstring Prefix() const {
         std::wstring prefix = Environment(L"VELTO_WINEPREFIX");

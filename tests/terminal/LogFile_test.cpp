@@ -1,6 +1,7 @@
 // The log file: what the Log button writes while text is received.
 #include "terminal/LogFile.h"
 
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,6 @@
 #include <string>
 
 namespace {
-
-std::string ReadWhole(const std::wstring& path) {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count)
-        bytes.append(buffer, count);
-    CloseHandle(file);
-    return bytes;
-}
 
 void Append(C_LogFile& log, const std::wstring& text) {
     log.AppendToLog(text.data(), uint32_t(text.size()));
@@ -34,13 +21,13 @@ TEST(LogFile, LineFeedsBecomeCrLfInTheAnsiCodePageAndEachTextIsWrittenAtOnce) {
     ASSERT_TRUE(log.Open(path.c_str()));
 
     Append(log, L"first\nsec");
-    EXPECT_EQ(ReadWhole(path), "first\r\nsec") << "nothing is held back, while the log is still open";
+    EXPECT_EQ(ReadFileBytes(path), "first\r\nsec") << "nothing is held back, while the log is still open";
     Append(log, L"ond \x00E9\x4E2D\n\n");
     log.Close();
 
-    EXPECT_EQ(ReadWhole(path), "first\r\nsecond \xE9?\r\n\r\n") << "the code page (1252 here) has no CJK";
+    EXPECT_EQ(ReadFileBytes(path), "first\r\nsecond \xE9?\r\n\r\n") << "the code page (1252 here) has no CJK";
     Append(log, L"after the close\n");
-    EXPECT_EQ(ReadWhole(path), "first\r\nsecond \xE9?\r\n\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "first\r\nsecond \xE9?\r\n\r\n");
 }
 
 TEST(LogFile, StartingALogReplacesWhatTheFileHeldAndAFailedStartLeavesItClosed) {
@@ -54,12 +41,12 @@ TEST(LogFile, StartingALogReplacesWhatTheFileHeldAndAFailedStartLeavesItClosed) 
     C_LogFile log;
     ASSERT_TRUE(log.Open(path.c_str()));
     Append(log, L"new\n");
-    EXPECT_EQ(ReadWhole(path), "new\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "new\r\n");
 
     EXPECT_FALSE(log.Open(folder.Path(L"missing\\Log.txt").c_str()));
     EXPECT_FALSE(log.IsOpen());
     Append(log, L"nowhere\n");
-    EXPECT_EQ(ReadWhole(path), "new\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "new\r\n");
 }
 
 } // namespace
