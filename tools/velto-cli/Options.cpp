@@ -26,10 +26,10 @@ void C_OptionTable::AddNumber(const std::wstring& name, const std::wstring& valu
          }});
 }
 
-const OptionSpec* C_OptionTable::Find(const std::wstring& name) const {
-    for (const OptionSpec& spec : m_specs)
-        if (spec.name == name)
-            return &spec;
+const OptionRule* C_OptionTable::Find(const std::wstring& name) const {
+    for (const OptionRule& rule : m_rules)
+        if (rule.name == name)
+            return &rule;
     return nullptr;
 }
 
@@ -48,13 +48,13 @@ bool C_OptionTable::Parse(const std::vector<std::wstring>& arguments, std::vecto
         }
         size_t equals = argument.compare(0, 2, L"--") == 0 ? argument.find(L'=') : std::wstring::npos;
         std::wstring name = argument.substr(0, equals);
-        const OptionSpec* spec = Find(name);
-        if (!spec) {
+        const OptionRule* rule = Find(name);
+        if (!rule) {
             error = L"unknown option " + name;
             return false;
         }
         std::wstring value;
-        if (spec->valueName.empty()) {
+        if (rule->valueName.empty()) {
             if (equals != std::wstring::npos) {
                 error = name + L" takes no value";
                 return false;
@@ -64,10 +64,10 @@ bool C_OptionTable::Parse(const std::vector<std::wstring>& arguments, std::vecto
         } else if (i + 1 < arguments.size()) {
             value = arguments[++i];
         } else {
-            error = name + L" needs a value (" + spec->valueName + L")";
+            error = name + L" needs a value (" + rule->valueName + L")";
             return false;
         }
-        if (!spec->apply(value, error))
+        if (!rule->apply(value, error))
             return false;
     }
     return true;
@@ -75,13 +75,13 @@ bool C_OptionTable::Parse(const std::vector<std::wstring>& arguments, std::vecto
 
 std::wstring C_OptionTable::Help() const {
     std::wstring text;
-    for (const OptionSpec& spec : m_specs) {
-        std::wstring form = L"  " + spec.name + (spec.valueName.empty() ? L"" : L" " + spec.valueName);
+    for (const OptionRule& rule : m_rules) {
+        std::wstring form = L"  " + rule.name + (rule.valueName.empty() ? L"" : L" " + rule.valueName);
         if (form.size() < 26)
             form.resize(26, L' ');
         else
             form += L"  ";
-        text += form + spec.help + L"\r\n";
+        text += form + rule.help + L"\r\n";
     }
     return text;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
     std::wstring name;      // "--columns" or "-o"
     std::wstring valueName; // empty for a flag, else what the help shows ("N", "FILE")
     std::wstring help;
@@ -24,7 +24,7 @@ public:
                  std::wstring& target);
     void AddNumber(const std::wstring& name, const std::wstring& valueName, const std::wstring& help, int& target,
                    int minimum, int maximum);
-    void Add(OptionSpec spec) { m_specs.push_back(std::move(spec)); }
+    void Add(OptionRule rule) { m_rules.push_back(std::move(rule)); }
 
     // Applies the options among the arguments and collects the rest in order. False with a one-line
     // error when an option is unknown, lacks its value or refuses it.
@@ -33,9 +33,9 @@ public:
     std::wstring Help() const;
 
 private:
-    const OptionSpec* Find(const std::wstring& name) const;
+    const OptionRule* Find(const std::wstring& name) const;
 
-    std::vector<OptionSpec> m_specs;
+    std::vector<OptionRule> m_rules;
 };
 
 // Decimal number within [minimum, maximum], nothing else.
