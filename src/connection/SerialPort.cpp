@@ -81,12 +81,13 @@ bool C_SerialPort::ApplySettings() {
     return SetCommTimeouts(device, &timeouts) != FALSE;
 }
 
-bool C_SerialPort::Read(void* buffer, DWORD size, DWORD* count, OVERLAPPED* record) {
+template <class Transfer> bool C_SerialPort::WithPortOpen(OVERLAPPED* record, DWORD* count, Transfer transfer) {
     const bool openedHere = !IsOpen();
     if (openedHere && !Open())
         return false;
+    // A count is always asked for: without one the file layer may retry an overlapped write synchronously.
     DWORD ignored = 0;
-    bool started = m_device.Read(size, buffer, count ? count : &ignored, record) != 0;
+    bool started = transfer(count ? count : &ignored);
     if (openedHere) {
         started = FinishBeforeClose(started, record, count);
         ErrorKeeper keep;
@@ -95,19 +96,12 @@ bool C_SerialPort::Read(void* buffer, DWORD size, DWORD* count, OVERLAPPED* reco
     return started;
 }
 
+bool C_SerialPort::Read(void* buffer, DWORD size, DWORD* count, OVERLAPPED* record) {
+    return WithPortOpen(record, count, [&](DWORD* done) { return m_device.Read(size, buffer, done, record) != 0; });
+}
+
 bool C_SerialPort::Write(const void* bytes, DWORD size, DWORD* count, OVERLAPPED* record) {
-    const bool openedHere = !IsOpen();
-    if (openedHere && !Open())
-        return false;
-    // A count is always asked for: without one the file layer may retry an overlapped write synchronously.
-    DWORD ignored = 0;
-    bool started = m_device.Write(size, bytes, count ? count : &ignored, record) != 0;
-    if (openedHere) {
-        started = FinishBeforeClose(started, record, count);
-        ErrorKeeper keep;
-        Close();
-    }
-    return started;
+    return WithPortOpen(record, count, [&](DWORD* done) { return m_device.Write(size, bytes, done, record) != 0; });
 }
 
 // Closing the device cancels what is still pending on it, and the caller would learn nothing of the outcome.

@@ -78,6 +78,8 @@ public:
 private:
     bool ApplySettings();
     bool FinishBeforeClose(bool started, OVERLAPPED* record, DWORD* count);
+    // Runs one read or write, opening the port around it when it is closed.
+    template <class Transfer> bool WithPortOpen(OVERLAPPED* record, DWORD* count, Transfer transfer);
 
     C_String m_name;
     bool m_overlapped = false;
