@@ -112,14 +112,9 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     CaptureOptions values;
     C_OptionTable options;
     AddCaptureOptions(options, values);
-    std::vector<std::wstring> positional;
-    std::wstring error;
-    if (!options.Parse(arguments, positional, error)) {
+    std::wstring target, error;
+    if (!options.ParseWithOne(arguments, L"TARGET", L"", target, error)) {
         Fail(error);
-        return kExitUsage;
-    }
-    if (positional.size() != 1 || positional[0].empty()) {
-        Fail(positional.size() > 1 ? L"more than one TARGET given: '" + positional[1] + L"'" : L"no TARGET given");
         return kExitUsage;
     }
     error = CheckStoreOutputOptions(values.output);
@@ -145,7 +140,7 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         Fail(L"the connection manager could not start");
         return kExitOpenFailed;
     }
-    if (session.OpenAsAtStart(positional[0].c_str()) != C_ConnectionSession::OpenOutcome::Opened) {
+    if (session.OpenAsAtStart(target.c_str()) != C_ConnectionSession::OpenOutcome::Opened) {
         session.Close();
         return kExitOpenFailed;
     }

@@ -33,6 +33,23 @@ const OptionRule* C_OptionTable::Find(const std::wstring& name) const {
     return nullptr;
 }
 
+bool C_OptionTable::ParseWithOne(const std::vector<std::wstring>& arguments, const std::wstring& what,
+                                 const std::wstring& missingHint, std::wstring& argument, std::wstring& error) const {
+    std::vector<std::wstring> positional;
+    if (!Parse(arguments, positional, error))
+        return false;
+    if (positional.size() > 1) {
+        error = L"more than one " + what + L" given: '" + positional[1] + L"'";
+        return false;
+    }
+    if (positional.empty() || positional[0].empty()) {
+        error = L"no " + what + L" given" + missingHint;
+        return false;
+    }
+    argument = positional[0];
+    return true;
+}
+
 bool C_OptionTable::Parse(const std::vector<std::wstring>& arguments, std::vector<std::wstring>& positional,
                           std::wstring& error) const {
     bool optionsEnded = false;

@@ -30,6 +30,10 @@ public:
     // error when an option is unknown, lacks its value or refuses it.
     bool Parse(const std::vector<std::wstring>& arguments, std::vector<std::wstring>& positional,
                std::wstring& error) const;
+    // Parse for a subcommand that takes exactly one argument besides its options, named `what` in the errors
+    // ("no INPUT given" followed by the hint, "more than one INPUT given: '...'"); an empty argument is none.
+    bool ParseWithOne(const std::vector<std::wstring>& arguments, const std::wstring& what,
+                      const std::wstring& missingHint, std::wstring& argument, std::wstring& error) const;
     std::wstring Help() const;
 
 private:

@@ -32,15 +32,10 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
     StoreOutputOptions values;
     C_OptionTable options;
     AddStoreOutputOptions(options, values);
-    std::vector<std::wstring> positional;
-    std::wstring error;
-    if (!options.Parse(arguments, positional, error)) {
+    std::wstring inputName, error;
+    if (!options.ParseWithOne(arguments, L"INPUT", L" (a file of received bytes, or - for standard input)", inputName,
+                              error)) {
         Fail(error);
-        return kExitUsage;
-    }
-    if (positional.size() != 1) {
-        Fail(positional.empty() ? L"no INPUT given (a file of received bytes, or - for standard input)"
-                                : L"more than one INPUT given: '" + positional[1] + L"'");
         return kExitUsage;
     }
     error = CheckStoreOutputOptions(values);
@@ -49,7 +44,7 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
     std::string input;
-    if (!ReadInput(positional[0], input, error)) {
+    if (!ReadInput(inputName, input, error)) {
         Fail(error);
         return kExitUsage;
     }
