@@ -1,0 +1,259 @@
+#pragma once
+// The one set of ownership wrappers for system resources. Every kernel handle, registry key, GDI object, device
+// context, COM interface and critical section in the program has exactly one owner, so each wrapper moves but
+// never copies, and releases its resource once: when it is destroyed, reset or given another one.
+//
+// The common shape: Get() lends the raw value, Detach() gives ownership away, Reset() releases (and optionally
+// adopts another value), Receive() releases and hands out the address for a system call's out parameter.
+#include <windows.h>
+#include <commctrl.h>
+#include <unknwn.h>
+
+#include <utility>
+
+template <class Traits> class C_Unique {
+public:
+    using Type = typename Traits::Type;
+
+    C_Unique() = default;
+    explicit C_Unique(Type value) : m_value(Normalised(value)) {}
+    ~C_Unique() { Reset(); }
+    C_Unique(C_Unique&& other) noexcept : m_value(other.Detach()) {}
+    C_Unique& operator=(C_Unique&& other) noexcept {
+        if (this != &other)
+            Reset(other.Detach());
+        return *this;
+    }
+    C_Unique(const C_Unique&) = delete;
+    C_Unique& operator=(const C_Unique&) = delete;
+
+    Type Get() const { return m_value; }
+    bool IsValid() const { return m_value != Type(); }
+    explicit operator bool() const { return IsValid(); }
+
+    void Reset(Type value = Type()) {
+        value = Normalised(value);
+        if (m_value != Type() && m_value != value)
+            Traits::Release(m_value);
+        m_value = value;
+    }
+    Type Detach() {
+        Type value = m_value;
+        m_value = Type();
+        return value;
+    }
+    Type* Receive() {
+        Reset();
+        return &m_value;
+    }
+
+private:
+    static Type Normalised(Type value) { return Traits::IsNone(value) ? Type() : value; }
+
+    Type m_value = Type();
+};
+
+namespace HandleTraits {
+// CreateFile and CreateFileMapping disagree on what "no handle" is; both count as none.
+struct Kernel {
+    using Type = HANDLE;
+    static bool IsNone(HANDLE value) { return value == nullptr || value == INVALID_HANDLE_VALUE; }
+    static void Release(HANDLE value) { CloseHandle(value); }
+};
+struct Registry {
+    using Type = HKEY;
+    static bool IsNone(HKEY value) { return value == nullptr; }
+    static void Release(HKEY value) { RegCloseKey(value); }
+};
+template <class Object> struct Gdi {
+    using Type = Object;
+    static bool IsNone(Object value) { return value == nullptr; }
+    static void Release(Object value) { DeleteObject(value); }
+};
+struct Icon {
+    using Type = HICON;
+    static bool IsNone(HICON value) { return value == nullptr; }
+    static void Release(HICON value) { DestroyIcon(value); }
+};
+struct Menu {
+    using Type = HMENU;
+    static bool IsNone(HMENU value) { return value == nullptr; }
+    static void Release(HMENU value) { DestroyMenu(value); }
+};
+struct ImageList {
+    using Type = HIMAGELIST;
+    static bool IsNone(HIMAGELIST value) { return value == nullptr; }
+    static void Release(HIMAGELIST value) { ImageList_Destroy(value); }
+};
+struct MemoryDc {
+    using Type = HDC;
+    static bool IsNone(HDC value) { return value == nullptr; }
+    static void Release(HDC value) { DeleteDC(value); }
+};
+struct Module {
+    using Type = HMODULE;
+    static bool IsNone(HMODULE value) { return value == nullptr; }
+    static void Release(HMODULE value) { FreeLibrary(value); }
+};
+struct Window {
+    using Type = HWND;
+    static bool IsNone(HWND value) { return value == nullptr; }
+    static void Release(HWND value) { DestroyWindow(value); }
+};
+struct GlobalMemory {
+    using Type = HGLOBAL;
+    static bool IsNone(HGLOBAL value) { return value == nullptr; }
+    static void Release(HGLOBAL value) { GlobalFree(value); }
+};
+struct MappedView {
+    using Type = void*;
+    static bool IsNone(void* value) { return value == nullptr; }
+    static void Release(void* value) { UnmapViewOfFile(value); }
+};
+} // namespace HandleTraits
+
+using C_Handle = C_Unique<HandleTraits::Kernel>;
+using C_Font = C_Unique<HandleTraits::Gdi<HFONT>>;
+using C_Bitmap = C_Unique<HandleTraits::Gdi<HBITMAP>>;
+using C_Brush = C_Unique<HandleTraits::Gdi<HBRUSH>>;
+using C_Pen = C_Unique<HandleTraits::Gdi<HPEN>>;
+using C_Region = C_Unique<HandleTraits::Gdi<HRGN>>;
+using C_Icon = C_Unique<HandleTraits::Icon>;
+using C_Menu = C_Unique<HandleTraits::Menu>;
+using C_ImageList = C_Unique<HandleTraits::ImageList>;
+using C_MemoryDc = C_Unique<HandleTraits::MemoryDc>;
+using C_Module = C_Unique<HandleTraits::Module>;
+using C_OwnedWindow = C_Unique<HandleTraits::Window>;
+// Memory handed to the clipboard belongs to the system once SetClipboardData succeeds: Detach it then.
+using C_GlobalMemory = C_Unique<HandleTraits::GlobalMemory>;
+using C_MappedView = C_Unique<HandleTraits::MappedView>;
+
+// A registry key, opened or created in place.
+class C_RegistryKey : public C_Unique<HandleTraits::Registry> {
+public:
+    C_RegistryKey() = default;
+    explicit C_RegistryKey(HKEY key) : C_Unique(key) {}
+
+    bool Open(HKEY root, const wchar_t* path, REGSAM access) {
+        return RegOpenKeyExW(root, path, 0, access, Receive()) == ERROR_SUCCESS;
+    }
+    bool Create(HKEY root, const wchar_t* path, REGSAM access) {
+        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, Receive(),
+                               nullptr) == ERROR_SUCCESS;
+    }
+};
+
+// A window's device context from GetDC, given back to the same window.
+class C_WindowDc {
+public:
+    explicit C_WindowDc(HWND window) : m_window(window), m_dc(GetDC(window)) {}
+    ~C_WindowDc() {
+        if (m_dc)
+            ReleaseDC(m_window, m_dc);
+    }
+    C_WindowDc(const C_WindowDc&) = delete;
+    C_WindowDc& operator=(const C_WindowDc&) = delete;
+
+    HDC Get() const { return m_dc; }
+    explicit operator bool() const { return m_dc != nullptr; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
+
+// The paint cycle of one WM_PAINT.
+class C_PaintDc {
+public:
+    explicit C_PaintDc(HWND window) : m_window(window) { m_dc = BeginPaint(window, &m_paint); }
+    ~C_PaintDc() { EndPaint(m_window, &m_paint); }
+    C_PaintDc(const C_PaintDc&) = delete;
+    C_PaintDc& operator=(const C_PaintDc&) = delete;
+
+    HDC Get() const { return m_dc; }
+    const RECT& Dirty() const { return m_paint.rcPaint; }
+
+private:
+    HWND m_window;
+    PAINTSTRUCT m_paint{};
+    HDC m_dc = nullptr;
+};
+
+// Selects an object into a device context for one scope, so the context never keeps an object its owner frees.
+class C_SelectedObject {
+public:
+    C_SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? SelectObject(dc, object) : nullptr) {}
+    ~C_SelectedObject() {
+        if (m_previous)
+            SelectObject(m_dc, m_previous);
+    }
+    C_SelectedObject(const C_SelectedObject&) = delete;
+    C_SelectedObject& operator=(const C_SelectedObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_previous;
+};
+
+// A counted COM reference: released once, moved but never copied (a copy would need its own AddRef, and no
+// caller needs one).
+template <class Interface> class C_ComRef {
+public:
+    C_ComRef() = default;
+    explicit C_ComRef(Interface* adopted) : m_pointer(adopted) {}
+    ~C_ComRef() { Reset(); }
+    C_ComRef(C_ComRef&& other) noexcept : m_pointer(other.Detach()) {}
+    C_ComRef& operator=(C_ComRef&& other) noexcept {
+        if (this != &other)
+            Reset(other.Detach());
+        return *this;
+    }
+    C_ComRef(const C_ComRef&) = delete;
+    C_ComRef& operator=(const C_ComRef&) = delete;
+
+    Interface* Get() const { return m_pointer; }
+    Interface* operator->() const { return m_pointer; }
+    explicit operator bool() const { return m_pointer != nullptr; }
+
+    void Reset(Interface* adopted = nullptr) {
+        if (m_pointer && m_pointer != adopted)
+            m_pointer->Release();
+        m_pointer = adopted;
+    }
+    Interface* Detach() { return std::exchange(m_pointer, nullptr); }
+    Interface** Receive() {
+        Reset();
+        return &m_pointer;
+    }
+    void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
+
+private:
+    Interface* m_pointer = nullptr;
+};
+
+// A re-entrant lock (a system critical section): an operation that holds it may call others that take it again.
+class C_CriticalSection {
+public:
+    C_CriticalSection() { InitializeCriticalSection(&m_section); }
+    ~C_CriticalSection() { DeleteCriticalSection(&m_section); }
+    C_CriticalSection(const C_CriticalSection&) = delete;
+    C_CriticalSection& operator=(const C_CriticalSection&) = delete;
+
+    void Enter() { EnterCriticalSection(&m_section); }
+    void Leave() { LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+
+// Holds a critical section for one scope.
+class C_Lock {
+public:
+    explicit C_Lock(C_CriticalSection& section) : m_section(section) { m_section.Enter(); }
+    ~C_Lock() { m_section.Leave(); }
+    C_Lock(const C_Lock&) = delete;
+    C_Lock& operator=(const C_Lock&) = delete;
+
+private:
+    C_CriticalSection& m_section;
+};
