@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 // The only way the line store reaches the window that shows it. The terminal view implements it with its
 // scroll bar, caret and repaint throttle; tests implement it with a recorder. The store calls it after it
 // has released its lock, so an implementation may read the store (the view does so synchronously from the
@@ -13,6 +15,17 @@ public:
         ToEnd,         // a new filter: the view shows the end
     };
 
+    // The store reached its capacity and dropped its oldest lines. Cell indexes the store keeps (cursor,
+    // selection, search position, links) have already been moved; a window that keeps row or cell positions
+    // of its own (scroll position, a mouse selection under way) moves them up by these amounts, clamping at
+    // 0. rows counts what the view paints: display rows, or visible segments while a filter is active.
+    // A RowsChanged follows.
+    struct Dropped {
+        uint32_t lines;
+        uint32_t cells;
+        uint32_t rows;
+    };
+    virtual void LinesDropped(const Dropped& dropped) = 0;
     // Rows were added or the layout was rebuilt, so the scroll range must be updated.
     virtual void RowsChanged(Scroll scroll) = 0;
     // The terminal cursor moved without a change of rows.
@@ -37,4 +50,5 @@ public:
     void RepaintWanted(bool) override {}
     void HiddenLineReceived() override {}
     void BringRowIntoView(int) override {}
+    void LinesDropped(const Dropped&) override {}
 };

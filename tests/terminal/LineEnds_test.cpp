@@ -161,6 +161,7 @@ public:
     void CaretMoved() override { Probe(); }
     void RepaintWanted(bool) override { Probe(); }
     void HiddenLineReceived() override { Probe(); }
+    void LinesDropped(const Dropped&) override { Probe(); }
     int heldCount = 0;
     int probeCount = 0;
 

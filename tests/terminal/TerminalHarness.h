@@ -23,6 +23,11 @@ public:
     void CaretMoved() override { events.push_back("caret"); }
     void RepaintWanted(bool throttled) override { events.push_back(throttled ? "repaint-throttled" : "repaint"); }
     void HiddenLineReceived() override { events.push_back("hidden"); }
+    void LinesDropped(const Dropped& dropped) override {
+        events.push_back("dropped " + std::to_string(dropped.lines) + " lines " + std::to_string(dropped.rows) +
+                         " rows");
+        droppedCells += dropped.cells;
+    }
     bool Saw(const std::string& event) const {
         for (const auto& e : events)
             if (e == event)
@@ -30,6 +35,7 @@ public:
         return false;
     }
     std::vector<std::string> events;
+    uint64_t droppedCells = 0;
 };
 
 // Filter stand-in: shows lines containing the given text (all lines while it is empty).
