@@ -1,0 +1,50 @@
+#pragma once
+// The test side of tests/support/loopback_http.py: the server runs around the test program (ctest starts it)
+// and is told over its control paths what to answer; afterwards it says what it saw.
+#include <string>
+#include <vector>
+
+struct RecordedRequest {
+    std::string method;
+    std::string path;
+    std::string query;
+    std::vector<std::string> headers; // "Name: value"
+
+    std::string Header(const std::string& name) const; // empty when missing
+};
+
+struct HttpAnswer {
+    static constexpr int kNone = -1;
+
+    int status = 200;
+    std::string body;
+    std::vector<std::string> headers; // "Name: value"
+    int length = kNone;               // Content-Length to announce instead of the body's
+    bool noLength = false;            // announce none: the body ends with the connection
+    int cut = kNone;                  // send this many body bytes, then close
+    bool stall = false;               // then wait, neither sending nor closing
+};
+
+class LoopbackHttp {
+public:
+    // The server named by VELTO_TEST_HTTP; IsRunning is false when the program runs without it.
+    static LoopbackHttp& Instance();
+
+    bool IsRunning() const { return m_port != 0; }
+    std::wstring Url(const std::string& path) const;
+
+    bool Reset();
+    // Queues an answer for path; the last one queued stays for every later request.
+    bool Route(const std::string& path, const HttpAnswer& answer);
+    std::vector<RecordedRequest> Requests();
+    std::vector<RecordedRequest> RequestsFor(const std::string& path);
+
+private:
+    LoopbackHttp();
+    bool Exchange(const char* method, const std::string& target, const std::string& body, std::string* reply);
+
+    unsigned short m_port = 0;
+};
+
+// Raw bytes as a std::string body.
+std::string Bytes(size_t count, char fill);
