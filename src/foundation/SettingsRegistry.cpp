@@ -2,6 +2,31 @@
 
 namespace {
 
+// A registry key handle that is closed when it goes out of scope.
+class C_RegistryKey {
+public:
+    C_RegistryKey() = default;
+    explicit C_RegistryKey(HKEY key) : m_key(key) {}
+    ~C_RegistryKey() { Close(); }
+    C_RegistryKey(C_RegistryKey&& other) noexcept : m_key(other.m_key) { other.m_key = nullptr; }
+    C_RegistryKey& operator=(C_RegistryKey&& other) = delete;
+    C_RegistryKey(const C_RegistryKey&) = delete;
+    C_RegistryKey& operator=(const C_RegistryKey&) = delete;
+
+    bool Open(HKEY root, const wchar_t* path, REGSAM access);
+    bool Create(HKEY root, const wchar_t* path, REGSAM access);
+    void Close();
+    HKEY Get() const { return m_key; }
+    HKEY Detach() {
+        HKEY key = m_key;
+        m_key = nullptr;
+        return key;
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
 constexpr wchar_t kMultiStringSeparator = L'\x0001';
 
 bool IsStringType(DWORD type) {
@@ -49,18 +74,7 @@ bool QueryRegistryString(HKEY key, const wchar_t* name, C_String& dest) {
     return true;
 }
 
-} // namespace
-
 // --- C_RegistryKey -------------------------------------------------------------------------------------
-
-C_RegistryKey& C_RegistryKey::operator=(C_RegistryKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_key = other.m_key;
-        other.m_key = nullptr;
-    }
-    return *this;
-}
 
 bool C_RegistryKey::Open(HKEY root, const wchar_t* path, REGSAM access) {
     Close();
@@ -82,6 +96,8 @@ void C_RegistryKey::Close() {
     m_key = nullptr;
 }
 
+} // namespace
+
 // --- C_RegistrySettings --------------------------------------------------------------------------------
 
 void C_RegistrySettings::Open(HKEY root, const wchar_t* basePath) {
@@ -97,21 +113,27 @@ bool C_RegistrySettings::KeyPath(const wchar_t* section, C_String& path) const {
     return path.AppendWithSeparator(section, L"\\");
 }
 
-bool C_RegistrySettings::OpenForReading(const wchar_t* section, C_RegistryKey& key) const {
+HKEY C_RegistrySettings::OpenForReading(const wchar_t* section) const {
     C_String path;
-    return m_root && KeyPath(section, path) && key.Open(m_root, path.c_str(), KEY_QUERY_VALUE);
+    C_RegistryKey key;
+    if (m_root && KeyPath(section, path))
+        key.Open(m_root, path.c_str(), KEY_QUERY_VALUE);
+    return key.Detach();
 }
 
-bool C_RegistrySettings::OpenForWriting(const wchar_t* section, C_RegistryKey& key) const {
+HKEY C_RegistrySettings::OpenForWriting(const wchar_t* section) const {
     C_String path;
-    return m_root && KeyPath(section, path) && key.Create(m_root, path.c_str(), KEY_SET_VALUE);
+    C_RegistryKey key;
+    if (m_root && KeyPath(section, path))
+        key.Create(m_root, path.c_str(), KEY_SET_VALUE);
+    return key.Detach();
 }
 
 // Whatever the stored type, its bytes are taken as a little-endian number of at most eight bytes, so a
 // REG_DWORD written by another tool reads as its 32-bit value; anything longer gives the default.
 uint64_t C_RegistrySettings::ReadNumber(const wchar_t* name, uint64_t defaultValue, const wchar_t* section) const {
-    C_RegistryKey key;
-    if (!OpenForReading(section, key))
+    C_RegistryKey key(OpenForReading(section));
+    if (!key.Get())
         return defaultValue;
     BYTE data[kNumberBytes] = {};
     DWORD size = sizeof data;
@@ -124,8 +146,8 @@ uint64_t C_RegistrySettings::ReadNumber(const wchar_t* name, uint64_t defaultVal
 }
 
 bool C_RegistrySettings::WriteNumber(const wchar_t* name, uint64_t value, const wchar_t* section) {
-    C_RegistryKey key;
-    if (!OpenForWriting(section, key))
+    C_RegistryKey key(OpenForWriting(section));
+    if (!key.Get())
         return false;
     BYTE data[kNumberBytes];
     for (uint32_t i = 0; i < kNumberBytes; ++i)
@@ -138,16 +160,16 @@ bool C_RegistrySettings::WriteNumber(const wchar_t* name, uint64_t value, const 
 
 bool C_RegistrySettings::ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText,
                                     const wchar_t* section) const {
-    C_RegistryKey key;
-    if (OpenForReading(section, key) && QueryRegistryString(key.Get(), name, dest))
+    C_RegistryKey key(OpenForReading(section));
+    if (key.Get() && QueryRegistryString(key.Get(), name, dest))
         return true;
     dest.Assign(defaultText ? defaultText : L"");
     return false;
 }
 
 bool C_RegistrySettings::WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section) {
-    C_RegistryKey key;
-    if (!OpenForWriting(section, key))
+    C_RegistryKey key(OpenForWriting(section));
+    if (!key.Get())
         return false;
     if (!text)
         text = L"";

@@ -6,25 +6,6 @@
 
 #include <windows.h>
 
-// A registry key handle that is closed when it goes out of scope.
-class C_RegistryKey {
-public:
-    C_RegistryKey() = default;
-    ~C_RegistryKey() { Close(); }
-    C_RegistryKey(C_RegistryKey&& other) noexcept : m_key(other.m_key) { other.m_key = nullptr; }
-    C_RegistryKey& operator=(C_RegistryKey&& other) noexcept;
-    C_RegistryKey(const C_RegistryKey&) = delete;
-    C_RegistryKey& operator=(const C_RegistryKey&) = delete;
-
-    bool Open(HKEY root, const wchar_t* path, REGSAM access);
-    bool Create(HKEY root, const wchar_t* path, REGSAM access);
-    void Close();
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 class C_RegistrySettings : public C_SettingsStore {
 public:
     static constexpr uint32_t kNumberBytes = 8;
@@ -39,8 +20,9 @@ public:
 
 private:
     bool KeyPath(const wchar_t* section, C_String& path) const;
-    bool OpenForReading(const wchar_t* section, C_RegistryKey& key) const;
-    bool OpenForWriting(const wchar_t* section, C_RegistryKey& key) const;
+    // The section's key, or null; the caller closes it.
+    HKEY OpenForReading(const wchar_t* section) const;
+    HKEY OpenForWriting(const wchar_t* section) const;
 
     HKEY m_root = nullptr;
     C_String m_basePath;

@@ -172,6 +172,8 @@ INT_PTR C_Dialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return IsDarkModeActive() ? EraseDarkBackground(reinterpret_cast<HDC>(wParam)) : FALSE;
     case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: // edit fields, also those of combo boxes, and drop-down lists match the labels
+    case WM_CTLCOLORLISTBOX:
         return IsDarkModeActive() ? ColorDarkStatic(reinterpret_cast<HDC>(wParam)) : FALSE;
     case WM_SETTINGCHANGE:
         OnSettingChange(reinterpret_cast<const wchar_t*>(lParam));
@@ -285,8 +287,8 @@ bool C_Dialog::SetIcon(UINT iconId) {
                                              GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
                                              LR_DEFAULTCOLOR));
     };
-    C_IconHandle small(load(SM_CXSMICON, SM_CYSMICON));
-    C_IconHandle large(load(SM_CXICON, SM_CYICON));
+    C_Icon small(load(SM_CXSMICON, SM_CYSMICON));
+    C_Icon large(load(SM_CXICON, SM_CYICON));
     if (m_window) {
         SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
         SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large.Get()));

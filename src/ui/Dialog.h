@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "foundation/TextString.h"
-#include "ui/OwnedHandle.h"
+#include "platform/Handles.h"
 
 class C_Dialog {
 public:
@@ -92,8 +92,8 @@ private:
 
     HWND m_window = nullptr;
     HINSTANCE m_instance = nullptr;
-    C_IconHandle m_smallIcon;
-    C_IconHandle m_largeIcon;
+    C_Icon m_smallIcon;
+    C_Icon m_largeIcon;
     UINT m_dpi = 0;
     int m_minimumWidth = kNoMinimum;
     int m_minimumHeight = kNoMinimum;

@@ -1,6 +1,6 @@
 #include "ui/TemplateFont.h"
 
-#include "ui/OwnedHandle.h"
+#include "platform/Handles.h"
 
 #include <cwchar>
 

@@ -1,7 +1,7 @@
 #include "ui/WindowPlacement.h"
 
 #include "platform/Dpi.h"
-#include "ui/OwnedHandle.h"
+#include "platform/Handles.h"
 
 #include <cwchar>
 
