@@ -10,6 +10,7 @@ constexpr const wchar_t* kAppsUseLightTheme = L"AppsUseLightTheme";
 constexpr DWORD kDarkModeAttribute = 20;
 constexpr DWORD kDarkModeAttributeBefore20H1 = 19;
 constexpr const wchar_t* kDarkWindowTheme = L"DarkMode_Explorer";
+constexpr const wchar_t* kDarkComboBoxTheme = L"DarkMode_CFD";
 
 using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
@@ -48,6 +49,12 @@ void ApplyWindowTheme(HWND window, bool dark) {
         setAttribute(window, kDarkModeAttributeBefore20H1, &value, sizeof(value));
     if (setTheme)
         setTheme(window, dark ? kDarkWindowTheme : nullptr, nullptr);
+}
+
+void ApplyComboBoxTheme(HWND comboBox, bool dark) {
+    static const auto setTheme = LookupSystemFunction<SetWindowThemeFn>(L"uxtheme.dll", "SetWindowTheme");
+    if (setTheme)
+        setTheme(comboBox, dark ? kDarkComboBoxTheme : nullptr, nullptr);
 }
 
 } // namespace DarkMode

@@ -13,4 +13,7 @@ bool AppsUseDarkTheme();
 // Dark or light title bar and system-drawn parts (scroll bars) for a top-level window.
 void ApplyWindowTheme(HWND window, bool dark);
 
+// Dark or light drop-down button, edit field and list of a combo box.
+void ApplyComboBoxTheme(HWND comboBox, bool dark);
+
 } // namespace DarkMode

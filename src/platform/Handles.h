@@ -110,6 +110,11 @@ struct MappedView {
     static bool IsNone(void* value) { return value == nullptr; }
     static void Release(void* value) { UnmapViewOfFile(value); }
 };
+struct Hook {
+    using Type = HHOOK;
+    static bool IsNone(HHOOK value) { return value == nullptr; }
+    static void Release(HHOOK value) { UnhookWindowsHookEx(value); }
+};
 } // namespace HandleTraits
 
 using C_Handle = C_Unique<HandleTraits::Kernel>;
@@ -127,6 +132,8 @@ using C_OwnedWindow = C_Unique<HandleTraits::Window>;
 // Memory handed to the clipboard belongs to the system once SetClipboardData succeeds: Detach it then.
 using C_GlobalMemory = C_Unique<HandleTraits::GlobalMemory>;
 using C_MappedView = C_Unique<HandleTraits::MappedView>;
+// A hook procedure stays installed exactly as long as its owner holds this.
+using C_Hook = C_Unique<HandleTraits::Hook>;
 
 // A registry key, opened or created in place.
 class C_RegistryKey : public C_Unique<HandleTraits::Registry> {

@@ -48,3 +48,8 @@ bool FormatProgramTitle(const wchar_t* baseTitle, ProgramVersion version, C_Stri
 bool FormatProgramTitle(const wchar_t* baseTitle, C_String& out, HMODULE module) {
     return FormatProgramTitle(baseTitle, ReadProgramVersion(module), out);
 }
+
+bool SetProgramTitle(HWND window, HMODULE module) {
+    C_String title;
+    return window && FormatProgramTitle(kProductTitle, title, module) && SetWindowTextW(window, title.c_str());
+}

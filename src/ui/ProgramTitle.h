@@ -7,6 +7,9 @@
 
 class C_VersionResource;
 
+// What every window's title starts with; the main window appends the open port's name to it.
+constexpr const wchar_t* kProductTitle = L"Velto - Serial Terminal";
+
 struct ProgramVersion {
     unsigned major;
     unsigned minor;
@@ -20,3 +23,6 @@ ProgramVersion ReadProgramVersion(HMODULE module);
 
 bool FormatProgramTitle(const wchar_t* baseTitle, ProgramVersion version, C_String& out);
 bool FormatProgramTitle(const wchar_t* baseTitle, C_String& out, HMODULE module = nullptr);
+
+// The program title (the product title with the version) as a window's title.
+bool SetProgramTitle(HWND window, HMODULE module = nullptr);
