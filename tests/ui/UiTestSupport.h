@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Dispatches the thread's messages until the condition holds or the time-out passes; the result is the
 // condition's last answer. The time-out is generous: it only bounds a test that has already failed. Conditions
@@ -37,6 +39,79 @@ inline void PumpPending() {
         DispatchMessageW(&message);
     }
 }
+
+// Runs a script against the next modal dialog of this thread once it is up: a thread timer looks for it from
+// inside the dialog's own message loop. The script acts as the user would and must end the dialog.
+class ModalDialogScript {
+public:
+    static constexpr UINT kLookIntervalMs = 20;
+
+    explicit ModalDialogScript(std::function<void(HWND dialog)> script) : m_script(std::move(script)) {
+        s_current = this;
+        m_timer = SetTimer(nullptr, 0, kLookIntervalMs, &ModalDialogScript::Look);
+    }
+    ~ModalDialogScript() {
+        if (m_timer)
+            KillTimer(nullptr, m_timer);
+        s_current = nullptr;
+    }
+    ModalDialogScript(const ModalDialogScript&) = delete;
+    ModalDialogScript& operator=(const ModalDialogScript&) = delete;
+
+    bool Ran() const { return m_ran; }
+
+private:
+    // The enabled, visible dialog of this thread (its owner is disabled while it runs).
+    static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) != L"#32770" || !IsWindowVisible(window) || !IsWindowEnabled(window))
+            return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD) {
+        ModalDialogScript* self = s_current;
+        HWND dialog = nullptr;
+        if (!self || self->m_ran)
+            return;
+        EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (!dialog)
+            return;
+        KillTimer(nullptr, self->m_timer);
+        self->m_timer = 0;
+        self->m_ran = true;
+        self->m_script(dialog);
+    }
+
+    std::function<void(HWND)> m_script;
+    UINT_PTR m_timer = 0;
+    bool m_ran = false;
+    static inline ModalDialogScript* s_current = nullptr;
+};
+
+// A hidden top-level window that owns the dialogs under test and receives what they post.
+class OwnerWindow {
+public:
+    OwnerWindow()
+        : m_window(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
+    ~OwnerWindow() { DestroyWindow(m_window); }
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+
+    HWND Get() const { return m_window; }
+    // The wParam of each message of this kind waiting in the queue, taken out of it.
+    std::vector<WPARAM> TakePosted(UINT message) const {
+        std::vector<WPARAM> found;
+        MSG posted;
+        while (PeekMessageW(&posted, m_window, message, message, PM_REMOVE))
+            found.push_back(posted.wParam);
+        return found;
+    }
+
+private:
+    HWND m_window;
+};
 
 // HKEY_CURRENT_USER\Software\Brannick\Velto\UiTests-<process id>, deleted with its values on destruction.
 class TestRegistryKey {

@@ -1,0 +1,65 @@
+#include "ui/FontList.h"
+
+#include "platform/Handles.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+constexpr BYTE kPitchMask = 0x3;
+
+struct Collection {
+    std::vector<std::wstring>& names;
+    bool complete;
+};
+
+// A face is reported once per character set; SortUnique folds the repeats. Nothing may be thrown through the
+// system's frames, so running out of memory ends the enumeration instead.
+int CALLBACK CollectFixedPitch(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM context) {
+    if ((font->lfPitchAndFamily & kPitchMask) != FIXED_PITCH)
+        return 1;
+    const auto* full = reinterpret_cast<const ENUMLOGFONTEXW*>(font);
+    auto* collection = reinterpret_cast<Collection*>(context);
+    try {
+        collection->names.emplace_back(full->elfFullName[0] ? full->elfFullName : font->lfFaceName);
+    } catch (const std::bad_alloc&) {
+        collection->complete = false;
+        return 0;
+    }
+    return 1;
+}
+
+bool LocaleLess(const std::wstring& left, const std::wstring& right) {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(), int(left.size()), right.c_str(),
+                          int(right.size())) == CSTR_LESS_THAN;
+}
+
+} // namespace
+
+void FontList::SortUnique(std::vector<std::wstring>& names) {
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const std::wstring& name) { return name.empty() || name[0] == kVerticalPrefix; }),
+                names.end());
+    // Exact order first for a stable de-duplication, then the order the list shows.
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::stable_sort(names.begin(), names.end(), LocaleLess);
+}
+
+bool FontList::ListFixedPitchFonts(std::vector<std::wstring>& names) {
+    names.clear();
+    C_WindowDc screen(nullptr);
+    if (!screen)
+        return false;
+    LOGFONTW all = {};
+    all.lfCharSet = DEFAULT_CHARSET;
+    Collection collection{names, true};
+    EnumFontFamiliesExW(screen.Get(), &all, CollectFixedPitch, reinterpret_cast<LPARAM>(&collection), 0);
+    if (!collection.complete) {
+        names.clear();
+        return false;
+    }
+    SortUnique(names); // moves only: nothing left to run out of
+    return true;
+}
