@@ -1,0 +1,177 @@
+#include "ui/SearchBar.h"
+
+#include "foundation/Options.h"
+#include "ui/ProgramTitle.h"
+#include "ui/ResourceIds.h"
+#include "ui/WindowPlacement.h"
+
+namespace {
+
+// The keyboard messages, WM_KEYDOWN up to WM_UNICHAR, that the dialog manager may want.
+constexpr UINT kFirstKeyMessage = WM_KEYDOWN;
+constexpr UINT kLastKeyMessage = 0x0109;
+constexpr uint32_t kSearchTextLimit = 0; // the whole field
+
+bool IsKeyHeld(int key) {
+    return GetKeyState(key) < 0;
+}
+
+void Consume(MSG& message) {
+    message.message = WM_NULL;
+    message.wParam = 0;
+    message.lParam = 0;
+}
+
+} // namespace
+
+C_SearchBar* C_SearchBar::s_hooked = nullptr;
+
+C_SearchBar::~C_SearchBar() {
+    RemoveHook();
+}
+
+void C_SearchBar::SetPlacementKey(HKEY root, const wchar_t* keyPath) {
+    m_placementRoot = root;
+    m_placementPath.Assign(keyPath);
+}
+
+// --- opening and closing ---------------------------------------------------------------------------------
+
+void C_SearchBar::Toggle(HINSTANCE instance, HWND owner) {
+    if (IsOpen()) {
+        End(0);
+        return;
+    }
+    if (m_filterActive)
+        return;
+    m_strings.SetModule(instance);
+    if (RunModeless(instance, IDD_SEARCH_BAR, STYLE_DARK_MODE_ALLOWED, owner))
+        m_host.SetSearchButtonState(SearchButtonState::Checked);
+}
+
+// The bar closes first, so the button stays greyed rather than being set back by the closing.
+void C_SearchBar::SetFilterActive(bool active) {
+    m_filterActive = active;
+    if (active) {
+        if (IsOpen())
+            End(0);
+        m_host.SetSearchButtonState(SearchButtonState::Indeterminate);
+    } else {
+        m_host.SetSearchButtonState(IsOpen() ? SearchButtonState::Checked : SearchButtonState::Normal);
+    }
+}
+
+INT_PTR C_SearchBar::OnInitDialog() {
+    SetIcon(IDI_PROGRAM);
+    SetProgramTitle(GetWindow(), GetInstance());
+    SetItemText(IDC_SEARCH_NEXT, kNextText);
+    SetItemText(IDC_SEARCH_PREVIOUS, kPreviousText);
+    SetItemText(IDC_SEARCH_CASE, m_strings.LoadString(IDS_CASE_SENSITIVE));
+    CheckItem(IDC_SEARCH_CASE, m_lastCaseSensitive);
+    // Like any change of the field, this searches for the remembered text once the pause has passed.
+    SetItemText(IDC_SEARCH_TEXT, m_lastText.c_str());
+    const wchar_t* path = m_placementPath.IsEmpty() ? kSettingsKeyPath : m_placementPath.c_str();
+    WindowPlacement::Restore(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement,
+                             WindowPlacement::OPTION_KEEP_SIZE);
+    InstallHook();
+    return TRUE;
+}
+
+INT_PTR C_SearchBar::OnEnd(INT_PTR) {
+    KillTimer(GetWindow(), TIMER_SEARCH);
+    KeepState();
+    RemoveHook();
+    const wchar_t* path = m_placementPath.IsEmpty() ? kSettingsKeyPath : m_placementPath.c_str();
+    WindowPlacement::Save(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement, 0);
+    m_host.SetSearchButtonState(SearchButtonState::Normal);
+    return 1;
+}
+
+// Destroyed with its owner rather than closed: the hook must not outlive the window.
+INT_PTR C_SearchBar::OnDestroy() {
+    if (m_hook) {
+        KeepState();
+        RemoveHook();
+    }
+    return C_Dialog::OnDestroy();
+}
+
+void C_SearchBar::KeepState() {
+    GetItemText(IDC_SEARCH_TEXT, m_lastText, kSearchTextLimit);
+    m_lastCaseSensitive = IsItemChecked(IDC_SEARCH_CASE);
+}
+
+// --- searching -------------------------------------------------------------------------------------------
+
+INT_PTR C_SearchBar::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
+    switch (id) {
+    case IDC_SEARCH_TEXT:
+        if (HIWORD(wParam) == EN_CHANGE)
+            SetTimer(GetWindow(), TIMER_SEARCH, kTypingPauseMs, nullptr);
+        return TRUE;
+    case IDC_SEARCH_NEXT: // also Enter, the bar's default button
+        SearchFor(IsKeyHeld(VK_SHIFT), false);
+        return TRUE;
+    case IDC_SEARCH_PREVIOUS:
+        SearchFor(true, false);
+        return TRUE;
+    default:
+        return C_Dialog::OnCommand(id, wParam, lParam);
+    }
+}
+
+INT_PTR C_SearchBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == TIMER_SEARCH) {
+        KillTimer(GetWindow(), TIMER_SEARCH);
+        SearchFor(false, true);
+        return TRUE;
+    }
+    return C_Dialog::OnMessage(message, wParam, lParam);
+}
+
+void C_SearchBar::SearchFor(bool backward, bool incremental) {
+    C_String text;
+    GetItemText(IDC_SEARCH_TEXT, text, kSearchTextLimit);
+    m_host.Search(text.c_str(), backward, IsItemChecked(IDC_SEARCH_CASE), kFromCurrentPlace, incremental);
+}
+
+// --- keyboard hook ---------------------------------------------------------------------------------------
+
+bool C_SearchBar::InstallHook() {
+    if (s_hooked)
+        return false;
+    m_hook.Reset(SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
+    if (m_hook)
+        s_hooked = this;
+    return bool(m_hook);
+}
+
+void C_SearchBar::RemoveHook() {
+    if (s_hooked == this)
+        s_hooked = nullptr;
+    m_hook.Reset();
+}
+
+// Only messages taken off the queue: a peek that leaves the message there must see it unchanged.
+LRESULT CALLBACK C_SearchBar::GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE && s_hooked)
+        s_hooked->TakeMessage(*reinterpret_cast<MSG*>(lParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Ctrl+F and F3 close the bar wherever the focus is (the view would otherwise open it again at once); other keys
+// for the bar go through the dialog manager. Whatever is taken becomes WM_NULL.
+void C_SearchBar::TakeMessage(MSG& message) {
+    HWND window = GetWindow();
+    if (!window)
+        return;
+    bool closeKey = (message.message == WM_CHAR && message.wParam == kCtrlF && IsKeyHeld(VK_CONTROL)) ||
+                    (message.message == WM_KEYDOWN && message.wParam == VK_F3);
+    if (closeKey) {
+        Consume(message);
+        End(0);
+        return;
+    }
+    if (message.message >= kFirstKeyMessage && message.message <= kLastKeyMessage && IsDialogMessageW(window, &message))
+        Consume(message);
+}
