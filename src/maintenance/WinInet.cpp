@@ -37,8 +37,8 @@ template <class Function> bool ResolveOne(HMODULE module, const char* name, Func
 
 C_WinInet::~C_WinInet() {
     // A client destroyed while a request still holds the library leaves it loaded: handles may be open.
-    if (m_loadCount == 0)
-        m_module.Reset();
+    if (m_loadCount != 0)
+        m_module.Detach();
 }
 
 bool C_WinInet::Load() {

@@ -166,8 +166,8 @@ TEST_F(HttpTest, ProxyAuthenticationIsAskedForAndRetriedOnce) {
     int index = 0;
     for (const Case& c : cases) {
         const std::string path = "/proxy/" + std::to_string(++index);
-        ASSERT_TRUE(Serve(path, Body("who are you", 407)));
-        ASSERT_TRUE(Serve(path, c.thenOk ? Body("welcome") : Body("who are you", 407)));
+        ASSERT_TRUE(m_server.Queue(path, Body("who are you", 407)));
+        ASSERT_TRUE(m_server.Queue(path, c.thenOk ? Body("welcome") : Body("who are you", 407)));
         ProxyDialog::s_answer = c.dialogAnswer;
         ProxyDialog::s_shown = 0;
         C_String out;

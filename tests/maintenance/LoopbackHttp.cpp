@@ -105,7 +105,11 @@ bool LoopbackHttp::Exchange(const char* method, const std::string& target, const
 
 bool LoopbackHttp::Reset() { return Exchange("POST", "/_control/reset", "", nullptr); }
 
-bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) {
+bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) { return SetAnswer(path, answer, false); }
+
+bool LoopbackHttp::Queue(const std::string& path, const HttpAnswer& answer) { return SetAnswer(path, answer, true); }
+
+bool LoopbackHttp::SetAnswer(const std::string& path, const HttpAnswer& answer, bool queue) {
     std::string target = "/_control/route?path=" + Encoded(path) + "&status=" + std::to_string(answer.status);
     for (const std::string& header : answer.headers)
         target += "&header=" + Encoded(header);
@@ -117,6 +121,8 @@ bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) {
         target += "&cut=" + std::to_string(answer.cut);
     if (answer.stall)
         target += "&stall=1";
+    if (queue)
+        target += "&queue=1";
     return Exchange("POST", target, answer.body, nullptr);
 }
 

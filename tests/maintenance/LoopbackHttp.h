@@ -34,13 +34,16 @@ public:
     std::wstring Url(const std::string& path) const;
 
     bool Reset();
-    // Queues an answer for path; the last one queued stays for every later request.
+    // The answer for every request of path from now on.
     bool Route(const std::string& path, const HttpAnswer& answer);
+    // An answer after those already queued for path: each is used once, the last one stays.
+    bool Queue(const std::string& path, const HttpAnswer& answer);
     std::vector<RecordedRequest> Requests();
     std::vector<RecordedRequest> RequestsFor(const std::string& path);
 
 private:
     LoopbackHttp();
+    bool SetAnswer(const std::string& path, const HttpAnswer& answer, bool queue);
     bool Exchange(const char* method, const std::string& target, const std::string& body, std::string* reply);
 
     unsigned short m_port = 0;

@@ -9,8 +9,9 @@ Around a test program:  loopback_http.py [--log FILE] --run PROGRAM ARGS...
     starts the server, runs the program with VELTO_TEST_HTTP=127.0.0.1:PORT in its environment, stops the server
     and exits with the program's status. Programs script the server through its control paths:
     POST /_control/reset                       forget routes and requests
-    POST /_control/route?path=P&status=S&header=Name:Value&length=N&cut=N&stall=1   body: the body
-        queues an answer for P; each answer is used once, except the last of a path, which stays
+    POST /_control/route?path=P&status=S&header=Name:Value&length=N&cut=N&stall=1&queue=1   body: the body
+        sets the answer for P, or with queue=1 adds one after those already queued: each queued answer is
+        used once, except the last of a path, which stays
     GET  /_control/log                         one line per request: METHOD TAB PATH TAB QUERY {TAB Name: value}
     GET  /_control/body?index=N                the body of request N
 """
@@ -99,9 +100,13 @@ class LoopbackHttpServer:
     def url(self, path):
         return f"http://127.0.0.1:{self.port}{path}"
 
-    def route(self, path, body=b"", status=200, headers=None, **misbehaviour):
+    def route(self, path, body=b"", status=200, headers=None, queue=False, **misbehaviour):
+        answer = Answer(status, body, list(headers or []), **misbehaviour)
         with self.lock:
-            self.routes.setdefault(path, []).append(Answer(status, body, list(headers or []), **misbehaviour))
+            if queue:
+                self.routes.setdefault(path, []).append(answer)
+            else:
+                self.routes[path] = [answer]
 
     def reset(self):
         with self.lock:
@@ -153,7 +158,7 @@ class LoopbackHttpServer:
             number = lambda name: int(query[name][0]) if name in query else None
             headers = [tuple(h.split(":", 1)) for h in query.get("header", [])]
             self.route(query["path"][0], body, number("status") or 200, [(k, v.strip()) for k, v in headers],
-                       length=number("length"), cut=number("cut"), stall="stall" in query)
+                       queue="queue" in query, length=number("length"), cut=number("cut"), stall="stall" in query)
         elif command == "log":
             reply = "".join(r.line() + "\n" for r in self.seen()).encode("utf-8")
         elif command == "body":
