@@ -1,9 +1,21 @@
-# velto_add_resources(target): compiles the program's resources (res/velto.rc) into a program. The string tables
-# are saved as UTF-8, which the script's code_page pragma declares to the resource compiler.
+# velto_add_resources(target [VERSION major minor]): compiles the program's resources (res/velto.rc) into a
+# program, with the project's version or the one given (a build that stands for another release, as the update
+# tests need). The string tables are saved as UTF-8, which the script's code_page pragma declares to the
+# resource compiler.
 set(VELTO_RESOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(velto_add_resources target)
+    cmake_parse_arguments(PARSE_ARGV 1 resources "" "" "VERSION")
     set(script "${VELTO_RESOURCE_DIR}/velto.rc")
+    set(major ${PROJECT_VERSION_MAJOR})
+    set(minor ${PROJECT_VERSION_MINOR})
+    if(resources_VERSION)
+        list(GET resources_VERSION 0 major)
+        list(GET resources_VERSION 1 minor)
+        # The version is the script's own: one source file can carry only one set of definitions.
+        set(script "${CMAKE_CURRENT_BINARY_DIR}/${target}-resources.rc")
+        file(CONFIGURE OUTPUT "${script}" CONTENT "#include \"velto.rc\"\n")
+    endif()
     file(GLOB parts CONFIGURE_DEPENDS "${VELTO_RESOURCE_DIR}/*.rc" "${VELTO_RESOURCE_DIR}/*.manifest"
          "${VELTO_RESOURCE_DIR}/icons/*")
     target_sources(${target} PRIVATE "${script}")
@@ -12,5 +24,5 @@ function(velto_add_resources target)
     set_property(SOURCE "${script}" APPEND PROPERTY OBJECT_DEPENDS ${parts}
                  "${PROJECT_SOURCE_DIR}/src/ui/ResourceIds.h")
     set_property(SOURCE "${script}" APPEND PROPERTY COMPILE_DEFINITIONS
-                 VELTO_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} VELTO_VERSION_MINOR=${PROJECT_VERSION_MINOR})
+                 VELTO_VERSION_MAJOR=${major} VELTO_VERSION_MINOR=${minor})
 endfunction()
