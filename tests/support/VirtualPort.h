@@ -5,11 +5,17 @@
 //
 // Programs inside Wine can start Unix programs but get no handle to wait on, so each step of the script is
 // awaited through the files it leaves (see the script), with a generous limit.
+//
+// A port is ready only once the program's own enumeration lists it: otherwise the tests that use it would fail
+// much later, for a reason they cannot tell. Problem() then says in one line what the enumeration and the
+// serial-device map held.
+#include "connection/SerialPort.h"
 #include "support/FileBytes.h"
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class VirtualPort {
 public:
@@ -21,7 +27,7 @@ public:
     VirtualPort(const VirtualPort&) = delete;
     VirtualPort& operator=(const VirtualPort&) = delete;
 
-    bool IsReady() const { return m_ready; }
+    bool IsReady() const { return m_ready && m_problem.empty(); }
     const std::string& Problem() const { return m_problem; }
     std::wstring Name() const { return L"COM" + std::to_wstring(m_number); }
     std::wstring DevicePath() const { return L"\\\\.\\" + Name(); }
@@ -100,6 +106,55 @@ private:
         m_ready = true;
         if (!Register(true))
             m_problem = "the SERIALCOMM value could not be written";
+        else
+            CheckListed();
+    }
+
+    static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+    static bool AddListed(const PortInfo& info, void* context, C_SerialPort&) {
+        static_cast<std::vector<std::wstring>*>(context)->push_back(info.devicePath.c_str());
+        return true;
+    }
+
+    // The serial-device map as the registry holds it, "name=data" by value, for the report of a port not listed.
+    static std::string SerialMapContents() {
+        HKEY key = nullptr;
+        const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+        if (opened != ERROR_SUCCESS)
+            return "cannot be opened (error " + std::to_string(opened) + ")";
+        std::string contents;
+        for (DWORD index = 0; index < 1000; ++index) {
+            wchar_t name[256];
+            wchar_t data[256] = {};
+            DWORD nameLength = 256;
+            DWORD dataBytes = sizeof data - sizeof(wchar_t);
+            const LONG read = RegEnumValueW(key, index, name, &nameLength, nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(data), &dataBytes);
+            if (read == ERROR_NO_MORE_ITEMS)
+                break;
+            contents += (contents.empty() ? "" : ", ") +
+                        (read == ERROR_SUCCESS ? Narrow(name) + "=" + Narrow(data) : "error " + std::to_string(read));
+        }
+        RegCloseKey(key);
+        return contents.empty() ? "nothing" : contents;
+    }
+
+    void CheckListed() {
+        C_SerialPort serial;
+        serial.Init();
+        std::vector<std::wstring> listed;
+        const bool enumerated = serial.Enumerate(&AddListed, &listed);
+        serial.Uninit();
+        std::string seen;
+        for (const std::wstring& devicePath : listed) {
+            if (devicePath == DevicePath())
+                return;
+            seen += (seen.empty() ? "" : ", ") + Narrow(devicePath);
+        }
+        m_problem = Narrow(Name()) + " is not listed by the port enumeration, which " +
+                    (enumerated ? "lists " + (seen.empty() ? std::string("no port") : seen) : std::string("failed")) +
+                    "; the serial-device map holds " + SerialMapContents();
     }
 
     bool Register(bool add) {
@@ -116,20 +171,18 @@ private:
         return result == ERROR_SUCCESS;
     }
 
-    // Starts the script as a Unix program; Wine gives no process handle for those.
+    // Starts the script as a Unix program. Wine answers such a start with whatever its stack held in place of
+    // the process and thread handles (measured with Wine 8.0: a handle of 0x7273752F, "/usr" in ASCII): they are
+    // not ours to close. Closing them closed whichever handle of this process had that value, in some clone
+    // folders the registry's cached machine key, and every later enumeration failed.
     bool RunScript(const wchar_t* command) {
         std::wstring line = L"/bin/bash \"" + Environment(L"VELTO_ROOT") + L"/scripts/virtual-port\" " + command + L" " +
                             Name() + L" --quiet --prefix \"" + Prefix() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-            return false;
-        if (process.hThread)
-            CloseHandle(process.hThread);
-        if (process.hProcess)
-            CloseHandle(process.hProcess);
-        return true;
+        PROCESS_INFORMATION unixProcess{};
+        return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &unixProcess) != FALSE;
     }
 
     // Waits for a condition on files, woken by changes in the ports' folder where the system offers that.
