@@ -1,8 +1,10 @@
 #include "connection/SerialPortEnumeration.h"
 
 #include "connection/SerialPort.h"
+#include "foundation/Trace.h"
 #include "platform/SystemFunction.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -29,6 +31,8 @@ constexpr const wchar_t* kLegacyPortName = L"PORTNAME";
 constexpr const wchar_t* kLegacyHardwareId = L"HardwareID";
 // Registry key names are at most 255 characters.
 constexpr DWORD kKeyNameCapacity = 256;
+// A map value that still does not fit after its sizes were read again this often is skipped.
+constexpr unsigned kSerialMapRefits = 3;
 
 // A registry key that closes itself.
 class C_RegistryKey {
@@ -68,6 +72,74 @@ bool ReadRegistryText(HKEY key, const wchar_t* name, C_String& out) {
     out.UpdateLength();
     return true;
 }
+
+// The largest value name (in characters, without its terminator) and value data (in bytes) of a key.
+struct ValueSizes {
+    DWORD nameUnits = 0;
+    DWORD dataBytes = 0;
+};
+
+bool QueryValueSizes(HKEY key, ValueSizes& sizes) {
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &sizes.nameUnits,
+                            &sizes.dataBytes, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool QueryValueCount(HKEY key, DWORD& count) {
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// One value of the serial-device map, read into buffers that grow when a value does not fit.
+class C_SerialMapValue {
+public:
+    C_SerialMapValue(HKEY key, const ValueSizes& sizes) : m_key(key) { Fit(sizes); }
+
+    // ERROR_SUCCESS with the kernel name and the COM name (empty unless the value is text), or the registry's
+    // error for this index. A value longer than the buffers has the sizes read again and is tried once more.
+    LONG Read(DWORD index) {
+        LONG result = ReadOnce(index);
+        for (unsigned refit = 0; result == ERROR_MORE_DATA && refit < kSerialMapRefits; ++refit) {
+            ValueSizes sizes;
+            if (!QueryValueSizes(m_key, sizes) || !Fit(sizes))
+                break;
+            result = ReadOnce(index);
+        }
+        return result;
+    }
+    const C_String& KernelName() const { return m_kernelName; }
+    const C_String& ComName() const { return m_comName; }
+
+private:
+    // At least what the key reports, and at least twice the present size, so a key that reports too little
+    // still lets the next try fit more.
+    bool Fit(const ValueSizes& sizes) {
+        const DWORD nameUnits = std::max<DWORD>(sizes.nameUnits + 2, m_kernelName.GetCapacity() * 2);
+        const DWORD dataUnits = std::max<DWORD>(sizes.dataBytes / sizeof(wchar_t) + 2, m_comName.GetCapacity() * 2);
+        return m_kernelName.Empty(nameUnits) && m_comName.Empty(dataUnits);
+    }
+
+    LONG ReadOnce(DWORD index) {
+        if (!m_kernelName.GetBuffer() || !m_comName.GetBuffer())
+            return ERROR_NOT_ENOUGH_MEMORY;
+        DWORD nameLength = m_kernelName.GetCapacity();
+        DWORD dataBytes = m_comName.GetCapacity() * sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG result = RegEnumValueW(m_key, index, m_kernelName.GetBuffer(), &nameLength, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(m_comName.GetBuffer()), &dataBytes);
+        if (result != ERROR_SUCCESS)
+            return result;
+        // Registry text need not end in a terminator; one is put after the data in any case.
+        m_kernelName.GetBuffer()[nameLength] = 0;
+        m_comName.GetBuffer()[type == REG_SZ ? dataBytes / sizeof(wchar_t) : 0] = 0;
+        m_kernelName.UpdateLength();
+        m_comName.UpdateLength();
+        return ERROR_SUCCESS;
+    }
+
+    HKEY m_key;
+    C_String m_kernelName{1};
+    C_String m_comName{1};
+};
 
 bool ContainsDevicePath(C_PortInfoList& list, const wchar_t* devicePath) {
     for (PortInfo* info = list.First(); info; info = list.Next(info))
@@ -262,36 +334,34 @@ bool IsParallelPortService(const wchar_t* service) {
 }
 
 bool AddSerialMap(HKEY mapKey, C_PortInfoList& list) {
-    DWORD nameCapacity = 0;
-    DWORD dataCapacity = 0;
-    if (RegQueryInfoKeyW(mapKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameCapacity,
-                         &dataCapacity, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    C_String kernelName;
-    C_String comName;
-    if (!kernelName.Empty(nameCapacity + 2) || !comName.Empty(dataCapacity / sizeof(wchar_t) + 2))
-        return false;
+    ValueSizes sizes;
+    return QueryValueSizes(mapKey, sizes) && AddSerialMap(mapKey, list, sizes.nameUnits, sizes.dataBytes);
+}
+
+bool AddSerialMap(HKEY mapKey, C_PortInfoList& list, DWORD nameUnits, DWORD dataBytes) {
+    C_SerialMapValue value(mapKey, {nameUnits, dataBytes});
     for (DWORD index = 0;; ++index) {
-        DWORD nameLength = kernelName.GetCapacity();
-        DWORD dataBytes = comName.GetCapacity() * sizeof(wchar_t);
-        DWORD type = 0;
-        const LONG result = RegEnumValueW(mapKey, index, kernelName.GetBuffer(), &nameLength, nullptr, &type,
-                                          reinterpret_cast<BYTE*>(comName.GetBuffer()), &dataBytes);
+        const LONG result = value.Read(index);
         if (result == ERROR_NO_MORE_ITEMS)
             return true;
-        if (result != ERROR_SUCCESS)
-            return false;
-        if (type != REG_SZ)
+        if (result != ERROR_SUCCESS) {
+            // This value is lost, not the others. The count, read again, ends the walk should every index fail
+            // alike; a key that cannot even be counted any more cannot be read at all.
+            DWORD valueCount = 0;
+            if (!QueryValueCount(mapKey, valueCount))
+                return false;
+            if (index + 1 >= valueCount)
+                return true;
             continue;
-        comName.GetBuffer()[dataBytes / sizeof(wchar_t)] = 0;
-        comName.UpdateLength();
-        kernelName.UpdateLength();
+        }
+        if (value.ComName().IsEmpty())
+            continue;
         PortInfo* info = new (std::nothrow) PortInfo;
         if (!info)
-            return false;
-        if (comName.IsEmpty() || !AssignDevicePath(info->devicePath, comName.c_str()) ||
-            ContainsDevicePath(list, info->devicePath.c_str()) || !info->name.Assign(comName) ||
-            !info->hardwareId.Assign(kernelName)) {
+            return true; // out of memory: what is listed so far stays
+        if (!AssignDevicePath(info->devicePath, value.ComName().c_str()) ||
+            ContainsDevicePath(list, info->devicePath.c_str()) || !info->name.Assign(value.ComName()) ||
+            !info->hardwareId.Assign(value.KernelName())) {
             delete info;
             continue;
         }
@@ -335,7 +405,11 @@ bool Collect(const C_DeviceDatabase& database, C_PortInfoList& list) {
     const LONG opened = map.Open(HKEY_LOCAL_MACHINE, kSerialMapPath);
     if (opened == ERROR_FILE_NOT_FOUND)
         return true;
-    return opened == ERROR_SUCCESS && AddSerialMap(map.Get(), list);
+    if (opened == ERROR_SUCCESS && AddSerialMap(map.Get(), list))
+        return true;
+    Trace("Port enumeration: the serial-device map cannot be read (opening it gave %ld)", static_cast<long>(opened));
+    // Alone, the map is the method; beside the device database it only adds ports.
+    return method == Method::DeviceDatabase && database.IsLoaded();
 }
 
 } // namespace PortEnumeration

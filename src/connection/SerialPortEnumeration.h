@@ -49,15 +49,19 @@ bool IsParallelPortService(const wchar_t* service);
 
 // Adds one record per value of the serial-device map (name: the kernel device, data: the COM name), unless the
 // list already holds that device path (ignoring case): a port the device database knows keeps its name from
-// there. False only when the values cannot be read.
+// there. A value that cannot be read costs only itself. False only when the key itself cannot be read.
 bool AddSerialMap(HKEY mapKey, C_PortInfoList& list);
+// The same, starting from buffers of the given sizes, as if those had been read before longer values appeared:
+// a value that does not fit makes the sizes be read again.
+bool AddSerialMap(HKEY mapKey, C_PortInfoList& list, DWORD nameUnits, DWORD dataBytes);
 
 // 95/98/ME: serial port devices ("*PNP0500", "*PNP0501" and everything under the bus "USBPORTS") below enumKey,
 // one record per instance key that names a port.
 bool AddRegistryWalk(HKEY enumKey, C_PortInfoList& list);
 
 // The whole enumeration by the method that suits the running system. False when that method failed; the list
-// then holds what was found before the failure.
+// then holds what was found before the failure. Where the device database is used, a serial-device map that
+// cannot be read loses only the ports listed there.
 bool Collect(const C_DeviceDatabase& database, C_PortInfoList& list);
 
 } // namespace PortEnumeration

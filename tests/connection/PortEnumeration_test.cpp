@@ -91,6 +91,28 @@ TEST(PortEnumeration, TheSerialMapAddsOnlyPortsTheListDoesNotHoldYet) {
     EXPECT_EQ(contents[1].hardwareId, L"\\Device\\Serial0");
 }
 
+TEST(PortEnumeration, TheSerialMapReadsEveryValueThatIsTextWhateverTheBuffersWereSizedFor) {
+    ScratchKey map;
+    ASSERT_TRUE(map.SetText(L"", L"\\Device\\Serial0", L"COM1"));
+    ASSERT_TRUE(map.SetText(L"", L"\\Device\\ALongerKernelDeviceNameThanTheFirst", L"COM123"));
+    ASSERT_TRUE(map.SetText(L"", L"\\Device\\Empty", L""));
+    const DWORD number = 7;
+    ASSERT_EQ(RegSetValueExW(map.Get(), L"\\Device\\NotText", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                             sizeof number),
+              ERROR_SUCCESS);
+    ASSERT_TRUE(map.SetText(L"", L"\\Device\\VCP9", L"COM9"));
+    // Sizes read before the longer values appeared: every value is too long for them at first.
+    C_PortInfoList list;
+    ASSERT_TRUE(PortEnumeration::AddSerialMap(map.Get(), list, 1, 2));
+
+    std::map<std::wstring, std::wstring> byPath;
+    for (const Listed& listed : Contents(list))
+        byPath[listed.devicePath] = listed.hardwareId;
+    EXPECT_EQ(byPath, (std::map<std::wstring, std::wstring>{{L"\\\\.\\COM1", L"\\Device\\Serial0"},
+                                                             {L"\\\\.\\COM123", L"\\Device\\ALongerKernelDeviceNameThanTheFirst"},
+                                                             {L"\\\\.\\COM9", L"\\Device\\VCP9"}}));
+}
+
 TEST(PortEnumeration, TheOldSystemsWalkTakesSerialDevicesWithAPortName) {
     ScratchKey enumKey;
     ASSERT_TRUE(enumKey.SetText(L"ACPI\\*PNP0501\\0", L"PORTNAME", L"COM1"));
