@@ -31,7 +31,10 @@ void C_CommandThread::Stop() {
         C_ListEntry* wakeUp = new WakeUpEntry;
         if (!PostCommand(wakeUp))
             delete wakeUp;
-        m_thread.WaitFinished(C_Thread::kNoLimit);
+        // What follows frees the wake event and the queue, which the loop uses until its very end: a quit
+        // message must not cut this wait short.
+        while (!m_thread.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred) && m_thread.IsRunning()) {
+        }
     }
     m_wake.Close();
     m_queue.Clear();

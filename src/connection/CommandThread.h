@@ -28,7 +28,8 @@ public:
     // entry then still belongs to the caller, who deletes it.
     bool PostCommand(C_ListEntry* entry);
     // Lets the running command finish, skips (and deletes) what is still queued, runs the ending phase and
-    // waits for the thread while dispatching the caller's window messages. Harmless when not running.
+    // waits for the thread while dispatching the caller's window messages; a quit message that arrives meanwhile
+    // is posted again once the thread has ended. Harmless when not running.
     void Stop();
 
     bool IsRunning() const { return m_thread.IsRunning(); }

@@ -45,7 +45,7 @@ void C_Connection::Stop() {
     m_started = false;
     SetEvent(m_shutdown.Get());
     m_commands.Stop();
-    m_probe.WaitFinished(C_Thread::kNoLimit);
+    m_probe.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred);
     m_serial.Stop();
     m_tcp.Stop();
     m_udp.Stop();

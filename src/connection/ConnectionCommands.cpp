@@ -92,7 +92,7 @@ void C_Connection::AwaitReader() {
     while (m_reader.IsRunning()) {
         if (HANDLE event = m_dataEvent)
             SetEvent(event);
-        m_reader.WaitFinished(kReaderWakeIntervalMs);
+        m_reader.WaitFinished(kReaderWakeIntervalMs, QuitMessage::Deferred);
     }
 }
 

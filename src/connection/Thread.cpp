@@ -1,30 +1,52 @@
 #include "connection/Thread.h"
 
 #include "connection/GuardedDispatch.h"
+#include "foundation/Trace.h"
 
 namespace {
 
 // Signed difference, so the comparison survives the tick count wrapping after 49.7 days.
 bool TickReached(DWORD tick, DWORD since) { return static_cast<LONG>(tick - since) >= 0; }
 
-enum class DispatchResult { Done, Quit };
+// A quit message taken off the queue during a wait. It belongs to the outer message loop, so whoever takes it
+// posts it again, once.
+class C_HeldQuit {
+public:
+    C_HeldQuit() = default;
+    ~C_HeldQuit() { Release(); }
+    C_HeldQuit(const C_HeldQuit&) = delete;
+    C_HeldQuit& operator=(const C_HeldQuit&) = delete;
+
+    void Hold(WPARAM exitCode) {
+        m_held = true;
+        m_exitCode = static_cast<int>(exitCode);
+    }
+    bool IsHeld() const { return m_held; }
+    void Release() {
+        if (m_held)
+            PostQuitMessage(m_exitCode);
+        m_held = false;
+    }
+
+private:
+    bool m_held = false;
+    int m_exitCode = 0;
+};
 
 // Dispatches what is queued for the calling thread. Stops at a message that was posted after this round began,
-// so a sender faster than our handling cannot keep us from waiting. A quit message is put back for the outer
-// message loop, which owns it.
-DispatchResult DispatchQueuedMessages() {
+// so a sender faster than our handling cannot keep us from waiting, and at a quit message, which it holds.
+void DispatchQueuedMessages(C_HeldQuit& quit) {
     const DWORD roundStart = GetTickCount();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return DispatchResult::Quit;
+            quit.Hold(message.wParam);
+            return;
         }
         DispatchGuarded(message);
         if (TickReached(message.time, roundStart))
-            break;
+            return;
     }
-    return DispatchResult::Done;
 }
 
 } // namespace
@@ -89,11 +111,26 @@ bool C_Thread::IsFinished(DWORD* exitCode) const {
     return true;
 }
 
-bool C_Thread::WaitFinished(DWORD milliseconds) {
+C_Thread::~C_Thread() {
+    if (m_running) {
+        // An owner that forgot to stop its thread. Killing the thread could leave a lock or the heap taken for
+        // the rest of the process, so it is asked first.
+        RequestStop();
+        WaitFinished(kStopAtDestructionMs, QuitMessage::Deferred);
+        if (m_running)
+            Trace("C_Thread: thread %lu ignored its stop request for %lu ms and is terminated",
+                  static_cast<unsigned long>(m_threadId), static_cast<unsigned long>(kStopAtDestructionMs));
+    }
+    Terminate();
+}
+
+bool C_Thread::WaitFinished(DWORD milliseconds, QuitMessage quitHandling) {
     if (!m_running)
         return false;
     const bool limited = milliseconds != 0 && milliseconds != INFINITE;
     const DWORD deadline = GetTickCount() + milliseconds;
+    // Posted again when the wait ends, whichever way.
+    C_HeldQuit quit;
     for (;;) {
         DWORD remaining = INFINITE;
         if (limited) {
@@ -102,7 +139,8 @@ bool C_Thread::WaitFinished(DWORD milliseconds) {
                 return false;
             remaining = deadline - now;
         }
-        if (DispatchQueuedMessages() == DispatchResult::Quit)
+        DispatchQueuedMessages(quit);
+        if (quit.IsHeld() && quitHandling == QuitMessage::EndsWait)
             return false;
         if (WaitForSingleObject(m_finished, 0) == WAIT_OBJECT_0)
             return true;

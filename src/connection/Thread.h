@@ -12,12 +12,24 @@
 // What a thread runs; its result becomes the thread's exit code.
 using ThreadFunction = DWORD (*)(void* context, DWORD argument);
 
+// What a wait does with a quit message that arrives while it waits.
+enum class QuitMessage {
+    EndsWait, // the wait ends at once with false; the quit stays queued for the outer message loop
+    // The quit is set aside and posted again when the wait ends, so the wait goes on: for waits after which the
+    // waiter frees what the awaited thread uses.
+    Deferred,
+};
+
 class C_Thread {
 public:
     static constexpr DWORD kNoLimit = INFINITE; // 0 is accepted as "no limit" too
+    // A thread still running when its owner is destroyed is asked to stop and given this long to end on its own.
+    static constexpr DWORD kStopAtDestructionMs = 5000;
 
     C_Thread() = default;
-    ~C_Thread() { Terminate(); }
+    // Asks a thread that still runs to stop and waits for it (dispatching messages); only one that ignores the
+    // request past kStopAtDestructionMs is terminated, with a trace line.
+    ~C_Thread();
     C_Thread(const C_Thread&) = delete;
     C_Thread& operator=(const C_Thread&) = delete;
 
@@ -30,9 +42,10 @@ public:
     // True (with the function's result) once the function has returned; false while it runs.
     bool IsFinished(DWORD* exitCode = nullptr) const;
     // Waits for the function to return while dispatching the calling thread's window messages. False at once
-    // when not running, on time-out, and when a quit message arrives (which is posted again for the outer loop).
-    bool WaitFinished(DWORD milliseconds = kNoLimit);
-    // Last resort: ends a running thread forcibly (whatever it holds stays held) and releases the event.
+    // when not running, and on time-out; a quit message ends the wait with false or is deferred, as asked.
+    bool WaitFinished(DWORD milliseconds = kNoLimit, QuitMessage quit = QuitMessage::EndsWait);
+    // Last resort: ends a running thread forcibly (whatever lock or heap it holds stays held) and releases the
+    // event.
     void Terminate();
 
     DWORD GetThreadId() const { return m_threadId; }

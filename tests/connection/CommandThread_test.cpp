@@ -23,11 +23,12 @@ struct Command : C_ListEntry {
 };
 
 // Records what the handler was given, phase by phase; a command named "send" first sends a message to a window
-// of the test thread, "refuse-once" is refused the first time it is offered.
+// of the test thread, "hold" waits for release, "refuse-once" is refused the first time it is offered.
 struct Recorder {
     std::vector<std::string> calls;
     std::vector<std::string> deleted;
     HWND window = nullptr;
+    HANDLE release = nullptr;
     bool startResult = true;
     int refusals = 0;
     C_Handle ran{CreateSemaphoreW(nullptr, 0, 100, nullptr)}; // one count per command run
@@ -49,6 +50,8 @@ struct Recorder {
             return false;
         if (command && command->name == "send")
             SendMessageW(self->window, WM_TEST_COMMAND, 0, 0);
+        if (command && command->name == "hold")
+            WaitForSingleObject(self->release, INFINITE);
         ReleaseSemaphore(self->ran.Get(), 1, nullptr);
         return true;
     }
@@ -90,6 +93,40 @@ TEST(CommandThread, StopSkipsQueuedCommandsAndNeverHandsOverTheWakeUp) {
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"start", "send", "end"}));
     EXPECT_EQ(recorder.deleted, (std::vector<std::string>{"send", "b", "c"}));
     EXPECT_FALSE(worker.IsRunning());
+}
+
+TEST(CommandThread, StopWithAQuitMessageWaitingStillWaitsForTheRunningCommand) {
+    Recorder recorder;
+    C_Handle release = CreateManualResetEvent();
+    recorder.release = release.Get();
+    // A quit message outranks timer messages, so this timer can release "hold" only from a wait that set the quit
+    // aside and went on dispatching.
+    HWND timerWindow = nullptr;
+    MessageWindow window([&](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message != WM_TIMER)
+            return false;
+        KillTimer(timerWindow, 1);
+        SetEvent(release.Get());
+        return true;
+    });
+    timerWindow = window.Get();
+    C_CommandThread worker; // last, so a worker that outlived a failed check ends before what it uses
+    ASSERT_TRUE(worker.Start(&Recorder::Handle, &recorder));
+    ASSERT_TRUE(worker.PostCommand(new Command("hold")));
+    ASSERT_TRUE(WaitSignalled(recorder.offered.Get()));
+    ASSERT_TRUE(worker.PostCommand(new Command("queued")));
+    PostQuitMessage(23);
+    ASSERT_TRUE(SetTimer(timerWindow, 1, USER_TIMER_MINIMUM, nullptr));
+
+    worker.Stop();
+
+    EXPECT_FALSE(worker.IsRunning()) << "Stop returned while the command thread still ran";
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"start", "hold", "end"}));
+    EXPECT_EQ(recorder.deleted, (std::vector<std::string>{"hold", "queued"}));
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit is posted again";
+    EXPECT_EQ(message.wParam, 23u);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "and only once";
 }
 
 TEST(CommandThread, RefusedCommandStaysFirstUntilTheNextWakeUp) {

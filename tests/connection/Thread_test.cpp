@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -86,11 +88,42 @@ TEST(Thread, WaitTimesOutAndTerminateEndsAThreadThatNeverReturns) {
     EXPECT_TRUE(thread->IsFinished());
     EXPECT_FALSE(thread->WaitFinished());
 
-    // Usable again after a termination, and destroying a running one terminates it.
+    // Usable again after a termination. Destroying one that ignores its stop request terminates it, but only
+    // after the request and a wait, and says so.
     ResetEvent(gate.started.Get());
     ASSERT_TRUE(thread->Start(&Gate::Run, &gate, 2));
     ASSERT_TRUE(WaitSignalled(gate.started.Get()));
+    TraceRecorder trace;
     thread.reset();
+    ASSERT_EQ(trace.messages.size(), 1u);
+    EXPECT_NE(trace.messages[0].find("terminated"), std::string::npos) << trace.messages[0];
+}
+
+TEST(Thread, DestroyingARunningThreadAsksItToStopAndLetsItFinish) {
+    // A terminated worker never gets to its last steps (releasing what it holds); an asked one does.
+    struct Worker {
+        C_Handle started = CreateManualResetEvent();
+        C_Thread* thread = nullptr;
+        std::atomic<bool> finished{false};
+    } worker;
+    TraceRecorder trace;
+    {
+        C_Thread thread;
+        worker.thread = &thread;
+        ASSERT_TRUE(thread.Start(
+            [](void* raw, DWORD) -> DWORD {
+                auto* worker = static_cast<Worker*>(raw);
+                SetEvent(worker->started.Get());
+                while (!worker->thread->StopRequested())
+                    Sleep(1); // the stop request is a flag: test it as any worker does
+                worker->finished = true;
+                return 0;
+            },
+            &worker));
+        ASSERT_TRUE(WaitSignalled(worker.started.Get()));
+    }
+    EXPECT_TRUE(worker.finished) << "the thread was killed instead of asked to stop";
+    EXPECT_TRUE(trace.messages.empty());
 }
 
 TEST(ThreadWait, DeliversWhatTheAwaitedThreadSendsToTheWaitingThreadsWindow) {
