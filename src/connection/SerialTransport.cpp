@@ -201,14 +201,26 @@ void C_SerialTransport::Write(const char* text) {
     m_pendingWriteSize = size;
 }
 
-// Waits for a write that outlasted its own wait, within the time-outs the driver applies to it; one that
-// still runs is cancelled. A record still in use is never reused: then this write is dropped.
+DWORD C_SerialTransport::PendingWriteLimitMs(DWORD bytes, const SerialPortSettings& settings) {
+    if (settings.baudRate == 0)
+        return kPendingWriteCeilingMs;
+    // In half bits, for the one and a half stop bits.
+    uint64_t halfBitsPerByte = 2 * (1 + 8);
+    if (settings.parity != NOPARITY)
+        halfBitsPerByte += 2;
+    halfBitsPerByte += settings.stopBits == ONE5STOPBITS ? 3 : settings.stopBits == TWOSTOPBITS ? 4 : 2;
+    const uint64_t halfBitsPerSecond = 2 * uint64_t(settings.baudRate);
+    const uint64_t lineMs = (uint64_t(bytes) * halfBitsPerByte * 1000 + halfBitsPerSecond - 1) / halfBitsPerSecond;
+    const uint64_t limit = lineMs + kPendingWriteMarginMs;
+    return limit < kPendingWriteCeilingMs ? static_cast<DWORD>(limit) : kPendingWriteCeilingMs;
+}
+
+// Waits for a write that outlasted its own wait, as long as its bytes need on the line; one that still runs is
+// cancelled. A record still in use is never reused: then this write is dropped.
 bool C_SerialTransport::FinishPendingWrite() {
     if (!m_writePending)
         return true;
-    const uint64_t driverBound = uint64_t(kWriteTotalMultiplierMs) * m_pendingWriteSize + kWriteWaitMs;
-    const DWORD bound = driverBound < INFINITE ? static_cast<DWORD>(driverBound) : INFINITE - 1;
-    if (!WaitForEvent(m_writeEvent.Get(), bound)) {
+    if (!WaitForEvent(m_writeEvent.Get(), PendingWriteLimitMs(m_pendingWriteSize, m_port.GetSettings()))) {
         m_port.CancelPending();
         if (!WaitForEvent(m_writeEvent.Get(), kCancelLimitMs))
             return false;

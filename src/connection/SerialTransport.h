@@ -21,6 +21,11 @@ public:
     static constexpr DWORD kWriteWaitMs = 1000;
     // Reads that fail one after another while the driver claims queued bytes end the step instead of looping.
     static constexpr unsigned kFailedReadLimit = 3;
+    // A write still pending from before is awaited for what its bytes need on the line plus this margin, but
+    // never longer than the ceiling: the driver's own limit (100 ms per byte) would hold every later command,
+    // a close included, for minutes after a large paste into a line that flow control has stopped.
+    static constexpr DWORD kPendingWriteMarginMs = 1000;
+    static constexpr DWORD kPendingWriteCeilingMs = 5000;
 
     explicit C_SerialTransport(C_TransportHost& host) : m_host(host) {}
 
@@ -38,6 +43,9 @@ public:
     static bool Describe(const SerialLineSettings& line, C_String& description);
     // Errors by which a port says its device has gone (a USB adapter pulled out).
     static bool IsDeviceGoneError(DWORD error);
+    // How long a pending write of bytes may still take on a line with these settings: start bit, 8 data bits,
+    // parity bit and stop bits per byte at the baud rate, plus the margin, at most the ceiling.
+    static DWORD PendingWriteLimitMs(DWORD bytes, const SerialPortSettings& settings);
 
 private:
     bool MatchTarget(const wchar_t* target);

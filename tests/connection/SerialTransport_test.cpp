@@ -129,6 +129,30 @@ TEST(SerialDescription, NamesBaudWordParityAndStopBits) {
     }
 }
 
+TEST(SerialPendingWrite, TheWaitCoversWhatTheBytesNeedOnTheLineWithinACeiling) {
+    struct Case {
+        DWORD bytes, baud;
+        BYTE parity, stopBits;
+        DWORD limitMs;
+    } cases[] = {
+        {0, 115200, NOPARITY, ONESTOPBIT, C_SerialTransport::kPendingWriteMarginMs},
+        {1, 9600, NOPARITY, ONESTOPBIT, C_SerialTransport::kPendingWriteMarginMs + 2}, // 10 bits: 1.04 ms
+        {960, 9600, NOPARITY, ONESTOPBIT, C_SerialTransport::kPendingWriteMarginMs + 1000},
+        {960, 9600, EVENPARITY, TWOSTOPBITS, C_SerialTransport::kPendingWriteMarginMs + 1200},
+        {1920, 19200, NOPARITY, ONE5STOPBITS, C_SerialTransport::kPendingWriteMarginMs + 1050},
+        {64 * 1024, 115200, NOPARITY, ONESTOPBIT, C_SerialTransport::kPendingWriteCeilingMs},
+        {0xFFFFFFFF, 300, MARKPARITY, TWOSTOPBITS, C_SerialTransport::kPendingWriteCeilingMs},
+        {10, 0, NOPARITY, ONESTOPBIT, C_SerialTransport::kPendingWriteCeilingMs},
+    };
+    for (const Case& c : cases) {
+        SerialPortSettings settings;
+        settings.baudRate = c.baud;
+        settings.parity = c.parity;
+        settings.stopBits = c.stopBits;
+        EXPECT_EQ(C_SerialTransport::PendingWriteLimitMs(c.bytes, settings), c.limitMs) << c.bytes << " at " << c.baud;
+    }
+}
+
 TEST_F(SerialTransportTest, OpensADevicePathAndKeepsItsNameAfterClosing) {
     host.line = {57600, NOPARITY, ONESTOPBIT};
     ASSERT_TRUE(OpenPort()) << "error " << GetLastError();
@@ -331,6 +355,28 @@ TEST_F(SerialTransportTest, AWriteThatOutlastsItsWaitStillArrivesWholeAndInOrder
     ASSERT_TRUE(WaitUntilFinished(thread, 90000));
     EXPECT_EQ(reader.bytes.size(), kLarge + 4);
     EXPECT_TRUE(reader.bytes == large + "tail") << "the bytes arrived changed or out of order";
+}
+
+TEST_F(SerialTransportTest, AWriteBehindAStalledOneWaitsOnlyWhatTheLineNeeds) {
+    // Nobody reads the device end, as when flow control has stopped the line: a large paste stays pending. The
+    // next write, and every command queued behind it, must not wait 100 ms per byte of it.
+    const std::string large = TextPattern(256 * 1024);
+    ASSERT_TRUE(OpenPort());
+    C_Handle device(port->OpenDeviceEnd());
+    transport.Write(large.c_str()); // returns after its own wait, still pending
+    C_Thread next;
+    ASSERT_TRUE(next.Start(
+        [](void* raw, DWORD) -> DWORD {
+            static_cast<C_SerialTransport*>(raw)->Write("next");
+            return 0;
+        },
+        &transport));
+    const bool bounded = WaitUntilFinished(next);
+    EXPECT_TRUE(bounded) << "the write behind the stalled one still waits";
+    if (!bounded) { // let the stalled write end, so the waiting one can
+        ReadFromDevice(device.Get(), large.size() + 4, 60000);
+        ASSERT_TRUE(WaitUntilFinished(next, 60000));
+    }
 }
 
 TEST_F(SerialTransportTest, AnUnpluggedAdapterEndsTheReaderInsteadOfSpinning) {
