@@ -104,8 +104,8 @@ private:
             return;
         }
         m_ready = true;
-        if (!Register(true))
-            m_problem = "the SERIALCOMM value could not be written";
+        if (const LONG registered = Register(true))
+            m_problem = "the SERIALCOMM value could not be written (error " + std::to_string(registered) + ")";
         else
             CheckListed();
     }
@@ -157,18 +157,20 @@ private:
                     "; the serial-device map holds " + SerialMapContents();
     }
 
-    bool Register(bool add) {
+    // ERROR_SUCCESS, or the registry's error.
+    LONG Register(bool add) {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0, KEY_SET_VALUE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return false;
+        const LONG opened = RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
+                                            KEY_SET_VALUE, nullptr, &key, nullptr);
+        if (opened != ERROR_SUCCESS)
+            return opened;
         const std::wstring value = L"\\Device\\VeltoVirtual" + std::to_wstring(m_number);
         const std::wstring name = Name();
         LONG result = add ? RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                                            static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)))
                           : RegDeleteValueW(key, value.c_str());
         RegCloseKey(key);
-        return result == ERROR_SUCCESS;
+        return result;
     }
 
     // Starts the script as a Unix program. Wine answers such a start with whatever its stack held in place of
