@@ -75,9 +75,12 @@ bool C_Connection::IsOpen() const {
     return current && current->IsOpen();
 }
 
-const wchar_t* C_Connection::GetName() const {
+bool C_Connection::GetName(C_String& name) const {
     const C_Transport* current = m_current;
-    return current ? current->GetName() : nullptr;
+    if (current)
+        return current->GetName(name);
+    name.Empty();
+    return false;
 }
 
 void C_Connection::ShowStatus(StatusText text, const wchar_t* name) {

@@ -54,10 +54,10 @@ public:
     // True once every command posted so far has been executed (a script waits for its sends with it).
     bool CommandsDone() { return m_commands.IsIdle(); }
 
-    // The current transport's answers: false and null before the first open; after a close the last
-    // transport's name stays.
+    // The current transport's answers: false and an empty name before the first open; after a close the last
+    // transport's name stays. The name is a copy, safe on any thread.
     bool IsOpen() const;
-    const wchar_t* GetName() const;
+    bool GetName(C_String& name) const;
 
     // Sends a status text (by its string-table entry) with the name it concerns to the main window and returns
     // once the window has shown it. name may be null.

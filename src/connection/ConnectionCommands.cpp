@@ -75,12 +75,13 @@ void C_Connection::ShowOptionsText(const C_String& description) {
 
 void C_Connection::RunCloseTarget() {
     C_Transport* current = m_current;
-    ShowStatus(STATUS_CLOSING, current ? current->GetName() : nullptr);
+    C_String name;
+    ShowStatus(STATUS_CLOSING, current && current->GetName(name) ? name.c_str() : nullptr);
     AwaitReader();
     if (current)
         current->Close();
     m_window->SetTitleSuffix(nullptr);
-    ShowStatus(STATUS_CLOSED, current ? current->GetName() : nullptr);
+    ShowStatus(STATUS_CLOSED, current && current->GetName(name) ? name.c_str() : nullptr);
 }
 
 // The stop is requested before the reader is woken, so a step that wakes sees it. A step can still start a new

@@ -68,8 +68,9 @@ void C_Connection::Probe() {
 // open a port, the probe's default settings would otherwise reconfigure the open connection's line.
 bool C_Connection::ProbeTarget(const wchar_t* target) {
     C_Transport& transport = TransportFor(target);
-    if (&transport == &m_serial && m_current == &m_serial && m_serial.IsOpen() &&
-        _wcsicmp(m_serial.GetName(), target) == 0)
+    C_String openName;
+    if (&transport == &m_serial && m_current == &m_serial && m_serial.IsOpen() && m_serial.GetName(openName) &&
+        _wcsicmp(openName.c_str(), target) == 0)
         return false;
     return transport.Probe(target);
 }

@@ -29,7 +29,7 @@ bool C_PipeTransport::Probe(const wchar_t* target) {
 
 bool C_PipeTransport::Open(const wchar_t* target, C_String& description) {
     m_host.ShowStatus(STATUS_OPENING, target);
-    m_name.Assign(target ? target : L"");
+    m_name.Set(target ? target : L"");
     description.Assign(L"");
     Close();
     return OpenPipe(m_pipe, target);

@@ -5,6 +5,7 @@
 // A read that has not completed when a step returns (the step waits only briefly while a partial line is
 // pending) stays outstanding and is collected by a later step; the record and buffer it completes into belong
 // to the transport for that reason, and a read still outstanding at Close is cancelled and awaited there.
+#include "connection/SharedName.h"
 #include "connection/Transport.h"
 #include "foundation/File.h"
 
@@ -23,7 +24,7 @@ public:
     bool Start() override { return true; }
     void Stop() override {}
     bool IsOpen() const override { return m_pipe.IsOpen(); }
-    const wchar_t* GetName() const override { return m_name.c_str(); }
+    bool GetName(C_String& name) const override { return m_name.CopyTo(name); }
     // Opens the pipe as Open does and closes it again at once.
     bool Probe(const wchar_t* target) override;
     // A missing or busy pipe fails, with the system's error left as the thread's last error.
@@ -46,7 +47,7 @@ private:
 
     C_TransportHost& m_host;
     C_File m_pipe;
-    C_String m_name;
+    C_SharedName m_name;
     OVERLAPPED m_readRecord = {};
     bool m_readOutstanding = false;
     uint8_t m_readBuffer[kReadSize] = {};

@@ -27,22 +27,22 @@ void C_SerialPort::Init() {
 }
 
 void C_SerialPort::Uninit() {
-    m_name.Empty();
+    m_name.Set(nullptr);
     m_portInfos.Clear();
     m_deviceDatabase.Unload();
 }
 
 void C_SerialPort::SetName(const wchar_t* name, bool overlapped) {
-    if (!name || !m_name.Assign(name))
-        m_name.Empty();
+    m_name.Set(name);
     m_overlapped = overlapped;
 }
 
 bool C_SerialPort::Open() {
-    if (m_name.IsEmpty())
+    C_String path;
+    if (!m_name.CopyTo(path) || path.IsEmpty())
         return false;
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | (m_overlapped ? FILE_FLAG_OVERLAPPED : 0);
-    if (!m_device.Open(m_name.c_str(), C_File::MODE_READ_WRITE_EXISTING, flags, FILE_SHARE_READ | FILE_SHARE_WRITE))
+    if (!m_device.Open(path.c_str(), C_File::MODE_READ_WRITE_EXISTING, flags, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return false;
     if (!ApplySettings()) {
         ErrorKeeper keep;

@@ -6,6 +6,7 @@
 // Enumeration half (SerialPortEnumeration.cpp): the list of the system's serial ports, rebuilt by Enumerate.
 #include "connection/PortInfo.h"
 #include "connection/SerialPortEnumeration.h"
+#include "connection/SharedName.h"
 #include "foundation/File.h"
 #include "foundation/TextString.h"
 
@@ -47,9 +48,10 @@ public:
     // until it returns false. False (and no call) only when the method failed. A null callback only rebuilds.
     bool Enumerate(PortInfoCallback callback, void* context);
 
-    // A null name empties the stored one.
+    // A null name empties the stored one. Other threads may read the name meanwhile (GetName copies it).
     void SetName(const wchar_t* name, bool overlapped);
-    const wchar_t* GetName() const { return m_name.c_str(); }
+    bool GetName(C_String& name) const { return m_name.CopyTo(name); }
+    bool HasName() const { return !m_name.IsEmpty(); }
     bool IsOverlapped() const { return m_overlapped; }
 
     // Stored only; the device sees them at the next Open.
@@ -81,7 +83,7 @@ private:
     // Runs one read or write, opening the port around it when it is closed.
     template <class Transfer> bool WithPortOpen(OVERLAPPED* record, DWORD* count, Transfer transfer);
 
-    C_String m_name;
+    C_SharedName m_name;
     bool m_overlapped = false;
     C_PortInfoList m_portInfos;
     C_DeviceDatabase m_deviceDatabase;

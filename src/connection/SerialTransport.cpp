@@ -68,7 +68,7 @@ bool C_SerialTransport::MatchTarget(const wchar_t* target) {
     const DWORD error = GetLastError();
     m_port.Enumerate(&C_SerialTransport::MatchPort, const_cast<wchar_t*>(target));
     SetLastError(error);
-    return *m_port.GetName() != 0;
+    return m_port.HasName();
 }
 
 bool C_SerialTransport::MatchPort(const PortInfo& info, void* context, C_SerialPort& port) {

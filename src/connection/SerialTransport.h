@@ -32,7 +32,7 @@ public:
     bool Start() override;
     void Stop() override;
     bool IsOpen() const override { return m_port.IsOpen(); }
-    const wchar_t* GetName() const override { return m_port.GetName(); }
+    bool GetName(C_String& name) const override { return m_port.GetName(name); }
     bool Probe(const wchar_t* target) override;
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override { m_port.Close(); }

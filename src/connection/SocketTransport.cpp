@@ -32,7 +32,7 @@ void C_SocketTransport::Stop() {
 
 bool C_SocketTransport::Open(const wchar_t* target, C_String& description) {
     m_host.ShowStatus(STATUS_OPENING, target);
-    m_name.Assign(target ? target : L"");
+    m_name.Set(target ? target : L"");
     description.Assign(L"");
     C_String host;
     uint16_t port = 0;

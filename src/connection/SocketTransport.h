@@ -4,6 +4,7 @@
 // field, and the command thread only by posting CloseTarget. Subclasses decide what the events mean and what a
 // received block becomes.
 #include "connection/AsyncSocket.h"
+#include "connection/SharedName.h"
 #include "connection/Transport.h"
 
 #include <atomic>
@@ -30,7 +31,7 @@ public:
     void Stop() override;
     // Written on the user-interface thread, read by the others: one machine word, no lock.
     bool IsOpen() const override { return m_socket != INVALID_SOCKET; }
-    const wchar_t* GetName() const override { return m_name.c_str(); }
+    bool GetName(C_String& name) const override { return m_name.CopyTo(name); }
     // Whether a socket endpoint answers shows only once it is opened.
     bool Probe(const wchar_t*) override { return true; }
     // True means the socket exists: for TCP the connection is only under way, and a refusal arrives later as an
@@ -63,6 +64,6 @@ private:
 
     const Kind m_kind;
     std::atomic<SOCKET> m_socket{INVALID_SOCKET};
-    C_String m_name;
+    C_SharedName m_name;
     bool m_libraryStarted = false;
 };

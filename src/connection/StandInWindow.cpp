@@ -133,8 +133,9 @@ void C_StandInWindow::OnPortsChanged(WPARAM number) {
 void C_StandInWindow::OnTimer(UINT_PTR timer) {
     if (timer != TIMER_REOPEN || !m_connection)
         return;
-    const wchar_t* name = m_connection->GetName();
-    m_connection->OpenTarget(name ? name : L"");
+    C_String name;
+    m_connection->GetName(name);
+    m_connection->OpenTarget(name.c_str());
 }
 
 void C_StandInWindow::OnDeviceChange(WPARAM event, LPARAM data) {

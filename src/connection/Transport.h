@@ -65,9 +65,10 @@ public:
     virtual void Stop() = 0;
     // 3. True while the endpoint is open. Also called from the user-interface thread.
     virtual bool IsOpen() const = 0;
-    // 4. The endpoint last given to Open (for a serial port, the matched device path); kept after Close. Never
-    //    null. Also called from the user-interface thread.
-    virtual const wchar_t* GetName() const = 0;
+    // 4. The endpoint last given to Open (for a serial port, the matched device path); kept after Close. Also
+    //    called from the user-interface and probe threads while the command thread may be changing it, so it
+    //    answers with a copy taken under the transport's lock. False, with name empty, when no copy can be made.
+    virtual bool GetName(C_String& name) const = 0;
     // 5. Whether target could be opened right now, on the probe thread, with resources of its own: never
     //    disturbs the open endpoint.
     virtual bool Probe(const wchar_t* target) = 0;

@@ -1,5 +1,6 @@
 #include "ConnectionHarness.h"
 #include "LoopbackPeer.h"
+#include "NameOf.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +95,9 @@ TEST_F(ConnectionTest, ClosingWhenNothingWasEverOpenedShowsBothStatusesWithoutAN
     EXPECT_EQ(harness.statuses, (std::vector<Status>{{STATUS_CLOSING, kNoName}, {STATUS_CLOSED, kNoName}}));
     EXPECT_EQ(harness.titles, std::vector<std::wstring>{kNoName}) << "the product title alone";
     EXPECT_FALSE(connection.IsOpen());
-    EXPECT_EQ(connection.GetName(), nullptr);
+    C_String name;
+    EXPECT_FALSE(connection.GetName(name));
+    EXPECT_STREQ(name.c_str(), L"");
 }
 
 TEST_F(ConnectionTest, ASerialPortOpensByItsListedNameWithTitleLineDescriptionAndData) {
@@ -114,7 +117,7 @@ TEST_F(ConnectionTest, ASerialPortOpensByItsListedNameWithTitleLineDescriptionAn
     EXPECT_EQ(harness.titles, (std::vector<std::wstring>{kNoName, L"Bench - " + port.Name()}));
     EXPECT_EQ(harness.optionsTexts, std::vector<std::wstring>{L"Options - 57600 baud 8E1"});
     ASSERT_TRUE(connection.IsOpen());
-    EXPECT_EQ(std::wstring(connection.GetName()), port.DevicePath()) << "the matched device path";
+    EXPECT_EQ(NameOf(connection), port.DevicePath()) << "the matched device path";
 
     HANDLE device = port.OpenDeviceEnd();
     ASSERT_NE(device, nullptr);
@@ -215,7 +218,7 @@ TEST_F(ConnectionTest, APipeDeliversDataAndEndsByItselfWhenThePeerGoes) {
     ASSERT_TRUE(harness.PumpUntil([&] { return !connection.IsOpen() && harness.portsChanged.size() > redraws; }));
     EXPECT_EQ(harness.statuses.size(), 5u) << "a connection that ends by itself shows nothing";
     EXPECT_EQ(harness.titles.size(), 2u) << "and keeps its title";
-    EXPECT_EQ(std::wstring(connection.GetName()), peer.Name());
+    EXPECT_EQ(NameOf(connection), peer.Name());
 }
 
 TEST_F(ConnectionTest, CharactersAreSentOneByOneWithTheDelayAfterEach) {

@@ -1,6 +1,7 @@
 #include "connection/PipeTransport.h"
 
 #include "TransportTestHost.h"
+#include "NameOf.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_F(PipeTransportTest, ConversesAndEndsWhenThePeerHasGone) {
     ASSERT_TRUE(peer.Started());
     ASSERT_TRUE(transport.Open(peer.Pipe(), description));
     EXPECT_TRUE(transport.IsOpen());
-    EXPECT_STREQ(peer.Pipe(), transport.GetName());
+    EXPECT_EQ(peer.Pipe(), NameOf(transport));
     ASSERT_EQ(1u, host.Statuses().size());
     EXPECT_EQ(STATUS_OPENING, host.Statuses()[0].first);
     EXPECT_EQ(peer.Pipe(), host.Statuses()[0].second);
@@ -93,7 +94,7 @@ TEST_F(PipeTransportTest, ConversesAndEndsWhenThePeerHasGone) {
     EXPECT_FALSE(transport.ReadStep());
     EXPECT_FALSE(transport.IsOpen());
     EXPECT_FALSE(transport.ReadStep());
-    EXPECT_STREQ(peer.Pipe(), transport.GetName()) << "the name stays after the close";
+    EXPECT_EQ(peer.Pipe(), NameOf(transport)) << "the name stays after the close";
 }
 
 // While a partial line waits, each step gives up after a short wait; the read it started must stay the one

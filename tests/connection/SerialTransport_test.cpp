@@ -1,11 +1,13 @@
 #include "connection/SerialTransport.h"
 
+#include "NameOf.h"
 #include "SerialTestHost.h"
 #include "ThreadTestSupport.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -157,14 +159,14 @@ TEST_F(SerialTransportTest, OpensADevicePathAndKeepsItsNameAfterClosing) {
     host.line = {57600, NOPARITY, ONESTOPBIT};
     ASSERT_TRUE(OpenPort()) << "error " << GetLastError();
     EXPECT_TRUE(transport.IsOpen());
-    EXPECT_STREQ(transport.GetName(), port->DevicePath().c_str());
+    EXPECT_EQ(NameOf(transport), port->DevicePath());
     EXPECT_STREQ(description.c_str(), L"57600 baud 8N1");
     ASSERT_EQ(host.Statuses().size(), 1u);
     EXPECT_EQ(host.Statuses()[0].first, STATUS_OPENING);
     EXPECT_EQ(host.Statuses()[0].second, port->DevicePath());
     transport.Close();
     EXPECT_FALSE(transport.IsOpen());
-    EXPECT_STREQ(transport.GetName(), port->DevicePath().c_str());
+    EXPECT_EQ(NameOf(transport), port->DevicePath());
 }
 
 TEST_F(SerialTransportTest, OpenFailsForAnUnlistedPortButStillDescribesTheLine) {
@@ -177,7 +179,7 @@ TEST_F(SerialTransportTest, OpenFailsForAnUnlistedPortButStillDescribesTheLine) 
         EXPECT_FALSE(transport.Open(target.c_str(), description));
         EXPECT_EQ(GetLastError(), 12345u);
         EXPECT_FALSE(transport.IsOpen());
-        EXPECT_STREQ(transport.GetName(), L"");
+        EXPECT_EQ(NameOf(transport), L"");
         EXPECT_STREQ(description.c_str(), L"9600 baud 8E1.5");
     }
     ASSERT_EQ(host.Statuses().size(), 2u) << "the status is shown whether or not a port matched";
@@ -188,7 +190,7 @@ TEST_F(SerialTransportTest, ProbeAnswersWithoutTouchingTheOpenPort) {
     EXPECT_TRUE(transport.Probe(port->DevicePath().c_str()));
     EXPECT_FALSE(transport.Probe(kMissingPort));
     EXPECT_FALSE(transport.IsOpen());
-    EXPECT_STREQ(transport.GetName(), L"") << "a probe uses a port object of its own";
+    EXPECT_EQ(NameOf(transport), L"") << "a probe uses a port object of its own";
 }
 
 TEST_F(SerialTransportTest, LineSettingsReachTheDevice) {
@@ -396,5 +398,36 @@ TEST_F(SerialTransportTest, AnUnpluggedAdapterEndsTheReaderInsteadOfSpinning) {
     EXPECT_EQ(host.Received(), "before");
 
     EXPECT_FALSE(OpenPort()) << "a port that is gone cannot be opened";
-    EXPECT_STREQ(transport.GetName(), L"") << "it is no longer listed, so nothing is even tried";
+    EXPECT_EQ(NameOf(transport), L"") << "it is no longer listed, so nothing is even tried";
+}
+
+TEST(SerialPortName, ReadersOnOtherThreadsSeeOneWholeNameWhileItChanges) {
+    // The command thread names the port at every open while the user-interface and probe threads read the name.
+    static const std::wstring kNames[] = {std::wstring(2000, L'a'), std::wstring(3000, L'b')};
+    constexpr int kChanges = 100000;
+    struct Writer {
+        C_SerialPort port;
+        std::atomic<bool> done{false};
+    } writer;
+    writer.port.SetName(kNames[0].c_str(), true);
+    C_Thread thread;
+    ASSERT_TRUE(thread.Start(
+        [](void* raw, DWORD) -> DWORD {
+            auto* writer = static_cast<Writer*>(raw);
+            for (int change = 0; change < kChanges; ++change)
+                writer->port.SetName(kNames[change % 2].c_str(), true);
+            writer->done = true;
+            return 0;
+        },
+        &writer));
+    int reads = 0;
+    int torn = 0;
+    while (!writer.done) {
+        const std::wstring seen = NameOf(writer.port);
+        ++reads;
+        if (seen != kNames[0] && seen != kNames[1])
+            ++torn;
+    }
+    ASSERT_TRUE(WaitUntilFinished(thread));
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
 }

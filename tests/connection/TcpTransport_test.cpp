@@ -2,6 +2,7 @@
 
 #include "connection/Thread.h"
 #include "LoopbackPeer.h"
+#include "NameOf.h"
 #include "TransportTestHost.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST_F(TcpTransportTest, OpenShowsTheStatusAndTypedTextReachesThePeer) {
     ASSERT_EQ(1u, host.Statuses().size());
     EXPECT_EQ(STATUS_OPENING, host.Statuses()[0].first);
     EXPECT_EQ(target, host.Statuses()[0].second);
-    EXPECT_STREQ(target.c_str(), transport.GetName());
+    EXPECT_EQ(target, NameOf(transport));
 
     transport.Write("AT\r\n\0never sent");
     ASSERT_TRUE(PumpUntil([&] { return server.Finished(); }));
