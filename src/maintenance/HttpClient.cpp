@@ -189,17 +189,19 @@ bool C_HttpClient::ReadBody(HINTERNET request, C_String& out, uint32_t maxBytes)
     std::unique_ptr<wchar_t[]> units(new (std::nothrow) wchar_t[kGetPiece + 1]);
     if (!bytes || !units)
         return false;
+    const int64_t length = QueryContentLength(f, request);
     uint32_t total = 0;
     for (;;) {
         DWORD wanted = kGetPiece;
         if (maxBytes && maxBytes - total < wanted)
             wanted = maxBytes - total;
         DWORD count = 0;
-        // A read that fails part way leaves a cut body, which must not pass for the answer.
+        // A read that fails part way, or a connection that ends before the announced length, leaves a cut
+        // body, which must not pass for the answer.
         if (!f.InternetReadFile(request, bytes.get(), wanted, &count))
             return false;
         if (count == 0)
-            return true;
+            return length < 0 || total >= length;
         for (DWORD i = 0; i < count; ++i)
             units[i] = wchar_t(bytes[i]);
         if (!out.Append(units.get(), count))

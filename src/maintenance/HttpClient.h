@@ -72,9 +72,9 @@ public:
     C_HttpClient(const C_HttpClient&) = delete;
     C_HttpClient& operator=(const C_HttpClient&) = delete;
 
-    // True when the status was 200 or 206 and every read of the body succeeded (an empty body included). out
-    // receives the body with each byte widened to one unit (callers decode UTF-8 where needed); maxBytes 0
-    // reads all of it.
+    // True when the status was 200 or 206, every read of the body succeeded (an empty body included) and the body
+    // was as long as announced (or maxBytes was reached). out receives the body with each byte widened to one
+    // unit (callers decode UTF-8 where needed); maxBytes 0 reads all of it.
     bool Get(const wchar_t* url, const wchar_t* agent, C_String& out, uint32_t maxBytes = 0,
              const wchar_t* proxy = nullptr, HttpNotifyFunction notify = nullptr, void* userData = nullptr);
 

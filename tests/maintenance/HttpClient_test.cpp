@@ -64,6 +64,14 @@ TEST_F(HttpTest, GetAnswersTheBodyOnlyForTheBodyStatuses) {
     }
 }
 
+TEST_F(HttpTest, GetRefusesABodyCutShortOfItsLength) {
+    HttpAnswer answer = Body(Bytes(1000, 'c'));
+    answer.cut = 100;
+    ASSERT_TRUE(Serve("/cut", answer));
+    C_String out;
+    EXPECT_FALSE(m_client.Get(m_server.Url("/cut").c_str(), kAgent, out));
+}
+
 TEST_F(HttpTest, GetWidensEveryByteToOneUnit) {
     std::string body;
     for (int byte = 1; byte < 256; ++byte)
