@@ -8,6 +8,7 @@ constexpr WORD kHeaderBytes = 3 * sizeof(WORD); // wLength, wValueLength, wType
 constexpr WORD kTextValue = 1;                  // wType of a value whose length counts characters
 constexpr const wchar_t* kRootKey = L"VS_VERSION_INFO";
 constexpr const wchar_t* kStringFileInfo = L"StringFileInfo";
+constexpr const wchar_t* kProgramBlocks[] = {L"040704B0", L"040904B0"};
 
 WORD ReadWord(const BYTE* at) {
     return WORD(at[0] | (at[1] << 8));
@@ -106,6 +107,13 @@ const wchar_t* C_VersionResource::GetString(const wchar_t* block, const wchar_t*
     auto* text = reinterpret_cast<const wchar_t*>(value.value);
     for (DWORD i = 0; i < value.valueBytes / sizeof(wchar_t); ++i)
         if (text[i] == 0)
+            return text;
+    return nullptr;
+}
+
+const wchar_t* C_VersionResource::GetProgramString(const wchar_t* name) const {
+    for (const wchar_t* block : kProgramBlocks)
+        if (const wchar_t* text = GetString(block, name))
             return text;
     return nullptr;
 }

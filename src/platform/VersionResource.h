@@ -17,6 +17,9 @@ public:
     // The text of a value in a language block such as L"040904B0"; null when either is missing. Block and value
     // names compare without regard to case.
     const wchar_t* GetString(const wchar_t* block, const wchar_t* name) const;
+    // The text of a value in the program's own language blocks, German (040704B0) before English (040904B0),
+    // the order in which the update query reads its version; null when neither has it.
+    const wchar_t* GetProgramString(const wchar_t* name) const;
 
 private:
     struct Node;

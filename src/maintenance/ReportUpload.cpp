@@ -1,0 +1,5 @@
+#include "maintenance/ReportUpload.h"
+
+bool PostReport(const ReportUpload&) {
+    return false;
+}

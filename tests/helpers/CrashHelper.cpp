@@ -1,0 +1,223 @@
+// velto_crash_helper: a program that crashes on command, for the problem report's end-to-end tests.
+//
+//   velto_crash_helper crash KIND [--report HOST[:PORT]] [--log TEXT]
+//       Creates the diagnostics object (exception handler installed), configures the report service when
+//       --report is given, and crashes:
+//         write     writes to address 0x10
+//         divide    divides an integer by zero
+//         overflow  recurses until the stack overflows
+//         cxx       throws a C++ exception that nothing catches
+//         twice     writes to 0x10, and the report dialog's message loop then meets a window procedure that
+//                   writes to 0x20: a second crash inside the report
+//   velto_crash_helper drive [--type N] [--email TEXT] [--press send|cancel|close]
+//       Waits for the report dialog of another process, types N characters into the description and the text
+//       into the e-mail field (as key messages, so the edit limits apply), prints what the dialog holds, and
+//       presses a button or the close box.
+//
+// The crashes keep the system's own error dialog away (SEM_NOGPFAULTERRORBOX), so where the report leaves a
+// crash to the system, the process simply ends with the exception's code.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <stdexcept>
+
+#include "maintenance/Diagnostics.h"
+#include "maintenance/ReportDialog.h"
+
+namespace {
+
+constexpr UINT kIconId = 101;
+constexpr DWORD kDialogTimeoutMs = 60000;
+constexpr DWORD kLookIntervalMs = 100;
+constexpr UINT kSecondCrashMessage = WM_APP + 17;
+constexpr const wchar_t* kDialogClass = L"#32770";
+constexpr const wchar_t* kTitleEnd = L"has stopped working.";
+
+enum ExitCode : int { EXIT_DONE = 0, EXIT_USAGE = 2, EXIT_NO_DIALOG = 3, EXIT_SURVIVED = 4 };
+
+// Created before anything else, as the program creates its own.
+C_Diagnostics g_diagnostics;
+
+volatile int g_zero = 0;
+volatile bool g_keepRecursing = true;
+
+__attribute__((noinline)) void CrashByWriting(volatile int* address) {
+    *address = 1;
+}
+
+__attribute__((noinline)) int CrashByDividing(int value) {
+    return value / g_zero;
+}
+
+__attribute__((noinline)) int CrashByRecursing(int depth) {
+    volatile char block[4096];
+    block[0] = char(depth);
+    if (!g_keepRecursing)
+        return block[0];
+    return CrashByRecursing(depth + 1) + block[0];
+}
+
+__attribute__((noinline)) void CrashByThrowing() {
+    throw std::runtime_error("nothing catches this");
+}
+
+LRESULT CALLBACK SecondCrashProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kSecondCrashMessage)
+        CrashByWriting(reinterpret_cast<volatile int*>(0x20));
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window of the crashing thread with a message waiting: the report dialog's message loop delivers it.
+void ArmSecondCrash() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = SecondCrashProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VeltoSecondCrash";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr);
+    PostMessageW(window, kSecondCrashMessage, 0, 0);
+}
+
+const wchar_t* OptionValue(int argc, wchar_t** argv, const wchar_t* name) {
+    for (int i = 0; i + 1 < argc; ++i)
+        if (wcscmp(argv[i], name) == 0)
+            return argv[i + 1];
+    return nullptr;
+}
+
+int Crash(int argc, wchar_t** argv) {
+    const wchar_t* kind = argc > 2 ? argv[2] : L"";
+    SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);
+    const wchar_t* host = OptionValue(argc, argv, L"--report");
+    g_diagnostics.Configure(kIconId, host, C_Diagnostics::kReportPath, nullptr, nullptr);
+    if (const wchar_t* log = OptionValue(argc, argv, L"--log"))
+        g_diagnostics.SetLog(log);
+    if (wcscmp(kind, L"write") == 0)
+        CrashByWriting(reinterpret_cast<volatile int*>(0x10));
+    else if (wcscmp(kind, L"divide") == 0)
+        return CrashByDividing(7);
+    else if (wcscmp(kind, L"overflow") == 0)
+        return CrashByRecursing(0);
+    else if (wcscmp(kind, L"cxx") == 0)
+        CrashByThrowing();
+    else if (wcscmp(kind, L"twice") == 0) {
+        ArmSecondCrash();
+        CrashByWriting(reinterpret_cast<volatile int*>(0x10));
+    } else
+        return EXIT_USAGE;
+    return EXIT_SURVIVED;
+}
+
+// --- the driver ---
+
+HWND g_dialog = nullptr;
+
+BOOL CALLBACK CheckWindow(HWND window, LPARAM) {
+    wchar_t className[32], title[256];
+    if (!IsWindowVisible(window) || !GetClassNameW(window, className, 32) || wcscmp(className, kDialogClass) != 0)
+        return TRUE;
+    HWND titleItem = GetDlgItem(window, C_ReportDialog::ID_TITLE);
+    int length = titleItem ? GetWindowTextW(titleItem, title, 256) : 0;
+    size_t endLength = wcslen(kTitleEnd);
+    if (length >= int(endLength) && wcscmp(title + length - endLength, kTitleEnd) == 0) {
+        g_dialog = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK OnWindowShown(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+    if (!g_dialog)
+        EnumWindows(CheckWindow, 0);
+}
+
+// Waits for the dialog to be shown: a look now, then one at every window shown, until the time is up. Wine
+// does not pass another process's show events to an out-of-context hook, so there the look is also taken
+// every kLookIntervalMs.
+HWND WaitForDialog() {
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown, 0, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    DWORD start = GetTickCount();
+    for (EnumWindows(CheckWindow, 0); !g_dialog; EnumWindows(CheckWindow, 0)) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= kDialogTimeoutMs)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kLookIntervalMs, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+    if (hook)
+        UnhookWinEvent(hook);
+    return g_dialog;
+}
+
+void TypeInto(HWND edit, const wchar_t* text, int repeat) {
+    for (int i = 0; i < repeat; ++i)
+        for (const wchar_t* at = text; *at; ++at)
+            SendMessageW(edit, WM_CHAR, *at, 1);
+}
+
+BOOL CALLBACK CountLink(HWND window, LPARAM count) {
+    wchar_t className[32];
+    if (IsWindowVisible(window) && GetClassNameW(window, className, 32) && _wcsicmp(className, WC_LINK) == 0)
+        ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+void PrintItem(HWND dialog, const char* name, int id) {
+    wchar_t text[1024];
+    GetDlgItemTextW(dialog, id, text, 1024);
+    printf("%s=%ls\n", name, text);
+}
+
+int Drive(int argc, wchar_t** argv) {
+    HWND dialog = WaitForDialog();
+    if (!dialog)
+        return EXIT_NO_DIALOG;
+    const wchar_t* count = OptionValue(argc, argv, L"--type");
+    if (count)
+        TypeInto(GetDlgItem(dialog, C_ReportDialog::ID_DESCRIPTION), L"x", _wtoi(count));
+    if (const wchar_t* email = OptionValue(argc, argv, L"--email"))
+        TypeInto(GetDlgItem(dialog, C_ReportDialog::ID_EMAIL), email, 1);
+    RECT place;
+    GetWindowRect(dialog, &place);
+    wchar_t caption[256];
+    GetWindowTextW(dialog, caption, 256);
+    printf("caption=%ls\n", caption);
+    PrintItem(dialog, "title", C_ReportDialog::ID_TITLE);
+    PrintItem(dialog, "request", C_ReportDialog::ID_REQUEST);
+    PrintItem(dialog, "files", C_ReportDialog::ID_FILES);
+    printf("description_length=%d\n", GetWindowTextLengthW(GetDlgItem(dialog, C_ReportDialog::ID_DESCRIPTION)));
+    printf("email_length=%d\n", GetWindowTextLengthW(GetDlgItem(dialog, C_ReportDialog::ID_EMAIL)));
+    int links = 0;
+    EnumChildWindows(dialog, CountLink, LPARAM(&links));
+    printf("links=%d\n", links);
+    printf("rect=%ld,%ld,%ld,%ld\n", place.left, place.top, place.right - place.left, place.bottom - place.top);
+    fflush(stdout);
+    const wchar_t* press = OptionValue(argc, argv, L"--press");
+    if (press && wcscmp(press, L"send") == 0)
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(C_ReportDialog::ID_SEND, BN_CLICKED),
+                     LPARAM(GetDlgItem(dialog, C_ReportDialog::ID_SEND)));
+    else if (press && wcscmp(press, L"cancel") == 0)
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(C_ReportDialog::ID_CANCEL, BN_CLICKED),
+                     LPARAM(GetDlgItem(dialog, C_ReportDialog::ID_CANCEL)));
+    else if (press && wcscmp(press, L"close") == 0)
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return EXIT_DONE;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc > 1 && wcscmp(argv[1], L"crash") == 0)
+        return Crash(argc, argv);
+    if (argc > 1 && wcscmp(argv[1], L"drive") == 0)
+        return Drive(argc, argv);
+    fprintf(stderr, "usage: velto_crash_helper crash KIND [--report HOST] | drive [--type N] [--press BUTTON]\n");
+    return EXIT_USAGE;
+}
