@@ -210,7 +210,7 @@ bool C_Diagnostics::Upload(const wchar_t* dumpPath, const wchar_t* textPath, con
                            const C_String& description) {
     C_String productName;
     ReadProductName(productName);
-    ReportUpload upload{m_host.c_str(), m_path.c_str(), productName.c_str(), m_extra.c_str(), email.c_str(),
+    ReportUpload upload{m_host.c_str(), m_path.c_str(), productName.c_str(), m_extra.c_str(), L"", email.c_str(),
                         description.c_str(), dumpPath, textPath};
     return PostReport(upload);
 }

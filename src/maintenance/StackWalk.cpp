@@ -40,9 +40,13 @@ bool AppendStack(const C_SymbolLibrary& symbols, HANDLE process, HANDLE thread, 
             break;
         previousPc = pc;
         if (pc - kSharedPageStart >= kSharedPageSize) {
+            // A caller's program counter is a return address, the instruction after the call: its symbol and line
+            // are those of the call, one byte back. After a call that never returns it would already lie in the
+            // next function.
+            DWORD64 lookup = count > 0 && pc > 0 ? pc - 1 : pc;
             StackFrameText text{};
-            symbols.DescribeAddress(pc, text.symbol, text.module);
-            text.line = symbols.FindLine(pc, text.file);
+            symbols.DescribeAddress(lookup, text.symbol, text.module);
+            text.line = symbols.FindLine(lookup, text.file);
             for (int i = 0; i < 4; ++i)
                 text.parameters[i] = frame.Params[i];
             if (!report.AppendFrame(text))

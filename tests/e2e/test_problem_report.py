@@ -1,0 +1,237 @@
+"""The problem report end to end under Wine: a helper program crashes on command with the diagnostics object in
+place; the tests look at the crash files it leaves, drive its report dialog with window messages, and watch
+what reaches a loopback report server. Every wait has a limit."""
+import os
+import shutil
+import socket
+import subprocess
+import threading
+import uuid
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BIN = Path(os.environ.get("VELTO_BIN", ROOT / "build" / "bin"))
+HELPER = BIN / "velto_crash_helper.exe"
+WINE_RUN = str(ROOT / "scripts" / "wine-run")
+SCREENSHOTS = BIN.parent / "screenshots"
+RUN_LIMIT = 180
+ACCESS_VIOLATION = 0xC0000005
+
+
+def run(*args, timeout=RUN_LIMIT):
+    return subprocess.run([WINE_RUN, *map(str, args)], capture_output=True, timeout=timeout)
+
+
+def exit_code(code):
+    """What the Unix side sees of a Windows exit code: its low byte."""
+    return code & 0xFF
+
+
+def lines(data):
+    return dict(line.split("=", 1) for line in data.decode("cp1252").splitlines() if "=" in line)
+
+
+class SilentListener:
+    """A loopback port that counts the connections made to it and answers none."""
+
+    def __init__(self):
+        self.socket = socket.create_server(("127.0.0.1", 0))
+        self.socket.settimeout(0.2)
+        self.port = self.socket.getsockname()[1]
+        self.connections = 0
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while not self.stopping.is_set():
+            try:
+                peer, _ = self.socket.accept()
+            except OSError:
+                continue
+            self.connections += 1
+            peer.close()
+
+    def close(self):
+        self.stopping.set()
+        self.thread.join(10)
+        self.socket.close()
+
+
+@pytest.fixture(scope="module", autouse=True)
+def prefix():
+    if not HELPER.exists():
+        pytest.fail(f"{HELPER} is not built")
+    # Wine ignores SEM_NOGPFAULTERRORBOX and starts its debugger for a crash left to the system; without its crash
+    # dialog the debugger prints its report and ends the process, as Windows' own handling would.
+    done = run("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0",
+               "/f")
+    assert done.returncode == 0, done.stderr
+
+
+@pytest.fixture(scope="module")
+def temp_folder(prefix):
+    """The user's temporary folder of the prefix, as a Unix path."""
+    echoed = run("cmd", "/c", "echo", "%TEMP%").stdout.decode().strip()
+    unix = run("winepath", "-u", echoed).stdout.decode().strip()
+    assert unix, echoed
+    return Path(unix)
+
+
+@pytest.fixture
+def program(tmp_path):
+    """The helper copied into a folder of its own, under a name of its own."""
+    path = tmp_path / f"app{uuid.uuid4().hex[:8]}.exe"
+    shutil.copy(HELPER, path)
+    return path
+
+
+def crash_files(base):
+    return Path(f"{base}_Debug.txt"), Path(f"{base}_Debug.dmp")
+
+
+def report_text(path):
+    return path.read_bytes().decode("cp1252")
+
+
+@pytest.mark.parametrize("kind, first_line, function", [
+    ("write", "Access Violation [0xC0000005] at 0x", "CrashByWriting"),
+    ("divide", "Integer Divide by Zero [0xC0000094] at 0x", "CrashByDividing"),
+    ("overflow", "Stack Overflow [0xC00000FD] at 0x", "CrashByRecursing"),
+    ("cxx", "Microsoft C++ Exception [0xE06D7363] at 0x", "CrashByThrowing"),
+])
+def test_crash_without_report_host_leaves_files_beside_the_program_and_the_crash_to_the_system(program, kind,
+                                                                                             first_line, function):
+    listener = SilentListener()
+    try:
+        done = run(program, "crash", kind)
+    finally:
+        listener.close()
+    text, dump = crash_files(program.with_suffix(""))
+    assert text.exists() and dump.exists(), done.stderr
+    report = report_text(text)
+    assert report.startswith(first_line), report[:200]
+    assert "\r\n" in report and "\n" not in report.replace("\r\n", "")
+    assert "\r\nStack:\r\n" in report
+    assert function in report.split("\r\nStack:\r\n")[1].split("\r\n\r\n")[0], report
+    assert ", Wine\r\n" in report
+    for section in ("\r\nEAX=0x", "\r\nProcess Uptime: ", "\r\nModuleList:\r\n", "\r\nThreadList:\r\n"):
+        assert section in report
+    assert dump.read_bytes()[:4] == b"MDMP"
+    # The system's own handling took the crash: Wine's debugger printed its report, and no dialog waited.
+    assert b"Unhandled exception" in done.stdout + done.stderr
+    assert listener.connections == 0
+
+
+def test_access_violation_report_begins_with_the_exception_and_the_location(program):
+    run(program, "crash", "write", "--log", "opened COM7")
+    report = report_text(crash_files(program.with_suffix(""))[0]).split("\r\n")
+    assert report[0].startswith("Access Violation [0xC0000005] at 0x") and report[0].endswith(".")
+    assert report[1] == "Write to location 0x00000010."
+    assert "Log:" in report and "opened COM7" in report
+
+
+def test_unwritable_program_folder_sends_the_files_to_the_temporary_folder(program, temp_folder):
+    folder = program.parent
+    os.chmod(folder, 0o555)
+    immutable = False
+    if os.access(folder, os.W_OK):  # root writes anywhere a mode forbids
+        immutable = subprocess.run(["chattr", "+i", str(folder)], capture_output=True).returncode == 0
+    try:
+        probe = folder / "probe"
+        try:
+            probe.touch()
+            probe.unlink()
+            pytest.skip("no way to make a folder unwritable here")
+        except OSError:
+            pass
+        run(program, "crash", "write")
+        assert list(folder.iterdir()) == [program]
+    finally:
+        if immutable:
+            subprocess.run(["chattr", "-i", str(folder)])
+        os.chmod(folder, 0o755)
+    text, dump = crash_files(temp_folder / program.stem)
+    try:
+        assert text.exists() and dump.exists()
+        assert report_text(text).split("\r\n")[1] == "Write to location 0x00000010."
+    finally:
+        text.unlink(missing_ok=True)
+        dump.unlink(missing_ok=True)
+
+
+class Dialog:
+    """A crashed helper showing its report dialog, and the driver that works it."""
+
+    def __init__(self, program, port, *extra):
+        self.process = subprocess.Popen([WINE_RUN, str(program), "crash", "write", "--report", f"127.0.0.1:{port}",
+                                         *extra], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def drive(self, *args):
+        done = run(HELPER, "drive", *args)
+        assert done.returncode == 0, f"no report dialog: {done.stderr!r}"
+        return lines(done.stdout)
+
+    def wait(self):
+        try:
+            self.process.communicate(timeout=RUN_LIMIT)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.communicate()
+            raise
+        return self.process.returncode
+
+
+def screenshot(rect, name):
+    if not shutil.which("import") or not os.environ.get("DISPLAY"):
+        return
+    x, y, width, height = rect.split(",")
+    SCREENSHOTS.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                    str(SCREENSHOTS / name)], capture_output=True, timeout=60)
+
+
+def test_dialog_limits_the_description_and_dont_send_uploads_nothing(program):
+    listener = SilentListener()
+    try:
+        dialog = Dialog(program, listener.port)
+        shown = dialog.drive("--type", "3000", "--email", "someone@example.org")
+        screenshot(shown["rect"], "report-dialog.png")
+        assert shown["caption"] == "Velto"
+        assert shown["title"] == "Velto has stopped working."
+        assert shown["description_length"] == "2047"
+        assert shown["email_length"] == str(len("someone@example.org"))
+        text, dump = crash_files(program.with_suffix(""))
+        assert str(text).replace("/", "\\") in shown["files"] or shown["links"] == "2"
+        dialog.drive("--press", "cancel")
+        assert dialog.wait() == exit_code(ACCESS_VIOLATION), "the process ends quietly after the dialog"
+    finally:
+        listener.close()
+    assert listener.connections == 0
+    assert text.exists() and dump.exists()
+
+
+def test_close_box_is_dont_send(program):
+    listener = SilentListener()
+    try:
+        dialog = Dialog(program, listener.port)
+        dialog.drive("--press", "close")
+        assert dialog.wait() == exit_code(ACCESS_VIOLATION)
+    finally:
+        listener.close()
+    assert listener.connections == 0
+
+
+def test_a_second_crash_inside_the_report_goes_to_the_system(program):
+    listener = SilentListener()
+    try:
+        done = run(program, "crash", "twice", "--report", f"127.0.0.1:{listener.port}")
+    finally:
+        listener.close()
+    # Nobody answered the dialog: the second crash ended the process through the system's handling, and the report
+    # on disk is the first crash's.
+    assert b"Unhandled exception" in done.stdout + done.stderr
+    assert report_text(crash_files(program.with_suffix(""))[0]).split("\r\n")[1] == "Write to location 0x00000010."
+    assert listener.connections == 0
