@@ -2,9 +2,11 @@
 place; the tests look at the crash files it leaves, drive its report dialog with window messages, and watch
 what reaches a loopback report server. Every wait has a limit."""
 import os
+import re
 import shutil
 import socket
 import subprocess
+import sys
 import threading
 import uuid
 from pathlib import Path
@@ -12,12 +14,18 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests" / "support"))
+from loopback_http import LoopbackHttpServer  # noqa: E402
+
 BIN = Path(os.environ.get("VELTO_BIN", ROOT / "build" / "bin"))
 HELPER = BIN / "velto_crash_helper.exe"
 WINE_RUN = str(ROOT / "scripts" / "wine-run")
 SCREENSHOTS = BIN.parent / "screenshots"
 RUN_LIMIT = 180
 ACCESS_VIOLATION = 0xC0000005
+REPORT_PATH = "/services/quarle/report.php"
+DELIMITER = b"-------------------------------1234567890123"
+CONTENT_TYPE = "multipart/form-data; boundary=-----------------------------1234567890123"
 
 
 def run(*args, timeout=RUN_LIMIT):
@@ -163,24 +171,29 @@ def test_unwritable_program_folder_sends_the_files_to_the_temporary_folder(progr
 
 
 class Dialog:
-    """A crashed helper showing its report dialog, and the driver that works it."""
+    """A crashed helper showing its report dialog, and the driver that works it. The driver finds this helper's
+    dialog by the program name its files text holds; a helper left running is stopped at the end."""
 
     def __init__(self, program, port, *extra):
+        self.program = program
         self.process = subprocess.Popen([WINE_RUN, str(program), "crash", "write", "--report", f"127.0.0.1:{port}",
                                          *extra], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.communicate()
+
     def drive(self, *args):
-        done = run(HELPER, "drive", *args)
+        done = run(HELPER, "drive", "--program", self.program.stem + "_Debug", *args)
         assert done.returncode == 0, f"no report dialog: {done.stderr!r}"
         return lines(done.stdout)
 
     def wait(self):
-        try:
-            self.process.communicate(timeout=RUN_LIMIT)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.communicate()
-            raise
+        self.process.communicate(timeout=RUN_LIMIT)
         return self.process.returncode
 
 
@@ -196,17 +209,19 @@ def screenshot(rect, name):
 def test_dialog_limits_the_description_and_dont_send_uploads_nothing(program):
     listener = SilentListener()
     try:
-        dialog = Dialog(program, listener.port)
-        shown = dialog.drive("--type", "3000", "--email", "someone@example.org")
-        screenshot(shown["rect"], "report-dialog.png")
-        assert shown["caption"] == "Velto"
-        assert shown["title"] == "Velto has stopped working."
-        assert shown["description_length"] == "2047"
-        assert shown["email_length"] == str(len("someone@example.org"))
-        text, dump = crash_files(program.with_suffix(""))
-        assert str(text).replace("/", "\\") in shown["files"] or shown["links"] == "2"
-        dialog.drive("--press", "cancel")
-        assert dialog.wait() == exit_code(ACCESS_VIOLATION), "the process ends quietly after the dialog"
+        with Dialog(program, listener.port) as dialog:
+            shown = dialog.drive("--type", "3000", "--email", "someone@example.org")
+            screenshot(shown["rect"], "report-dialog.png")
+            assert shown["caption"] == "Velto"
+            assert shown["title"] == "Velto has stopped working."
+            assert shown["description_length"] == "2047"
+            assert shown["email_length"] == str(len("someone@example.org"))
+            assert shown["links"] == "2", "the request and the files as link controls"
+            text, dump = crash_files(program.with_suffix(""))
+            assert shown["files"] == (f"The files Z:{text} and Z:{dump} will be send. They do not contain any "
+                                      "personal information.").replace("/", "\\")
+            dialog.drive("--press", "cancel")
+            assert dialog.wait() == exit_code(ACCESS_VIOLATION), "the process ends quietly after the dialog"
     finally:
         listener.close()
     assert listener.connections == 0
@@ -216,9 +231,9 @@ def test_dialog_limits_the_description_and_dont_send_uploads_nothing(program):
 def test_close_box_is_dont_send(program):
     listener = SilentListener()
     try:
-        dialog = Dialog(program, listener.port)
-        dialog.drive("--press", "close")
-        assert dialog.wait() == exit_code(ACCESS_VIOLATION)
+        with Dialog(program, listener.port) as dialog:
+            dialog.drive("--press", "close")
+            assert dialog.wait() == exit_code(ACCESS_VIOLATION)
     finally:
         listener.close()
     assert listener.connections == 0
@@ -230,8 +245,50 @@ def test_a_second_crash_inside_the_report_goes_to_the_system(program):
         done = run(program, "crash", "twice", "--report", f"127.0.0.1:{listener.port}")
     finally:
         listener.close()
-    # Nobody answered the dialog: the second crash ended the process through the system's handling, and the report
-    # on disk is the first crash's.
-    assert b"Unhandled exception" in done.stdout + done.stderr
+    # Nobody answered the dialog: the second crash ended the process through the system's handling (Wine's
+    # debugger reports it), and the report on disk is the first crash's.
+    assert b"Unhandled exception: page fault on write access to 0x00000020" in done.stdout + done.stderr
     assert report_text(crash_files(program.with_suffix(""))[0]).split("\r\n")[1] == "Write to location 0x00000010."
     assert listener.connections == 0
+
+
+def form_field(name, value):
+    return DELIMITER + b'\r\nContent-Disposition: form-data; name="' + name + b'"\r\n\r\n' + value + b"\r\n"
+
+
+def form_file(name, path):
+    return (DELIMITER + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="' +
+            path.name.encode() + b'"\r\nContent-Type: application/octet-stream\r\n\r\n' + path.read_bytes() +
+            b"\r\n")
+
+
+def test_send_problem_report_posts_the_form_once(program):
+    server = LoopbackHttpServer()
+    server.route(REPORT_PATH, body=b"received")
+    try:
+        with Dialog(program, server.port) as dialog:
+            dialog.drive("--type", "5", "--email", "someone@example.org", "--press", "send")
+            assert dialog.wait() == exit_code(ACCESS_VIOLATION)
+        seen = server.seen()
+    finally:
+        server.close()
+    assert len(seen) == 1
+    request = seen[0]
+    assert (request.method, request.path) == ("POST", REPORT_PATH)
+    assert request.header("Content-Type") == CONTENT_TYPE
+    assert int(request.header("Content-Length")) == len(request.body)
+    assert request.header("Authorization") is None
+    identifier = re.search(rb'name="g"\r\n\r\n([^\r]*)\r\n', request.body).group(1)
+    assert re.fullmatch(rb"[0-9A-F]{4}(-[0-9A-F]{4}){3}", identifier), identifier
+    text, dump = crash_files(program.with_suffix(""))
+    assert request.body == (form_field(b"a", b"r") + form_field(b"p", b"Velto") + form_field(b"s", b"") +
+                            form_field(b"v", b"1.0.0.0") + form_field(b"g", identifier) +
+                            form_field(b"e", b"someone@example.org") + form_field(b"x", b"xxxxx") +
+                            form_file(b"d", dump) + form_file(b"t", text) + DELIMITER + b"--\r\n")
+    record = BIN.parent / "test-reports" / "report-upload.txt"
+    record.parent.mkdir(parents=True, exist_ok=True)
+    head = request.body.split(b'name="d"')[0]
+    record.write_bytes(f"{request.method} {request.path}\n".encode() +
+                       b"".join(f"{k}: {v}\n".encode() for k, v in request.headers) + b"\n" + head +
+                       f"[... the dump ({dump.stat().st_size} bytes) and the text report ({text.stat().st_size} bytes) "
+                       f"as parts d and t, then the closing line; {len(request.body)} bytes in all]\n".encode())

@@ -7,11 +7,12 @@
 //         divide    divides an integer by zero
 //         overflow  recurses until the stack overflows
 //         cxx       throws a C++ exception that nothing catches
-//         twice     writes to 0x10, and the report dialog's message loop then meets a window procedure that
-//                   writes to 0x20: a second crash inside the report
-//   velto_crash_helper drive [--type N] [--email TEXT] [--press send|cancel|close]
-//       Waits for the report dialog of another process, types N characters into the description and the text
-//       into the e-mail field (as key messages, so the edit limits apply), prints what the dialog holds, and
+//         twice     writes to 0x10; once the report dialog's message loop runs, another thread writes to 0x20:
+//                   a second crash while the first is being reported
+//   velto_crash_helper drive [--program NAME] [--type N] [--email TEXT] [--press send|cancel|close]
+//       Waits for the report dialog of another process (the one whose files text names NAME), enters N
+//       characters into the description (pasted as a replaced selection, then one more typed) and types the text
+//       into the e-mail field, so the edits' limits apply as they do to a user; prints what the dialog holds and
 //       presses a button or the close box.
 //
 // The crashes keep the system's own error dialog away (SEM_NOGPFAULTERRORBOX), so where the report leaves a
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <stdexcept>
+#include <string>
 
 #include "maintenance/Diagnostics.h"
 #include "maintenance/ReportDialog.h"
@@ -32,6 +34,7 @@ namespace {
 constexpr UINT kIconId = 101;
 constexpr DWORD kDialogTimeoutMs = 60000;
 constexpr DWORD kLookIntervalMs = 100;
+constexpr UINT kAnswerTimeoutMs = 20000;
 constexpr UINT kSecondCrashMessage = WM_APP + 17;
 constexpr const wchar_t* kDialogClass = L"#32770";
 constexpr const wchar_t* kTitleEnd = L"has stopped working.";
@@ -64,14 +67,25 @@ __attribute__((noinline)) void CrashByThrowing() {
     throw std::runtime_error("nothing catches this");
 }
 
+HANDLE g_secondCrash = nullptr;
+
+DWORD WINAPI CrashSecond(void*) {
+    WaitForSingleObject(g_secondCrash, INFINITE);
+    CrashByWriting(reinterpret_cast<volatile int*>(0x20));
+    return 0;
+}
+
 LRESULT CALLBACK SecondCrashProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kSecondCrashMessage)
-        CrashByWriting(reinterpret_cast<volatile int*>(0x20));
+        SetEvent(g_secondCrash);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A window of the crashing thread with a message waiting: the report dialog's message loop delivers it.
+// A window of the crashing thread with a message waiting: only the report dialog's message loop delivers it, and
+// then another thread crashes while the first crash is being reported.
 void ArmSecondCrash() {
+    g_secondCrash = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(CreateThread(nullptr, 0, CrashSecond, nullptr, 0, nullptr));
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = SecondCrashProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -115,6 +129,7 @@ int Crash(int argc, wchar_t** argv) {
 // --- the driver ---
 
 HWND g_dialog = nullptr;
+const wchar_t* g_program = nullptr;
 
 BOOL CALLBACK CheckWindow(HWND window, LPARAM) {
     wchar_t className[32], title[256];
@@ -123,7 +138,12 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM) {
     HWND titleItem = GetDlgItem(window, C_ReportDialog::ID_TITLE);
     int length = titleItem ? GetWindowTextW(titleItem, title, 256) : 0;
     size_t endLength = wcslen(kTitleEnd);
-    if (length >= int(endLength) && wcscmp(title + length - endLength, kTitleEnd) == 0) {
+    // Texts of another process's windows are read without messages: a window whose process hangs in a
+    // debugger would never answer one.
+    wchar_t files[1024] = {};
+    GetWindowTextW(GetDlgItem(window, C_ReportDialog::ID_FILES), files, 1024);
+    if (length >= int(endLength) && wcscmp(title + length - endLength, kTitleEnd) == 0 &&
+        (!g_program || wcsstr(files, g_program))) {
         g_dialog = window;
         return FALSE;
     }
@@ -169,6 +189,15 @@ BOOL CALLBACK CountLink(HWND window, LPARAM count) {
     return TRUE;
 }
 
+// An edit keeps its text to itself: only a message tells its length to another process.
+int TextLength(HWND dialog, int id) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(GetDlgItem(dialog, id), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                             &length))
+        return -1;
+    return int(length);
+}
+
 void PrintItem(HWND dialog, const char* name, int id) {
     wchar_t text[1024];
     GetDlgItemTextW(dialog, id, text, 1024);
@@ -176,12 +205,22 @@ void PrintItem(HWND dialog, const char* name, int id) {
 }
 
 int Drive(int argc, wchar_t** argv) {
+    g_program = OptionValue(argc, argv, L"--program");
     HWND dialog = WaitForDialog();
     if (!dialog)
         return EXIT_NO_DIALOG;
-    const wchar_t* count = OptionValue(argc, argv, L"--type");
-    if (count)
-        TypeInto(GetDlgItem(dialog, C_ReportDialog::ID_DESCRIPTION), L"x", _wtoi(count));
+    if (const wchar_t* count = OptionValue(argc, argv, L"--type")) {
+        // One message per character is too slow across processes under Wine; the replaced selection is limited
+        // like typing, and the character typed after it shows the limit holds for keys too.
+        HWND description = GetDlgItem(dialog, C_ReportDialog::ID_DESCRIPTION);
+        int length = _wtoi(count);
+        if (length > 1) {
+            std::wstring text(length - 1, L'x');
+            SendMessageW(description, EM_REPLACESEL, TRUE, LPARAM(text.c_str()));
+        }
+        if (length > 0)
+            TypeInto(description, L"x", 1);
+    }
     if (const wchar_t* email = OptionValue(argc, argv, L"--email"))
         TypeInto(GetDlgItem(dialog, C_ReportDialog::ID_EMAIL), email, 1);
     RECT place;
@@ -192,8 +231,8 @@ int Drive(int argc, wchar_t** argv) {
     PrintItem(dialog, "title", C_ReportDialog::ID_TITLE);
     PrintItem(dialog, "request", C_ReportDialog::ID_REQUEST);
     PrintItem(dialog, "files", C_ReportDialog::ID_FILES);
-    printf("description_length=%d\n", GetWindowTextLengthW(GetDlgItem(dialog, C_ReportDialog::ID_DESCRIPTION)));
-    printf("email_length=%d\n", GetWindowTextLengthW(GetDlgItem(dialog, C_ReportDialog::ID_EMAIL)));
+    printf("description_length=%d\n", TextLength(dialog, C_ReportDialog::ID_DESCRIPTION));
+    printf("email_length=%d\n", TextLength(dialog, C_ReportDialog::ID_EMAIL));
     int links = 0;
     EnumChildWindows(dialog, CountLink, LPARAM(&links));
     printf("links=%d\n", links);

@@ -153,4 +153,10 @@ std::vector<RecordedRequest> LoopbackHttp::RequestsFor(const std::string& path) 
     return matching;
 }
 
+std::string LoopbackHttp::Body(size_t index) {
+    std::string body;
+    Exchange("GET", "/_control/body?index=" + std::to_string(index), "", &body);
+    return body;
+}
+
 std::string Bytes(size_t count, char fill) { return std::string(count, fill); }

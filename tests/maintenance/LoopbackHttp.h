@@ -40,6 +40,8 @@ public:
     bool Queue(const std::string& path, const HttpAnswer& answer);
     std::vector<RecordedRequest> Requests();
     std::vector<RecordedRequest> RequestsFor(const std::string& path);
+    // The body of the request with this index in Requests(), byte for byte.
+    std::string Body(size_t index);
 
 private:
     LoopbackHttp();
