@@ -1,6 +1,7 @@
 #include "maintenance/HttpClient.h"
 
 #include "foundation/File.h"
+#include "maintenance/RateLimiter.h"
 
 #include <cwchar>
 #include <memory>
@@ -22,7 +23,6 @@ constexpr int kProxyRetries = 1;
 constexpr int kAllowed = 1;
 constexpr int64_t kUnknownLength = -1;
 constexpr uint32_t kAllBits32 = 0xFFFFFFFF;
-constexpr DWORD kMillisecondsPerSecond = 1000;
 
 bool IsBodyStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
 
@@ -70,27 +70,6 @@ void QueryFinalUrl(const WinInetFunctions& f, HINTERNET request, C_String& out) 
     else
         out.Empty();
 }
-
-// Keeps a download to its rate: after a piece of n bytes the piece's share of a second, less the time the piece
-// already took.
-class C_RateLimiter {
-public:
-    explicit C_RateLimiter(DWORD kibPerSecond) : m_limit(kibPerSecond), m_start(GetTickCount64()) {}
-
-    void AfterPiece(DWORD bytes) {
-        if (!m_limit)
-            return;
-        const uint64_t due = uint64_t(bytes) * kMillisecondsPerSecond / (uint64_t(C_HttpClient::kDownloadPiece) * m_limit);
-        const uint64_t took = GetTickCount64() - m_start;
-        if (due > took)
-            Sleep(DWORD(due - took));
-        m_start = GetTickCount64();
-    }
-
-private:
-    DWORD m_limit;
-    uint64_t m_start;
-};
 
 } // namespace
 

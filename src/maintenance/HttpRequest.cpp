@@ -2,6 +2,7 @@
 
 #include "foundation/File.h"
 #include "maintenance/HttpForm.h"
+#include "maintenance/RateLimiter.h"
 
 #include <cstring>
 #include <memory>
@@ -27,8 +28,6 @@ constexpr DWORD kPresetStatus = HTTP_STATUS_OK;
 constexpr const wchar_t* kAnyType[] = {L"*/*", nullptr};
 constexpr uint32_t kAllBits32 = 0xFFFFFFFF;
 constexpr int64_t kUnknownLength = -1;
-constexpr DWORD kMillisecondsPerSecond = 1000;
-constexpr DWORD kBytesPerKib = 1024;
 constexpr const wchar_t* kPostVerb = L"POST";
 
 // Without a notification function every question is answered with "go on" and every flag is left as preset.
@@ -39,27 +38,6 @@ int Notify(const HttpRequest& request, int code, uintptr_t data) {
 uintptr_t Low32(uint64_t value) {
     return uintptr_t(value > kAllBits32 ? kAllBits32 : value);
 }
-
-// Keeps a transfer to its rate: after a piece of n bytes the piece's share of a second, less the time the piece
-// already took.
-class C_TransferPace {
-public:
-    explicit C_TransferPace(DWORD kibPerSecond) : m_limit(kibPerSecond), m_start(GetTickCount64()) {}
-
-    void AfterPiece(DWORD bytes) {
-        if (!m_limit)
-            return;
-        const uint64_t due = uint64_t(bytes) * kMillisecondsPerSecond / (uint64_t(kBytesPerKib) * m_limit);
-        const uint64_t took = GetTickCount64() - m_start;
-        if (due > took)
-            Sleep(DWORD(due - took));
-        m_start = GetTickCount64();
-    }
-
-private:
-    DWORD m_limit;
-    uint64_t m_start;
-};
 
 // Where the answer's body goes.
 class C_BodyTarget {
@@ -247,7 +225,7 @@ bool C_Exchange::WritePart(const INTERNET_BUFFERSW& part, uint64_t& sent) {
     const char* bytes = static_cast<const char*>(part.lpvBuffer);
     DWORD remaining = part.dwBufferLength;
     bool whole = !m_request.notify && !m_request.uploadLimit;
-    C_TransferPace pace(m_request.uploadLimit);
+    C_RateLimiter pace(m_request.uploadLimit);
     while (remaining) {
         DWORD piece = whole || remaining < kWritePiece ? remaining : kWritePiece;
         DWORD written = 0;
@@ -329,7 +307,7 @@ bool C_Exchange::ReadBody() {
     DWORD piece = kReadPiece;
     if (m_request.maxBytes >= 1 && m_request.maxBytes <= kWritePiece)
         piece = DWORD(m_request.maxBytes);
-    C_TransferPace pace(m_request.downloadLimit);
+    C_RateLimiter pace(m_request.downloadLimit);
     bool readOnce = false;
     uint64_t received = 0;
     for (;;) {
