@@ -101,12 +101,15 @@ bool C_CrashReportText::AppendException(const EXCEPTION_RECORD& record, DWORD th
                         DWORD(record.ExceptionInformation[1]));
 }
 
+// Segment selectors are 16 bits; the upper half of their context fields is not defined (Wine leaves noise there).
 bool C_CrashReportText::AppendRegisters(const CONTEXT& c) {
-    return AppendFormat(L"\r\nEAX=0x%08X, CS=0x%04X, EIP=0x%08X, Flags=0x%08X\r\n", c.Eax, c.SegCs, c.Eip,
+    return AppendFormat(L"\r\nEAX=0x%08X, CS=0x%04X, EIP=0x%08X, Flags=0x%08X\r\n", c.Eax, LOWORD(c.SegCs), c.Eip,
                         c.EFlags) &&
-           AppendFormat(L"EBX=0x%08X, SS=0x%04X, ESP=0x%08X, EBP=0x%08X\r\n", c.Ebx, c.SegSs, c.Esp, c.Ebp) &&
-           AppendFormat(L"ECX=0x%08X, DS=0x%04X, ESI=0x%08X, FS=0x%04X\r\n", c.Ecx, c.SegDs, c.Esi, c.SegFs) &&
-           AppendFormat(L"EDX=0x%08X, ES=0x%04X, EDI=0x%08X, GS=0x%04X\r\n", c.Edx, c.SegEs, c.Edi, c.SegGs);
+           AppendFormat(L"EBX=0x%08X, SS=0x%04X, ESP=0x%08X, EBP=0x%08X\r\n", c.Ebx, LOWORD(c.SegSs), c.Esp, c.Ebp) &&
+           AppendFormat(L"ECX=0x%08X, DS=0x%04X, ESI=0x%08X, FS=0x%04X\r\n", c.Ecx, LOWORD(c.SegDs), c.Esi,
+                        LOWORD(c.SegFs)) &&
+           AppendFormat(L"EDX=0x%08X, ES=0x%04X, EDI=0x%08X, GS=0x%04X\r\n", c.Edx, LOWORD(c.SegEs), c.Edi,
+                        LOWORD(c.SegGs));
 }
 
 bool C_CrashReportText::AppendProcessor(const ProcessorFacts& processor) {

@@ -101,7 +101,7 @@ void AddThread(const MINIDUMP_THREAD_CALLBACK& thread, const C_SymbolLibrary& sy
         if (handle && query(handle, C_SymbolLibrary::kThreadStartAddressClass, &start, sizeof start, nullptr) >= 0)
             t.startAddress = start;
     }
-    ReadThreadName(handle, thread.Context.SegFs, t.name);
+    ReadThreadName(handle, LOWORD(thread.Context.SegFs), t.name);
 }
 
 BOOL CALLBACK Collect(void* parameter, const PMINIDUMP_CALLBACK_INPUT input, PMINIDUMP_CALLBACK_OUTPUT) {

@@ -51,10 +51,10 @@ TEST(CrashReportText, ExceptionLineNamesTheCodeAndAnAccessViolationTellsWhere) {
     EXPECT_EQ(Text(old), L"Integer Divide by Zero [0xC0000094] at 0x00401A2B in Thread 0x0000002A.\r\n");
 }
 
-TEST(CrashReportText, RegistersInFourLines) {
+TEST(CrashReportText, RegistersInFourLinesWithSixteenBitSelectors) {
     CONTEXT c{};
     c.Eax = 1, c.Ebx = 2, c.Ecx = 3, c.Edx = 4, c.Esi = 5, c.Edi = 6, c.Ebp = 7, c.Esp = 8, c.Eip = 0x401000;
-    c.EFlags = 0x10246, c.SegCs = 0x23, c.SegSs = 0x2B, c.SegDs = 0x2B, c.SegEs = 0x2B, c.SegFs = 0x53, c.SegGs = 0x2B;
+    c.EFlags = 0x10246, c.SegCs = 0x870023, c.SegSs = 0x2B, c.SegDs = 0x2B, c.SegEs = 0x2B, c.SegFs = 0x53, c.SegGs = 0x2B;
     C_CrashReportText report;
     ASSERT_TRUE(report.AppendRegisters(c));
     EXPECT_EQ(Text(report), L"\r\nEAX=0x00000001, CS=0x0023, EIP=0x00401000, Flags=0x00010246\r\n"
