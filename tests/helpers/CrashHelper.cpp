@@ -9,6 +9,9 @@
 //         cxx       throws a C++ exception that nothing catches
 //         twice     writes to 0x10; once the report dialog's message loop runs, another thread writes to 0x20:
 //                   a second crash while the first is being reported
+//   velto_crash_helper inject TITLE
+//       Starts a thread at address 0x10 in the process whose top-level window has this title: that program
+//       crashes with an access violation on a thread of its own.
 //   velto_crash_helper drive [--program NAME] [--type N] [--email TEXT] [--press send|cancel|close]
 //       Waits for the report dialog of another process (the one whose files text names NAME), enters N
 //       characters into the description (pasted as a replaced selection, then one more typed) and types the text
@@ -35,11 +38,12 @@ constexpr UINT kIconId = 101;
 constexpr DWORD kDialogTimeoutMs = 60000;
 constexpr DWORD kLookIntervalMs = 100;
 constexpr UINT kAnswerTimeoutMs = 20000;
+constexpr uintptr_t kNoCode = 0x10;
 constexpr UINT kSecondCrashMessage = WM_APP + 17;
 constexpr const wchar_t* kDialogClass = L"#32770";
 constexpr const wchar_t* kTitleEnd = L"has stopped working.";
 
-enum ExitCode : int { EXIT_DONE = 0, EXIT_USAGE = 2, EXIT_NO_DIALOG = 3, EXIT_SURVIVED = 4 };
+enum ExitCode : int { EXIT_DONE = 0, EXIT_USAGE = 2, EXIT_NO_DIALOG = 3, EXIT_SURVIVED = 4, EXIT_NO_TARGET = 5 };
 
 // Created before anything else, as the program creates its own.
 C_Diagnostics g_diagnostics;
@@ -250,6 +254,26 @@ int Drive(int argc, wchar_t** argv) {
     return EXIT_DONE;
 }
 
+// A thread started in the other process at an address where no code is: the crash happens there, in a program
+// that knows nothing of this test.
+int Inject(int argc, wchar_t** argv) {
+    HWND window = argc > 2 ? FindWindowW(nullptr, argv[2]) : nullptr;
+    DWORD process = 0;
+    if (!window || !GetWindowThreadProcessId(window, &process))
+        return EXIT_NO_TARGET;
+    HANDLE target = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                                    PROCESS_VM_WRITE | PROCESS_VM_READ,
+                                FALSE, process);
+    if (!target)
+        return EXIT_NO_TARGET;
+    HANDLE thread = CreateRemoteThread(target, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(kNoCode),
+                                       nullptr, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
+    CloseHandle(target);
+    return thread ? EXIT_DONE : EXIT_NO_TARGET;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -257,6 +281,9 @@ int wmain(int argc, wchar_t** argv) {
         return Crash(argc, argv);
     if (argc > 1 && wcscmp(argv[1], L"drive") == 0)
         return Drive(argc, argv);
-    fprintf(stderr, "usage: velto_crash_helper crash KIND [--report HOST] | drive [--type N] [--press BUTTON]\n");
+    if (argc > 1 && wcscmp(argv[1], L"inject") == 0)
+        return Inject(argc, argv);
+    fprintf(stderr, "usage: velto_crash_helper crash KIND [--report HOST] | drive [--type N] [--press BUTTON] | "
+                    "inject TITLE\n");
     return EXIT_USAGE;
 }
