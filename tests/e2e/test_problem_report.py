@@ -23,6 +23,7 @@ WINE_RUN = str(ROOT / "scripts" / "wine-run")
 SCREENSHOTS = BIN.parent / "screenshots"
 RUN_LIMIT = 180
 ACCESS_VIOLATION = 0xC0000005
+STACK_OVERFLOW = 0xC00000FD
 REPORT_PATH = "/services/quarle/report.php"
 DELIMITER = b"-------------------------------1234567890123"
 CONTENT_TYPE = "multipart/form-data; boundary=-----------------------------1234567890123"
@@ -174,10 +175,10 @@ class Dialog:
     """A crashed helper showing its report dialog, and the driver that works it. The driver finds this helper's
     dialog by the program name its files text holds; a helper left running is stopped at the end."""
 
-    def __init__(self, program, port, *extra):
+    def __init__(self, program, port, kind="write"):
         self.program = program
-        self.process = subprocess.Popen([WINE_RUN, str(program), "crash", "write", "--report", f"127.0.0.1:{port}",
-                                         *extra], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.process = subprocess.Popen([WINE_RUN, str(program), "crash", kind, "--report", f"127.0.0.1:{port}"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
     def __enter__(self):
         return self
@@ -228,12 +229,12 @@ def test_dialog_limits_the_description_and_dont_send_uploads_nothing(program):
     assert text.exists() and dump.exists()
 
 
-def test_close_box_is_dont_send(program):
+def test_close_box_is_dont_send_also_for_a_report_built_beside_an_overflowed_stack(program):
     listener = SilentListener()
     try:
-        with Dialog(program, listener.port) as dialog:
+        with Dialog(program, listener.port, "overflow") as dialog:
             dialog.drive("--press", "close")
-            assert dialog.wait() == exit_code(ACCESS_VIOLATION)
+            assert dialog.wait() == exit_code(STACK_OVERFLOW)
     finally:
         listener.close()
     assert listener.connections == 0
