@@ -1,5 +1,7 @@
 #include "foundation/Memory.h"
 
+#include <windows.h>
+
 #include <cstdlib>
 
 namespace Memory {
@@ -13,6 +15,20 @@ void* Reallocate(void* block, size_t bytes) {
 }
 
 void Release(void* block) { free(block); }
+
+// Address space is not memory: only commits count for the failure hook.
+void* ReserveAddressSpace(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS);
+}
+
+bool Commit(void* region, size_t committedBytes, size_t totalBytes) {
+    if (totalBytes <= committedBytes)
+        return true;
+    if (s_failureHook && s_failureHook(totalBytes))
+        return false;
+    return VirtualAlloc(static_cast<char*>(region) + committedBytes, totalBytes - committedBytes, MEM_COMMIT,
+                        PAGE_READWRITE) != nullptr;
+}
 
 void SetFailureHook(FailureHook hook) { s_failureHook = hook; }
 

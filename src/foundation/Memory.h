@@ -8,7 +8,13 @@ namespace Memory {
 void* Reallocate(void* block, size_t bytes); // null block allocates; null result on failure (block kept)
 void Release(void* block);
 
-// Returns true when the allocation of the given size should fail. Null restores normal behaviour.
+// Address space for a block that grows in place: reserved whole, its pages committed front to back as it
+// fills. The reservation is released through C_AddressSpace (platform/Handles.h).
+void* ReserveAddressSpace(size_t bytes); // null on failure
+// Commits the pages of region from committedBytes up to totalBytes. The failure hook sees totalBytes.
+bool Commit(void* region, size_t committedBytes, size_t totalBytes);
+
+// Returns true when the allocation (or commit up to a total) of the given size should fail. Null restores normal behaviour.
 using FailureHook = bool (*)(size_t bytes);
 void SetFailureHook(FailureHook hook);
 

@@ -198,7 +198,7 @@ Result C_EscapeInterpreter::CursorPosition() {
     }
     m_host.FlushPendingText();
     if (OriginSet())
-        MoveCursorTo(int64_t(m_origin.column) + column - 1, int64_t(m_origin.row) + row - 1);
+        MoveCursorTo(int64_t(m_originColumn) + column - 1, StoreRowOf(row));
     return Result::Consumed;
 }
 
@@ -206,7 +206,18 @@ void C_EscapeInterpreter::LinePositionAbsolute() {
     uint32_t row = m_parameters.LeadingNumber(1);
     m_host.FlushPendingText();
     if (OriginSet())
-        MoveCursorTo(m_origin.column, int64_t(m_origin.row) + row - 1);
+        MoveCursorTo(m_originColumn, StoreRowOf(row));
+}
+
+int64_t C_EscapeInterpreter::StoreRowOf(uint32_t screenRow) const {
+    return m_originLine - int64_t(m_store.DroppedLines()) + int64_t(screenRow) - 1;
+}
+
+C_LineStore::Position C_EscapeInterpreter::GetScreenOrigin() const {
+    if (!OriginSet())
+        return {-1, -1};
+    int64_t row = StoreRowOf(1);
+    return {m_originColumn, row < 0 ? 0 : int(row)};
 }
 
 // The store is never erased: the "screen" starts again below everything received so far. Text still pending
@@ -217,7 +228,9 @@ void C_EscapeInterpreter::EraseDisplay() {
     m_store.CursorToEnd();
     m_host.AppendPendingBytes(&kLineFeed, 1);
     m_host.FlushPendingText();
-    m_origin = m_store.GetCursor();
+    C_LineStore::Position origin = m_store.GetCursor();
+    m_originColumn = origin.column;
+    m_originLine = int64_t(origin.row) + int64_t(m_store.DroppedLines());
 }
 
 void C_EscapeInterpreter::EraseInLine() {

@@ -54,8 +54,9 @@ public:
     bool InGround() const { return m_state == State::Ground; }
     // Set by ESC [ ? 1 h, cleared by ESC [ ? 1 l; the view sends cursor keys as ESC O x while it is set.
     bool CursorKeyApplicationMode() const { return m_cursorKeyApplicationMode; }
-    // Row 1, column 1 of absolute cursor addressing; unset (negative) until the first erase-display.
-    C_LineStore::Position GetScreenOrigin() const { return m_origin; }
+    // Row 1, column 1 of absolute cursor addressing; unset (negative) until the first erase-display. Its row
+    // is clamped to the first stored line once the store has dropped the line it was on.
+    C_LineStore::Position GetScreenOrigin() const;
 
 private:
     Result InEscape(uint8_t byte);
@@ -72,7 +73,9 @@ private:
     void EraseInLine();
     Result SetMode(bool set);
     void SelectGraphicRendition();
-    bool OriginSet() const { return m_origin.column >= 0 && m_origin.row >= 0; }
+    bool OriginSet() const { return m_originColumn >= 0 && m_originLine >= 0; }
+    // The store row of the given screen row (1 = the origin's); negative once it was dropped.
+    int64_t StoreRowOf(uint32_t screenRow) const;
     void MoveCursorTo(int64_t column, int64_t row);
 
     C_LineStore& m_store;
@@ -80,5 +83,7 @@ private:
     State m_state = State::Ground;
     C_ParameterText m_parameters;
     bool m_cursorKeyApplicationMode = false;
-    C_LineStore::Position m_origin{-1, -1};
+    // The origin's line is kept as its number since the store began, which dropping lines does not change.
+    int m_originColumn = -1;
+    int64_t m_originLine = -1;
 };

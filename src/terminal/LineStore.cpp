@@ -1,21 +1,52 @@
 #include "terminal/LineStore.h"
 
+#include "terminal/LineStoreAppend.h"
+
+#include <algorithm>
 #include <cstring>
 
-// What one AppendText call carries from character to character until it notifies the window.
-struct C_LineStore::AppendState {
-    bool show = true;          // the text passes the filter
-    uint32_t segmentStart = 0; // where the visible segment under construction begins
-    bool structureChanged = false;
-    bool hiddenLine = false;
-    uint32_t rewrapLine = UINT32_MAX; // first line whose rows must be rebuilt, none when UINT32_MAX
-};
-
 C_LineStore::C_LineStore() {
+    ConfigureArrays();
     ResetToEmptyLine();
 }
 
 // --- state of the arrays --------------------------------------------------------------------------------
+
+// The cells and attributes reserve their whole room at once (the capacity and half as much again to slide
+// through); the indexes hold one entry per line or row, far fewer than cells, so they start with a modest
+// reservation and move to a larger one in the rare store of very short lines or a very narrow view.
+void C_LineStore::ConfigureArrays() {
+    uint32_t room = m_capacity + m_capacity / 2;
+    uint32_t indexes = m_capacity / 16 + 1;
+    m_cells.Configure(room, room);
+    m_attributes.Configure(room, room);
+    m_lineStarts.Configure(indexes, room + 1);
+    m_rowEnds.Configure(indexes, room + 1);
+    m_segments.Configure(indexes, room + 2);
+}
+
+void C_LineStore::SetCapacity(uint32_t cells) {
+    {
+        C_Lock lock(m_lock);
+        m_capacity = cells < kMinimumCapacity ? kMinimumCapacity : cells;
+        ConfigureArrays();
+        ResetToEmptyLine();
+        m_selection = {kNoSelection, kNoSelection};
+        m_searchPosition = 0;
+    }
+    m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
+    m_window->RepaintWanted(false);
+}
+
+C_LineStore::DropTotals C_LineStore::GetDropTotals() {
+    C_Lock lock(m_lock);
+    return m_dropTotals;
+}
+
+uint64_t C_LineStore::DroppedLines() {
+    C_Lock lock(m_lock);
+    return m_dropTotals.lines;
+}
 
 bool C_LineStore::ResetToEmptyLine() {
     m_cells.Free();
@@ -61,6 +92,11 @@ bool C_LineStore::CursorOnFinalMarker() const {
     return uint32_t(m_cursor.row) == last && uint32_t(m_cursor.column) == LineLength(last) - 1;
 }
 
+uint64_t C_LineStore::CommittedBytes() const {
+    return m_cells.CommittedBytes() + m_attributes.CommittedBytes() + m_lineStarts.CommittedBytes() +
+           m_rowEnds.CommittedBytes() + m_segments.CommittedBytes();
+}
+
 uint64_t C_LineStore::StoredBytes() const {
     return uint64_t(m_cells.Count()) * sizeof(wchar_t) + uint64_t(m_attributes.Count()) * sizeof(Attribute) +
            uint64_t(m_lineStarts.Count()) * sizeof(uint32_t) + uint64_t(m_rowEnds.Count()) * sizeof(uint32_t) +
@@ -77,6 +113,7 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     // other way round.
     state.show = !m_filterActive || !m_filter || m_filter->LineMatchesFilter(text, length);
     bool failed = false;
+    C_StoreWindow::Dropped dropped;
     {
         C_Lock lock(m_lock);
         if (!EnsureValid())
@@ -91,8 +128,10 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
                 ++i;
                 continue;
             }
+            // A run goes in pieces no longer than one drop, so room can always be made for a piece.
             uint32_t runEnd = i;
-            while (runEnd < length && text[runEnd] != kLineFeed)
+            uint32_t pieceEnd = length - i > DropBlock() ? i + DropBlock() : length;
+            while (runEnd < pieceEnd && text[runEnd] != kLineFeed)
                 ++runEnd;
             if (m_filterActive || CursorOnFinalMarker())
                 failed = !AppendAtEnd(text + i, runEnd - i, state);
@@ -103,14 +142,16 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
         // Rebuilt before the lock is released, so a paint never sees rows that lag behind the cells.
         if (!failed && state.rewrapLine != UINT32_MAX)
             failed = !RewrapFrom(state.rewrapLine);
+        dropped = TakeUnreportedDrops();
     }
+    ReportDrops(dropped);
     if (failed) {
-        Clear();
+        DiscardAll();
         return;
     }
     if (state.hiddenLine)
         m_window->HiddenLineReceived();
-    if (state.structureChanged)
+    if (state.structureChanged || dropped.lines || dropped.cells)
         m_window->RowsChanged(C_StoreWindow::Scroll::FollowIfAtEnd);
     else
         m_window->CaretMoved();
@@ -118,13 +159,13 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
 }
 
 bool C_LineStore::AppendLineFeed(AppendState& state) {
+    if (!MakeRoom({1, 1, 1}, &state))
+        return false;
     uint32_t last = m_lineStarts.Count() - 1;
     uint32_t target = m_filterActive ? m_cells.Count() - 1 : CellIndex(m_cursor.column, m_cursor.row);
     if (m_filterActive || uint32_t(m_cursor.row) >= last) {
         if (m_filterActive) {
             if (state.show) {
-                if (!m_segments.Reserve(m_segments.Count() + 1))
-                    return false;
                 m_segments.Last() = {state.segmentStart, target - state.segmentStart + 1};
                 m_segments.Add({target + 1, 0});
                 state.segmentStart = target + 1;
@@ -148,9 +189,7 @@ bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState&
     uint32_t width = uint32_t(EffectiveWrapWidth());
     uint32_t newRowsBound = width == 1 ? length : length / (width - 1) + 1;
     bool keepSegments = m_filterActive && state.show;
-    if (!m_cells.Reserve(m_cells.Count() + length) || !m_attributes.Reserve(m_attributes.Count() + length) ||
-        !m_rowEnds.Reserve(m_rowEnds.Count() + newRowsBound) ||
-        (keepSegments && !m_segments.Reserve(m_segments.Count() + newRowsBound)))
+    if (!MakeRoom({length, 0, newRowsBound}, &state))
         return false;
 
     uint32_t first = m_cells.Count() - 1; // the final end marker, overwritten by the first character
@@ -207,11 +246,22 @@ bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState&
         uint32_t count = 1;
         if (target == LineEndCell(row)) {
             count = length - i;
+            if (!MakeRoom({count, 0, 0}, &state))
+                return false;
+            // Dropping may have moved the cursor's line, or the cursor itself when its line went.
+            if (CursorOnFinalMarker())
+                return AppendAtEnd(text + i, length - i, state);
+            row = uint32_t(m_cursor.row);
+            target = CellIndex(m_cursor.column, m_cursor.row);
+        }
+        if (target == LineEndCell(row)) {
             if (!InsertBlanks(row, target, count))
                 return false;
             if (row < state.rewrapLine)
                 state.rewrapLine = row;
             state.structureChanged = true;
+        } else {
+            count = 1;
         }
         for (uint32_t k = 0; k < count; ++k) {
             m_cells[target + k] = text[i + k];
@@ -245,6 +295,7 @@ C_LineStore::Position C_LineStore::GetCursor() {
 void C_LineStore::SetCursor(int column, int row) {
     bool grown = false;
     bool failed = false;
+    C_StoreWindow::Dropped dropped{0, 0, 0};
     {
         C_Lock lock(m_lock);
         if (!EnsureValid())
@@ -252,13 +303,25 @@ void C_LineStore::SetCursor(int column, int row) {
         uint32_t lines = m_lineStarts.Count();
         int64_t lastRow = int64_t(lines) - 1 + kMaxCursorGrowth;
         int64_t targetRow = row < 0 ? 0 : (row > lastRow ? lastRow : row);
-        if (uint64_t(targetRow) >= lines) {
+        int64_t wantedColumn = column < 0 ? 0 : column;
+        uint32_t newLines = uint64_t(targetRow) >= lines ? uint32_t(targetRow - lines + 1) : 0;
+        uint32_t length = newLines ? 1 : LineLength(uint32_t(targetRow));
+        uint32_t blanks = wantedColumn >= length ? uint32_t(std::min<int64_t>(wantedColumn - length + 1, kMaxCursorGrowth)) : 0;
+        if (newLines || blanks) {
+            // Rows are numbered anew when lines are dropped to make room.
+            uint64_t droppedBefore = m_dropTotals.lines;
+            failed = !MakeRoom({newLines + blanks, newLines, newLines + blanks}, nullptr);
+            uint64_t droppedNow = m_dropTotals.lines - droppedBefore;
+            targetRow = targetRow > int64_t(droppedNow) ? targetRow - int64_t(droppedNow) : 0;
+            lines = m_lineStarts.Count();
+        }
+        if (!failed && uint64_t(targetRow) >= lines) {
             failed = !AppendEmptyLines(uint32_t(targetRow - lines + 1));
             grown = true;
         }
-        int64_t targetColumn = column < 0 ? 0 : column;
+        int64_t targetColumn = wantedColumn;
         if (!failed) {
-            uint32_t length = LineLength(uint32_t(targetRow));
+            length = LineLength(uint32_t(targetRow));
             int64_t lastColumn = int64_t(length) - 1 + kMaxCursorGrowth;
             if (targetColumn > lastColumn)
                 targetColumn = lastColumn;
@@ -271,13 +334,15 @@ void C_LineStore::SetCursor(int column, int row) {
         }
         m_cursor = {int(targetColumn), int(targetRow)};
         m_link.Reset();
+        dropped = TakeUnreportedDrops();
     }
+    ReportDrops(dropped);
     if (failed) {
-        Clear();
+        DiscardAll();
         return;
     }
     m_window->CaretMoved();
-    if (grown)
+    if (grown || dropped.lines || dropped.cells)
         m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
     m_window->RepaintWanted(false);
 }

@@ -9,11 +9,17 @@
 // The store is not a screen: a cursor (column = cell within the line, row = line) can be moved back into
 // earlier lines, where text overwrites cells, and moves beyond the end add lines and blanks.
 //
+// The store has a capacity in cells. Text that would go beyond it makes the store drop its oldest whole lines,
+// a tenth of the capacity at a time, so the cost is spread over many appends; the cursor, selection, search
+// position, links and indexes move with the cells, and the window is told (LinesDropped). A single line
+// longer than the drop is cut at a display-row boundary instead. Only when even that frees nothing, or
+// memory cannot be had after dropping, is the store cleared.
+//
 // Threads: the reader thread writes (AppendText and the cursor operations), the user-interface thread reads
 // for painting and rebuilds the layout. Every access to the arrays happens under the store lock, which is
 // re-entrant; readers outside this class take it with Lock(). Window notifications are made after the lock
 // is released.
-#include "foundation/DynamicBuffer.h"
+#include "foundation/ReservedBuffer.h"
 #include "terminal/Colour.h"
 #include "terminal/CriticalSection.h"
 #include "terminal/LineFilter.h"
@@ -33,6 +39,14 @@ public:
     // columns (a hostile or garbled stream can ask for row 4,000,000,000) stop there instead of allocating
     // without bound; a screen-sized move such as row 999, column 999 is unaffected.
     static constexpr int kMaxCursorGrowth = 1024;
+    // 48 Mi cells: 6 bytes each (the character and its colours) is 288 MB, and with the room the arrays slide
+    // through before they move back (half the capacity again) at most 432 MB committed, about a fifth of what
+    // a 32-bit process has without the large-address flag. That leaves room for a copy of the whole store
+    // (clipboard, export) and for a fragmented address space. At 80 characters a line it keeps about 600,000
+    // lines.
+    static constexpr uint32_t kDefaultCapacity = 48u * 1024 * 1024;
+    static constexpr uint32_t kMinimumCapacity = 64;
+    static constexpr uint32_t kDropDivisor = 10; // a drop frees at least capacity / kDropDivisor cells
 
     struct Segment {
         uint32_t start;
@@ -51,6 +65,22 @@ public:
     // Wiring. The window defaults to none; the filter is asked only while the filter is active.
     void SetWindow(C_StoreWindow* window) { m_window = window ? window : &m_noWindow; }
     void SetFilter(C_LineFilter* filter) { m_filter = filter; }
+
+    // Capacity in cells (at least kMinimumCapacity). Setting it empties the store; the program keeps the
+    // default, tests and tools choose smaller ones.
+    void SetCapacity(uint32_t cells);
+    uint32_t GetCapacity() const { return m_capacity; }
+    // Everything dropped at the capacity since the store was made: whole lines, cells (including those cut
+    // from the front of an overlong line) and stores cleared as the last resort.
+    struct DropTotals {
+        uint64_t lines;
+        uint64_t cells;
+        uint32_t clears;
+        bool firstLineCut; // the first stored line lost its beginning
+    };
+    DropTotals GetDropTotals();
+    // Lines dropped from the top so far: a line's absolute number is its row plus this.
+    uint64_t DroppedLines();
 
     // Layout. The view passes WrapWidthFor(client width, character width); a width below one cell counts
     // as one, so the layout always ends.
@@ -114,18 +144,36 @@ public:
     Attribute GetAttribute() const { return m_attribute; }
     // Bytes held by the cells and indexes (counts, not capacities).
     uint64_t StoredBytes() const;
+    // Bytes of memory committed for the arrays.
+    uint64_t CommittedBytes() const;
 
     // Writes the whole store as plain text or HTML (see StoreExport.h). 1 when every write succeeded.
     int Export(const wchar_t* path, bool asHtml);
 
 private:
     struct AppendState;
+    // What an operation is about to add, so that room is made before any cell index is computed.
+    struct Growth {
+        uint32_t cells;
+        uint32_t lines;
+        uint32_t rows;
+    };
 
     uint32_t LineEndCell(uint32_t line) const {
         return line + 1 < m_lineStarts.Count() ? m_lineStarts[line + 1] - 1 : m_cells.Count() - 1;
     }
     int EffectiveWrapWidth() const { return m_wrapWidth > 0 ? m_wrapWidth : 1; }
     bool EnsureValid();
+    void ConfigureArrays();
+    uint32_t DropBlock() const { return m_capacity / kDropDivisor ? m_capacity / kDropDivisor : 1; }
+    bool MakeRoom(const Growth& growth, AppendState* state);
+    bool ReserveFor(const Growth& growth);
+    bool DropOldest(uint32_t wanted, AppendState* state);
+    uint32_t DropCut(uint32_t wanted) const;
+    void RebaseAfterDrop(uint32_t cut, uint32_t lines, uint32_t lineCutColumns, AppendState* state);
+    C_StoreWindow::Dropped TakeUnreportedDrops();
+    void ReportDrops(const C_StoreWindow::Dropped& dropped);
+    void DiscardAll();
     bool ResetToEmptyLine();
     void ClampCursor();
     bool CursorOnFinalMarker() const;
@@ -142,11 +190,14 @@ private:
     uint32_t FirstSegmentFrom(uint32_t cell) const;
     bool LineIsVisible(uint32_t line);
 
-    C_DynamicBuffer<wchar_t> m_cells;
-    C_DynamicBuffer<Attribute> m_attributes;
-    C_DynamicBuffer<uint32_t> m_lineStarts; // first cell of each line; lengths follow from neighbours
-    C_DynamicBuffer<uint32_t> m_rowEnds;    // one past the last cell of each display row
-    C_DynamicBuffer<Segment> m_segments;
+    C_ReservedBuffer<wchar_t> m_cells;
+    C_ReservedBuffer<Attribute> m_attributes;
+    C_ReservedBuffer<uint32_t> m_lineStarts; // first cell of each line; lengths follow from neighbours
+    C_ReservedBuffer<uint32_t> m_rowEnds;    // one past the last cell of each display row
+    C_ReservedBuffer<Segment> m_segments;
+    uint32_t m_capacity = kDefaultCapacity;
+    DropTotals m_dropTotals{0, 0, 0, false};
+    C_StoreWindow::Dropped m_unreported{0, 0, 0}; // dropped under the lock, told the window after it
 
     Attribute m_attribute = Colour::kDefaultAttribute;
     Position m_cursor{0, 0};

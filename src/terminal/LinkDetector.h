@@ -91,6 +91,8 @@ public:
     }
 
     void Reset() { m_state = kIdle; }
+    // The store dropped its first cells: a link under way that began in them begins at the first one kept.
+    void MoveDown(uint32_t cells) { m_start = m_start > cells ? m_start - cells : 0; }
     int GetState() const { return m_state; }
 
     static bool IsLinkCharacter(wchar_t ch) { return LinkText::ClassOf(ch) != LinkText::kOther; }

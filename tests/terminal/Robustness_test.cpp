@@ -2,8 +2,6 @@
 // in proportion to the input.
 #include "TerminalHarness.h"
 
-#include "support/FailingAllocator.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -131,33 +129,5 @@ TEST(Robustness, AdversarialBytesWithAFilterActive) {
     FeedInRandomBlocks(t, AdversarialStream(random, 512 * 1024), random);
     EXPECT_EQ(CheckStoreInvariants(t.store), "");
     t.store.Rewrap();
-    EXPECT_EQ(CheckStoreInvariants(t.store), "");
-}
-
-// When the store cannot grow, the rest of the text is dropped and the store starts again with one empty
-// line; it keeps working once memory is available again.
-TEST(Robustness, StoreThatCannotGrowIsClearedAndRecovers) {
-    TerminalHarness t;
-    std::string line(1000, 'x');
-    for (int i = 0; i < 102; ++i)
-        t.Receive(line + "\n");
-    TraceRecorder trace;
-    {
-        FailingAllocator failLarge(300 * 1024); // the next growth of the cells
-        t.Receive(line + line + "\n");
-    }
-    EXPECT_FALSE(trace.messages.empty());
-    t.Receive("again");
-    EXPECT_EQ(t.Lines(), std::vector<std::wstring>{L"again"});
-    EXPECT_EQ(CheckStoreInvariants(t.store), "");
-    {
-        FailingAllocator failAll(0);
-        t.store.Clear();
-        t.Receive("lost\n");
-        t.store.SetCursor(3, 3);
-        t.store.Rewrap();
-    }
-    t.Receive("back");
-    EXPECT_EQ(t.Lines(), std::vector<std::wstring>{L"back"});
     EXPECT_EQ(CheckStoreInvariants(t.store), "");
 }

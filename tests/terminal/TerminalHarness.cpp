@@ -45,5 +45,16 @@ std::string CheckStoreInvariants(C_LineStore& store) {
         if (store.GetSegment(store.SegmentCount() - 1).count != 0)
             return "no open segment at the end";
     }
+    C_LineStore::Position cursor = store.GetCursor();
+    if (!store.IsFilterActive() && (cursor.row < 0 || uint32_t(cursor.row) >= store.LineCount() || cursor.column < 0 ||
+                                    uint32_t(cursor.column) >= store.LineLength(uint32_t(cursor.row))))
+        return "cursor outside the store";
+    int64_t start, end;
+    if (store.GetSelection(start, end) && (start < 0 || end < 0 || start > cells || end > cells))
+        return "selection outside the store";
+    if (store.GetSearchPosition() > cells)
+        return "search position outside the store";
+    if (cells > uint64_t(store.GetCapacity()) + 2 * C_LineStore::kMaxCursorGrowth)
+        return "more cells than the capacity";
     return "";
 }
