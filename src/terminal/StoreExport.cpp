@@ -34,6 +34,19 @@ constexpr wchar_t kHtmlFooter[] = L"  </body></html>";
 constexpr wchar_t kSpanClose[] = L"</span>";
 constexpr wchar_t kSpanOpen[] = L"<span style=\"color: #%06X; background-color: #%06X\">";
 
+const wchar_t* EntityOf(wchar_t ch) {
+    switch (ch) {
+    case L'&':
+        return L"&amp;";
+    case L'<':
+        return L"&lt;";
+    case L'>':
+        return L"&gt;";
+    default:
+        return nullptr;
+    }
+}
+
 // Builds the output a line at a time in UTF-16, converts each line to the code page and hands the bytes
 // to the sink in large writes. After the first failed write everything else is dropped.
 class C_ExportWriter {
@@ -51,6 +64,20 @@ public:
         m_line.SetCount(m_line.Count() + length);
     }
     void Append(const wchar_t* text) { Append(text, uint32_t(wcslen(text))); }
+    // Received text in the HTML body: the three characters that markup gives a meaning to become entities, so
+    // "<INFO>" from a device stays text and no peer can put live markup into the file.
+    void AppendEscaped(const wchar_t* text, uint32_t length) {
+        uint32_t run = 0;
+        for (uint32_t i = 0; i < length; ++i) {
+            const wchar_t* entity = EntityOf(text[i]);
+            if (!entity)
+                continue;
+            Append(text + run, i - run);
+            Append(entity);
+            run = i + 1;
+        }
+        Append(text + run, length - run);
+    }
     void AppendFormat(const wchar_t* format, Rgb first, Rgb second = 0) {
         wchar_t text[256];
         int length = _snwprintf(text, 256, format, unsigned(first), unsigned(second));
@@ -107,14 +134,14 @@ void WriteHtmlLine(C_ExportWriter& out, const wchar_t* cells, const Attribute* a
     for (uint32_t i = 0; i < length; ++i) {
         if (attributes[i] == previous)
             continue;
-        out.Append(cells + run, i - run);
+        out.AppendEscaped(cells + run, i - run);
         run = i;
         if (previous != kNoAttribute)
             out.Append(kSpanClose);
         previous = attributes[i];
         out.AppendFormat(kSpanOpen, Colour::ForegroundOf(previous), Colour::BackgroundOf(previous));
     }
-    out.Append(cells + run, length - run);
+    out.AppendEscaped(cells + run, length - run);
 }
 
 } // namespace

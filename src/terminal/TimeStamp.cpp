@@ -1,6 +1,7 @@
 #include "terminal/TimeStamp.h"
 
 #include <cstdio>
+#include <cwchar>
 
 namespace {
 
@@ -21,6 +22,12 @@ constexpr wchar_t kAnimation[] = L"ani";
 // One of the system's formatting steps: first asks for the size, then formats.
 template <class FormatFunction>
 bool FormatStep(FormatFunction format, const SYSTEMTIME& time, const wchar_t* picture, C_String& out) {
+    C_String bounded;
+    if (wcslen(picture) > C_TimeStamps::kMaxPictureLength) {
+        if (!bounded.Assign(picture, C_TimeStamps::kMaxPictureLength))
+            return false;
+        picture = bounded.c_str();
+    }
     int size = format(LOCALE_USER_DEFAULT, 0, &time, picture, nullptr, 0);
     if (size <= 0 || !out.Empty(uint32_t(size) + 1))
         return false;
@@ -44,7 +51,8 @@ void C_TimeStamps::SetClock(C_StampClock* clock) {
 
 void C_TimeStamps::SetPicture(const wchar_t* picture) {
     C_Lock lock(m_lock);
-    m_picture.Assign(picture);
+    uint32_t length = picture ? uint32_t(wcslen(picture)) : 0;
+    m_picture.Assign(picture ? picture : L"", length < kMaxPictureLength ? length : kMaxPictureLength);
 }
 
 void C_TimeStamps::SetAnimationCharacters(const wchar_t* characters) {

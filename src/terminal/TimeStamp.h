@@ -33,6 +33,10 @@ public:
     static constexpr Rgb kBackground = 0x1F4291;
     static constexpr wchar_t kDefaultPowerLine[] = L"\xE0B0";
     static constexpr wchar_t kDefaultAnimationChars[] = L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
+    // The longest picture the options dialog produces. Longer stored or typed pictures are cut to it, and so
+    // is what the date step hands the time step: Wine's formatters fault on 268 characters and cut longer
+    // output silently, and no offered picture comes near.
+    static constexpr uint32_t kMaxPictureLength = 259;
 
     C_TimeStamps();
     C_TimeStamps(const C_TimeStamps&) = delete;
@@ -53,7 +57,8 @@ public:
     // the animation character, which then advances. False when there is no picture or formatting failed.
     bool MakeStamp(C_String& out);
 
-    // The formatting steps for a given time and animation character (none: "ani" stays).
+    // The formatting steps for a given time and animation character (none: "ani" stays), each on at most
+    // kMaxPictureLength characters.
     static bool FormatPicture(const wchar_t* picture, const SYSTEMTIME& time, wchar_t animation, C_String& out);
 
 private:

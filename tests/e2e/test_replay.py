@@ -57,7 +57,7 @@ def test_text_export_of_a_capture_with_colours_cursor_moves_and_a_cleared_screen
     assert b"??????, " in result.stdout
 
 
-def test_html_export_keeps_colours_and_writes_text_unescaped():
+def test_html_export_keeps_colours_and_escapes_markup_characters():
     result = replay("--html", windows_path(SAMPLE))
     assert result.returncode == 0, result.stderr
     html = result.stdout
@@ -67,7 +67,8 @@ def test_html_export_keeps_colours_and_writes_text_unescaped():
     assert span(b"10A008", b"001020") + b"DRAM:</span>" in html          # green, 15-bit colours
     assert span(b"E01028", b"001020") + b"error:</span>" in html          # red
     assert span(b"F88000", b"001020") + b"true colour orange</span>" in html
-    assert b"a < b && c > d" in html                                      # no entity escaping
+    assert b"a &lt; b &amp;&amp; c &gt; d" in html                        # stays text in a browser
+    assert b"a < b" not in html
 
 
 def test_visible_rows_wrap_at_the_given_width_and_utf8_keeps_every_character():

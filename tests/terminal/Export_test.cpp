@@ -70,10 +70,21 @@ TEST(ExportHtml, ClearedStoreGivesHeaderOneLineAndFooterWithoutSpan) {
 
 TEST(ExportHtml, SpansChangeWithColoursAndContinueAcrossLines) {
     TerminalHarness t;
-    t.Receive("ab\x1b[31m<c\nd\x1b[44me");
-    std::string expected = Span("D8E0E8", "001020") + "ab</span>" + Span("E01028", "001020") + "<c\r\n" + "d</span>" +
+    t.Receive("ab\x1b[31mc\nd\x1b[44me");
+    std::string expected = Span("D8E0E8", "001020") + "ab</span>" + Span("E01028", "001020") + "c\r\n" + "d</span>" +
                            Span("D8E0E8", "0030D8") + "e\r\n</span>" + kFooter;
     EXPECT_EQ(Body(Export(t, true)), expected);
+}
+
+// Received text stays text in a browser: markup characters become entities, in every span and across span
+// changes; the plain-text export keeps them as they are.
+TEST(ExportHtml, MarkupCharactersInReceivedTextBecomeEntities) {
+    TerminalHarness t;
+    t.Receive("<INFO> a<b && c>d\x1b[31m<script>&amp;\x1b[0m>");
+    std::string span = Span("D8E0E8", "001020");
+    EXPECT_EQ(Body(Export(t, true)), span + "&lt;INFO&gt; a&lt;b &amp;&amp; c&gt;d</span>" + Span("E01028", "001020") +
+                                         "&lt;script&gt;&amp;amp;</span>" + span + "&gt;\r\n</span>" + kFooter);
+    EXPECT_EQ(Export(t, false), "<INFO> a<b && c>d<script>&amp;>\r\n");
 }
 
 TEST(ExportHtml, LinkFlagCountsAsAnAttributeChange) {

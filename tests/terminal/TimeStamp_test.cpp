@@ -57,6 +57,33 @@ TEST(TimeStamps, TheOfferedPicturesFormatDateThenTime) {
     EXPECT_EQ(Formatted(L"ani|iii"), L"ani|042"); // no animation characters: "ani" stays
 }
 
+// Wine's formatters fault on pictures of 268 characters; a picture is cut to what the options dialog
+// produces, also when the date step lengthens it, and the first 259 characters still format.
+TEST(TimeStamps, LongPicturesAreCutBeforeFormatting) {
+    struct Case {
+        std::wstring picture;
+        size_t expectedLength;
+    } cases[] = {
+        {std::wstring(259, L'x'), 259},
+        {std::wstring(268, L'x'), 259},
+        {std::wstring(5000, L'x'), 259},
+        {L"HH:mm " + std::wstring(300, L'x'), 259},
+    };
+    for (const Case& c : cases) {
+        std::wstring stamp = Formatted(c.picture.c_str());
+        EXPECT_EQ(stamp.size(), c.expectedLength) << c.picture.size();
+        EXPECT_EQ(stamp.back(), L'x');
+    }
+    std::wstring months;
+    while (months.size() < 255)
+        months += L"MMMM ";
+    EXPECT_LE(Formatted(months.c_str()).size(), C_TimeStamps::kMaxPictureLength) << "lengthened by the date step";
+
+    StampedTerminal t((L"HH" + std::wstring(400, L'x')).c_str());
+    t.Receive("line\n");
+    EXPECT_EQ(t.Line(0), L"17" + std::wstring(257, L'x') + L"line");
+}
+
 TEST(TimeStamps, StampIsTheTimeOfTheLinesFirstCharacterInStampColours) {
     StampedTerminal t(L"HH:mm:ss:iii>");
     t.Receive("a");
