@@ -302,7 +302,8 @@ void C_LineStore::SetCursor(int column, int row) {
             return;
         uint32_t lines = m_lineStarts.Count();
         int64_t lastRow = int64_t(lines) - 1 + kMaxCursorGrowth;
-        int64_t targetRow = row < 0 ? 0 : (row > lastRow ? lastRow : row);
+        int64_t firstRow = int64_t(lines) - 1 > kMaxCursorReach ? int64_t(lines) - 1 - kMaxCursorReach : 0;
+        int64_t targetRow = row < firstRow ? firstRow : (row > lastRow ? lastRow : row);
         int64_t wantedColumn = column < 0 ? 0 : column;
         uint32_t newLines = uint64_t(targetRow) >= lines ? uint32_t(targetRow - lines + 1) : 0;
         uint32_t length = newLines ? 1 : LineLength(uint32_t(targetRow));

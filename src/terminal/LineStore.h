@@ -39,6 +39,11 @@ public:
     // columns (a hostile or garbled stream can ask for row 4,000,000,000) stop there instead of allocating
     // without bound; a screen-sized move such as row 999, column 999 is unaffected.
     static constexpr int kMaxCursorGrowth = 1024;
+    // Nor does a move reach further up than this many lines above the last one: the lines a device can still
+    // address as its screen (taller than any window shows). Lengthening a line moves every cell after it, so a
+    // garbled stream that sent the cursor to the top of a large store and kept writing would cost a move of
+    // the whole store for every line it wrote; within this reach it costs at most a screen's worth.
+    static constexpr int kMaxCursorReach = 256;
     // 48 Mi cells: 6 bytes each (the character and its colours) is 288 MB, and with the room the arrays slide
     // through before they move back (half the capacity again) at most 432 MB committed, about a fifth of what
     // a 32-bit process has without the large-address flag. That leaves room for a copy of the whole store

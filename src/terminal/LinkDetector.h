@@ -38,6 +38,35 @@ inline Class ClassOf(wchar_t ch) {
     return ch < 0x80 ? Class(kClasses.of[ch]) : kOther;
 }
 
+// Progress through a link: each state waits for the class numbered one above it.
+enum State : uint8_t { kIdle = 0, kScheme = 1, kAfterColon = 2, kAfterSlash = 3, kComplete = 4 };
+static_assert(kColon == kScheme + 1 && kSlash == kAfterColon + 1 && kDot == kAfterSlash + 1, "states follow classes");
+
+// The next state for each state and character class: any other character ends a link, a complete link takes
+// every link character, a break restarts, a link character starts a scheme, and ':', '/', '.' in turn
+// advance it. Kept per class as five 3-bit fields, one per state, so a step is a shift of a value that does
+// not depend on the state (no load waits for the state of the character before).
+constexpr uint32_t NextState(int state, int type) {
+    if (type == kOther)
+        return kIdle;
+    if (state == kComplete)
+        return kComplete;
+    if (type == kBreak)
+        return kIdle;
+    if (state == kIdle)
+        return kScheme;
+    return type == state + 1 ? uint32_t(state + 1) : uint32_t(state);
+}
+struct TransitionTable {
+    uint32_t byClass[6];
+    constexpr TransitionTable() : byClass() {
+        for (int type = 0; type < 6; ++type)
+            for (int state = 0; state < 5; ++state)
+                byClass[type] |= NextState(state, type) << (3 * state);
+    }
+};
+constexpr TransitionTable kTransitions{};
+
 } // namespace LinkText
 
 class C_LinkDetector {
@@ -56,28 +85,24 @@ public:
     }
 
     // Takes characters stored in consecutive cells from firstCell on, calling flag(range) for every link
-    // they complete. The state lives in locals so the compiler keeps it in registers.
+    // they complete. One table step per character and no branch but the rare completed link: garbled input
+    // (a device at the wrong baud rate) changes class at nearly every character, which a chain of tests
+    // mispredicts each time. The state lives in locals so the compiler keeps it in registers.
     template <class Flag> void TakeRun(const wchar_t* text, uint32_t count, uint32_t firstCell, Flag flag) {
-        int state = m_state;
+        uint32_t state = uint32_t(m_state);
         uint32_t start = m_start;
         for (uint32_t i = 0; i < count; ++i) {
-            LinkText::Class type = LinkText::ClassOf(text[i]);
-            if (type == LinkText::kOther) {
-                if (state == kComplete && firstCell + i > start)
-                    flag(Range{start, firstCell + i});
-                state = kIdle;
-            } else if (state == kComplete) {
-                continue;
-            } else if (type == LinkText::kBreak) {
-                state = kIdle;
-            } else if (state == kIdle) {
-                start = firstCell + i;
-                state = kScheme;
-            } else if (int(type) == state + 1) { // ':' after the scheme, '/' after ':', '.' after '/'
-                ++state;
-            }
+            wchar_t ch = text[i];
+            uint32_t type = LinkText::kClasses.of[ch & 0x7F];
+            type = ch < 0x80 ? type : uint32_t(LinkText::kOther);
+            uint32_t next = LinkText::kTransitions.byClass[type] >> (3 * state) & 7;
+            uint32_t cell = firstCell + i;
+            start = state == kIdle && next == kScheme ? cell : start;
+            if (state == kComplete && type == LinkText::kOther && cell > start)
+                flag(Range{start, cell});
+            state = next;
         }
-        m_state = state;
+        m_state = int(state);
         m_start = start;
     }
 
@@ -98,10 +123,9 @@ public:
     static bool IsLinkCharacter(wchar_t ch) { return LinkText::ClassOf(ch) != LinkText::kOther; }
 
 private:
-    // Each state waits for the class numbered one above it.
-    enum State { kIdle = 0, kScheme = 1, kColon = 2, kSlash = 3, kComplete = 4 };
-    static_assert(LinkText::kColon == kScheme + 1 && LinkText::kSlash == kColon + 1 && LinkText::kDot == kSlash + 1,
-                  "the states follow the classes");
+    static constexpr int kIdle = LinkText::kIdle;
+    static constexpr int kScheme = LinkText::kScheme;
+    static constexpr int kComplete = LinkText::kComplete;
 
     int m_state = kIdle;
     uint32_t m_start = 0;

@@ -89,6 +89,13 @@ TEST(Cursor, HugeMovesAreBounded) {
     screen.Receive("\x1b[2J\x1b[999;999Hx");
     EXPECT_EQ(screen.store.LineCount(), 2u + 998u);
     EXPECT_EQ(screen.Lines().back(), std::wstring(998, L' ') + L"x");
+    // Nor does a move reach further up than a screen of kMaxCursorReach lines above the last.
+    TerminalHarness tall;
+    std::string lines;
+    for (int i = 0; i < 3000; ++i)
+        lines += "l\n";
+    tall.Receive(lines);
+    ExpectCursor(CursorAfter(tall, "\x1b[99999A"), 0, 3000 - C_LineStore::kMaxCursorReach);
 }
 
 TEST(Cursor, WritingOverAnEarlierLineOverwritesAndLengthens) {
