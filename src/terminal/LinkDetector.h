@@ -85,13 +85,34 @@ public:
     }
 
     // Takes characters stored in consecutive cells from firstCell on, calling flag(range) for every link
-    // they complete. One table step per character and no branch but the rare completed link: garbled input
-    // (a device at the wrong baud rate) changes class at nearly every character, which a chain of tests
-    // mispredicts each time. The state lives in locals so the compiler keeps it in registers.
+    // they complete. Before a link's ':' nothing can complete, so those stretches are skipped to the next
+    // ':' and only the word that ends there matters. Elsewhere one table step per character and no branch
+    // but the rare completed link: garbled input changes class at nearly every character, which a chain of
+    // tests would mispredict each time. The state lives in locals so the compiler keeps it in registers.
     template <class Flag> void TakeRun(const wchar_t* text, uint32_t count, uint32_t firstCell, Flag flag) {
         uint32_t state = uint32_t(m_state);
         uint32_t start = m_start;
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < count;) {
+            if (state <= kScheme) {
+                uint32_t colon = i;
+                while (colon < count && text[colon] != L':')
+                    ++colon;
+                // The scheme candidate is the word of link characters just before the ':' (or the end); a
+                // word reaching back to i continues the scheme under way.
+                uint32_t word = colon;
+                while (word > i && IsLinkWordCharacter(text[word - 1]))
+                    --word;
+                if (word < colon) {
+                    if (word > i || state == kIdle)
+                        start = firstCell + word;
+                    state = kScheme;
+                } else if (colon > i) {
+                    state = kIdle;
+                }
+                i = colon;
+                if (i == count)
+                    break;
+            }
             wchar_t ch = text[i];
             uint32_t type = LinkText::kClasses.of[ch & 0x7F];
             type = ch < 0x80 ? type : uint32_t(LinkText::kOther);
@@ -101,6 +122,7 @@ public:
             if (state == kComplete && type == LinkText::kOther && cell > start)
                 flag(Range{start, cell});
             state = next;
+            ++i;
         }
         m_state = int(state);
         m_start = start;
@@ -121,6 +143,11 @@ public:
     int GetState() const { return m_state; }
 
     static bool IsLinkCharacter(wchar_t ch) { return LinkText::ClassOf(ch) != LinkText::kOther; }
+    // A character that keeps a scheme going: a link character other than '=' and a single quote.
+    static bool IsLinkWordCharacter(wchar_t ch) {
+        LinkText::Class type = LinkText::ClassOf(ch);
+        return type != LinkText::kOther && type != LinkText::kBreak;
+    }
 
 private:
     static constexpr int kIdle = LinkText::kIdle;
