@@ -122,6 +122,11 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         Fail(error);
         return kExitUsage;
     }
+    // Every file is opened before connecting: nothing is sent to the device for a capture that could not be
+    // kept.
+    C_StoreOutput output(values.output, kCommand);
+    if (!output.Prepare())
+        return kExitUsage;
     C_LogFile log;
     if (!values.logPath.empty() && !log.Open(values.logPath.c_str())) {
         Fail(L"cannot create log file '" + values.logPath + L"'");
@@ -154,5 +159,6 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
     assembly.FlushPendingLine(true, false);
     log.Close();
-    return WriteStoreOutput(session.Store(), values.output, kCommand);
+    ReportDroppedLines(session.Store(), kCommand);
+    return output.Write(session.Store());
 }

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr DWORD kReadChunk = 64 * 1024;
-
 bool WriteAll(HANDLE handle, const void* data, uint32_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size) {
@@ -38,19 +36,4 @@ void Console::Error(const std::wstring& line) {
 
 void Console::Print(const std::wstring& text) {
     WriteText(STD_OUTPUT_HANDLE, text);
-}
-
-bool Console::ReadStandardInput(std::string& bytes) {
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (input == nullptr || input == INVALID_HANDLE_VALUE)
-        return false;
-    char chunk[kReadChunk];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(input, chunk, kReadChunk, &read, nullptr))
-            return GetLastError() == ERROR_BROKEN_PIPE; // the writer closed its end: that is the end
-        if (read == 0)
-            return true;
-        bytes.append(chunk, read);
-    }
 }

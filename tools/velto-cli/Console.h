@@ -15,7 +15,4 @@ namespace Console {
 void Error(const std::wstring& line);
 void Print(const std::wstring& text); // help text on standard output
 
-// Reads all of standard input; false when it cannot be read.
-bool ReadStandardInput(std::string& bytes);
-
 } // namespace Console

@@ -1,13 +1,6 @@
 #include "Input.h"
 
-#include "Console.h"
-#include "foundation/File.h"
-
 namespace {
-
-// A 32-bit process holds the input, its pending text and the store at once; beyond this it cannot.
-constexpr int64_t kMaximumInput = 512ll * 1024 * 1024;
-constexpr DWORD kReadPiece = 1024 * 1024;
 
 std::wstring SystemMessage(DWORD code) {
     wchar_t* text = nullptr;
@@ -22,32 +15,37 @@ std::wstring SystemMessage(DWORD code) {
 
 } // namespace
 
-bool ReadInput(const std::wstring& name, std::string& bytes, std::wstring& error) {
+bool C_InputStream::Open(const std::wstring& name, std::wstring& error) {
+    m_name = name;
     if (name == L"-") {
-        if (Console::ReadStandardInput(bytes))
-            return true;
-        error = L"cannot read standard input";
-        return false;
+        m_standardInput = GetStdHandle(STD_INPUT_HANDLE);
+        if (m_standardInput == nullptr || m_standardInput == INVALID_HANDLE_VALUE) {
+            error = L"cannot read standard input";
+            return false;
+        }
+        return true;
     }
-    C_File file;
-    if (!file.Open(name.c_str(), C_File::MODE_READ, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    if (!m_file.Open(name.c_str(), C_File::MODE_READ, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE)) {
         error = L"cannot read input '" + name + L"': " + SystemMessage(GetLastError());
         return false;
     }
-    int64_t size = file.GetSize();
-    if (size < 0 || size > kMaximumInput) {
-        error = L"cannot read input '" + name + L"': " + (size < 0 ? L"its size is unknown" : L"larger than 512 MB");
-        return false;
-    }
-    bytes.resize(size_t(size));
-    for (size_t at = 0; at < bytes.size();) {
-        DWORD piece = DWORD(bytes.size() - at < kReadPiece ? bytes.size() - at : kReadPiece);
-        DWORD read = 0;
-        if (!file.Read(piece, &bytes[at], &read) || read == 0) {
-            error = L"cannot read input '" + name + L"': " + SystemMessage(GetLastError());
-            return false;
-        }
-        at += read;
-    }
     return true;
+}
+
+int64_t C_InputStream::Read(void* buffer, uint32_t size, std::wstring& error) {
+    DWORD read = 0;
+    if (m_standardInput) {
+        if (ReadFile(m_standardInput, buffer, size, &read, nullptr))
+            return read;
+        DWORD code = GetLastError();
+        if (code == ERROR_BROKEN_PIPE)
+            return 0; // the writer closed its end: that is the end
+        error = L"cannot read standard input: " + SystemMessage(code);
+        return -1;
+    }
+    if (m_file.Read(size, buffer, &read))
+        return read;
+    error = L"cannot read input '" + m_name + L"': " + SystemMessage(GetLastError());
+    return -1;
 }

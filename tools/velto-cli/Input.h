@@ -1,6 +1,20 @@
 #pragma once
-// The input of a subcommand: a file, or standard input when the name is "-".
+// The input of a subcommand: a file, or standard input when the name is "-", read a piece at a time so that
+// an input of any size passes through bounded memory.
+#include "foundation/File.h"
+
+#include <cstdint>
 #include <string>
 
-// False with a one-line reason when the input cannot be read whole.
-bool ReadInput(const std::wstring& name, std::string& bytes, std::wstring& error);
+class C_InputStream {
+public:
+    // False with a one-line reason when the input cannot be opened.
+    bool Open(const std::wstring& name, std::wstring& error);
+    // Reads up to size bytes: how many were read, 0 at the end, -1 with a one-line reason on failure.
+    int64_t Read(void* buffer, uint32_t size, std::wstring& error);
+
+private:
+    C_File m_file;
+    HANDLE m_standardInput = nullptr; // not ours to close
+    std::wstring m_name;
+};

@@ -17,9 +17,15 @@ void AddStoreOutputOptions(C_OptionTable& options, StoreOutputOptions& values) {
                     values.timeFormat);
     options.AddFlag(L"--powerline", L"the terminal font has the powerline glyphs (stamps end in an arrow)",
                     values.powerline);
+    options.AddNumber(L"--capacity", L"CELLS",
+                      L"store capacity in cells (default " + std::to_wstring(C_LineStore::kDefaultCapacity) +
+                          L", as the program's); beyond it the oldest lines are dropped",
+                      values.capacity, int(C_LineStore::kMinimumCapacity), StoreOutputOptions::kMaxCapacity);
 }
 
 void C_ReceiveOptions::Apply(const StoreOutputOptions& values, C_LineStore& store, C_ReceiveAssembly& assembly) {
+    if (uint32_t(values.capacity) != store.GetCapacity())
+        store.SetCapacity(uint32_t(values.capacity));
     store.SetWrapWidth(values.columns);
     store.SetFilter(&m_filter);
     if (!values.filter.empty()) {
@@ -48,25 +54,60 @@ bool WriteTo(C_LineStore& store, const StoreOutputOptions& values, C_ByteSink& s
 
 } // namespace
 
-int WriteStoreOutput(C_LineStore& store, const StoreOutputOptions& values, const std::wstring& commandName) {
+C_StoreOutput::C_StoreOutput(const StoreOutputOptions& values, const std::wstring& commandName)
+    : m_values(values), m_command(commandName) {}
+
+C_StoreOutput::~C_StoreOutput() {
+    if (m_created && !m_written) {
+        m_file.Close();
+        DeleteFileW(m_values.outputPath.c_str());
+    }
+}
+
+bool C_StoreOutput::Prepare() {
+    if (m_values.outputPath.empty())
+        return true;
+    // Opened without truncating: a capture that fails to connect leaves an existing file as it was.
+    bool existed = GetFileAttributesW(m_values.outputPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!m_file.Open(m_values.outputPath.c_str(), C_File::MODE_WRITE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+        Console::Error(L"velto-cli " + m_command + L": cannot create output file '" + m_values.outputPath + L"'");
+        return false;
+    }
+    m_created = !existed;
+    return true;
+}
+
+int C_StoreOutput::Write(C_LineStore& store) {
     bool written;
-    if (values.outputPath.empty()) {
+    if (m_values.outputPath.empty()) {
         C_StandardOutput out;
-        written = WriteTo(store, values, out);
+        written = WriteTo(store, m_values, out);
     } else {
-        // The same open as the program's Save command: created or truncated, shared for reading and writing.
-        C_File file;
-        if (!file.Open(values.outputPath.c_str(), C_File::MODE_WRITE_CREATE, FILE_ATTRIBUTE_NORMAL,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE)) {
-            Console::Error(L"velto-cli " + commandName + L": cannot create output file '" + values.outputPath + L"'");
+        // Now the file is replaced, as the program's Save command replaces it.
+        if (!m_file.IsOpen() && !Prepare())
             return kExitUsage;
-        }
-        C_FileSink sink(file);
-        written = WriteTo(store, values, sink);
+        m_written = true;
+        C_FileSink sink(m_file);
+        written = m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()) && WriteTo(store, m_values, sink);
     }
     if (!written) {
-        Console::Error(L"velto-cli " + commandName + L": writing the output failed");
+        Console::Error(L"velto-cli " + m_command + L": writing the output failed");
         return kExitWriteFailed;
     }
     return kExitSuccess;
+}
+
+void ReportDroppedLines(C_LineStore& store, const std::wstring& commandName) {
+    C_LineStore::DropTotals dropped = store.GetDropTotals();
+    if (!dropped.lines && !dropped.cells)
+        return;
+    std::wstring message = L"velto-cli " + commandName + L": the store holds at most " +
+                           std::to_wstring(store.GetCapacity()) + L" cells: the first " +
+                           std::to_wstring(dropped.lines) + L" lines were dropped";
+    if (dropped.clears)
+        message += L" (the store was cleared " + std::to_wstring(dropped.clears) + L" times as the last resort)";
+    message += L", the output starts " + std::wstring(dropped.firstLineCut ? L"within" : L"at") + L" line " +
+               std::to_wstring(dropped.lines + 1) + L" of the input";
+    Console::Error(message);
 }

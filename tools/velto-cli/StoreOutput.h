@@ -2,6 +2,7 @@
 // The options shared by every subcommand that fills a line store and writes it out (replay now; capture
 // later), and the writing itself.
 #include "Options.h"
+#include "foundation/File.h"
 #include "terminal/Filter.h"
 #include "terminal/LineStore.h"
 #include "terminal/ReceiveAssembly.h"
@@ -18,8 +19,11 @@ struct StoreOutputOptions {
     std::wstring filter;     // as typed in the filter field
     std::wstring timeFormat; // as in the options; stamps show the time a line is handled
     bool powerline = false;  // the terminal font has the powerline glyphs
+    int capacity = int(C_LineStore::kDefaultCapacity);
 
     static constexpr int kMaxColumns = 65535;
+    // Its room and the two arrays' slack still fit a large-address-aware 32-bit process.
+    static constexpr int kMaxCapacity = 128 * 1024 * 1024;
 };
 
 void AddStoreOutputOptions(C_OptionTable& options, StoreOutputOptions& values);
@@ -38,6 +42,29 @@ private:
 // Combinations that cannot be honoured; empty when the options are consistent.
 std::wstring CheckStoreOutputOptions(const StoreOutputOptions& values);
 
-// Writes the store as the options ask, to standard output or the output file. Returns the exit status and
-// reports a failure on standard error.
-int WriteStoreOutput(C_LineStore& store, const StoreOutputOptions& values, const std::wstring& commandName);
+// Where the store is written: standard output or the output file. The file is opened before anything is read
+// or connected, so an unwritable path fails at once instead of after the work; a file that did not exist
+// and is never written is removed again.
+class C_StoreOutput {
+public:
+    C_StoreOutput(const StoreOutputOptions& values, const std::wstring& commandName);
+    ~C_StoreOutput();
+    C_StoreOutput(const C_StoreOutput&) = delete;
+    C_StoreOutput& operator=(const C_StoreOutput&) = delete;
+
+    // False (reported on standard error) when the output file cannot be opened for writing.
+    bool Prepare();
+    // Writes the store as the options ask. Returns the exit status and reports a failure on standard error.
+    int Write(C_LineStore& store);
+
+private:
+    const StoreOutputOptions& m_values;
+    std::wstring m_command;
+    C_File m_file;
+    bool m_created = false;
+    bool m_written = false;
+};
+
+// When the store dropped lines at its capacity, says so on standard error: the output holds the newest
+// lines only and starts later in the input.
+void ReportDroppedLines(C_LineStore& store, const std::wstring& commandName);
