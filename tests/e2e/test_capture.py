@@ -211,3 +211,23 @@ def test_a_failed_open_exits_1_and_bad_arguments_exit_2():
         result = cli("capture", *arguments)
         assert result.returncode == 2, arguments
         assert result.stderr.startswith(b"velto-cli capture: "), arguments
+
+
+@pytest.mark.parametrize("option", ["-o", "--log"])
+def test_an_unwritable_output_or_log_fails_before_connecting(option):
+    listener = socket.create_server(("127.0.0.1", 0))
+    listener.settimeout(0)
+    try:
+        port = listener.getsockname()[1]
+        started = time.monotonic()
+        result = cli("capture", f"tcp://127.0.0.1:{port}", "--send", "reboot\\n", "--seconds", "60",
+                     option, "Z:\\no\\such\\folder\\capture.txt")
+        assert result.returncode == 2
+        assert time.monotonic() - started < 50, "it did not stay connected"
+        assert statuses(result.stderr) == [
+            "velto-cli capture: cannot create " + ("output" if option == "-o" else "log") +
+            " file 'Z:\\no\\such\\folder\\capture.txt'"]
+        with pytest.raises(BlockingIOError):
+            listener.accept()                           # nobody connected, nothing was sent
+    finally:
+        listener.close()
