@@ -55,7 +55,7 @@ bool C_LineStore::ResetToEmptyLine() {
     m_rowEnds.Free();
     m_segments.Free();
     m_cells.Add(kEndMarker);
-    m_attributes.Add(m_attribute);
+    m_attributes.Add(GetAttribute());
     m_lineStarts.Add(0);
     m_rowEnds.Add(1);
     m_segments.Add({0, 0});
@@ -162,7 +162,7 @@ bool C_LineStore::AppendLineFeed(AppendState& state) {
     if (!MakeRoom({1, 1, 1}, &state))
         return false;
     uint32_t last = m_lineStarts.Count() - 1;
-    uint32_t target = m_filterActive ? m_cells.Count() - 1 : CellIndex(m_cursor.column, m_cursor.row);
+    uint32_t target = m_filterActive ? m_cells.Count() - 1 : CellIndexHeld(m_cursor.column, m_cursor.row);
     if (m_filterActive || uint32_t(m_cursor.row) >= last) {
         if (m_filterActive) {
             if (state.show) {
@@ -173,7 +173,7 @@ bool C_LineStore::AppendLineFeed(AppendState& state) {
                 state.hiddenLine = true;
             }
         }
-        if (!AppendEmptyLines(1))
+        if (!AddEmptyLines(1))
             return false;
         state.structureChanged = true;
     }
@@ -197,7 +197,7 @@ bool C_LineStore::AppendAtEnd(const wchar_t* text, uint32_t length, AppendState&
     m_attributes.SetCount(first + length + 1);
     wchar_t* cells = m_cells.Data() + first;
     Attribute* attributes = m_attributes.Data() + first;
-    const Attribute attribute = m_attribute; // a local, so the loop need not reload it after every store
+    const Attribute attribute = GetAttribute(); // a local, so the loop need not reload it after every store
     for (uint32_t i = 0; i < length; ++i) {
         cells[i] = text[i];
         attributes[i] = attribute;
@@ -242,7 +242,7 @@ bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState&
         if (CursorOnFinalMarker())
             return AppendAtEnd(text + i, length - i, state);
         uint32_t row = uint32_t(m_cursor.row);
-        uint32_t target = CellIndex(m_cursor.column, m_cursor.row);
+        uint32_t target = CellIndexHeld(m_cursor.column, m_cursor.row);
         uint32_t count = 1;
         if (target == LineEndCell(row)) {
             count = length - i;
@@ -252,7 +252,7 @@ bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState&
             if (CursorOnFinalMarker())
                 return AppendAtEnd(text + i, length - i, state);
             row = uint32_t(m_cursor.row);
-            target = CellIndex(m_cursor.column, m_cursor.row);
+            target = CellIndexHeld(m_cursor.column, m_cursor.row);
         }
         if (target == LineEndCell(row)) {
             if (!InsertBlanks(row, target, count))
@@ -265,7 +265,7 @@ bool C_LineStore::WriteInside(const wchar_t* text, uint32_t length, AppendState&
         }
         for (uint32_t k = 0; k < count; ++k) {
             m_cells[target + k] = text[i + k];
-            m_attributes[target + k] = m_attribute;
+            m_attributes[target + k] = GetAttribute();
             TakeLinkCharacter(text[i + k], target + k);
         }
         m_cursor.column += int(count);
@@ -317,7 +317,7 @@ void C_LineStore::SetCursor(int column, int row) {
             lines = m_lineStarts.Count();
         }
         if (!failed && uint64_t(targetRow) >= lines) {
-            failed = !AppendEmptyLines(uint32_t(targetRow - lines + 1));
+            failed = !AddEmptyLines(uint32_t(targetRow - lines + 1));
             grown = true;
         }
         int64_t targetColumn = wantedColumn;
@@ -364,6 +364,10 @@ void C_LineStore::CursorToEnd() {
 
 uint32_t C_LineStore::CellIndex(int column, int row) {
     C_Lock lock(m_lock);
+    return CellIndexHeld(column, row);
+}
+
+uint32_t C_LineStore::CellIndexHeld(int column, int row) const {
     uint32_t lines = m_lineStarts.Count();
     if (!lines)
         return 0;
@@ -374,14 +378,13 @@ uint32_t C_LineStore::CellIndex(int column, int row) {
 // --- colours ----------------------------------------------------------------------------------------------
 
 void C_LineStore::SetColours(Rgb foreground, Rgb background) {
-    C_Lock lock(m_lock);
-    m_attribute = Colour::MakeAttribute(foreground, background);
+    m_attribute.store(Colour::MakeAttribute(foreground, background), std::memory_order_relaxed);
 }
 
 void C_LineStore::GetColours(Rgb& foreground, Rgb& background) {
-    C_Lock lock(m_lock);
-    foreground = Colour::ForegroundOf(m_attribute);
-    background = Colour::BackgroundOf(m_attribute);
+    Attribute attribute = GetAttribute();
+    foreground = Colour::ForegroundOf(attribute);
+    background = Colour::BackgroundOf(attribute);
 }
 
 // --- clearing ---------------------------------------------------------------------------------------------
@@ -389,7 +392,7 @@ void C_LineStore::GetColours(Rgb& foreground, Rgb& background) {
 void C_LineStore::Clear() {
     {
         C_Lock lock(m_lock);
-        m_attribute = Colour::kDefaultAttribute;
+        m_attribute.store(Colour::kDefaultAttribute, std::memory_order_relaxed);
         ResetToEmptyLine();
         m_selection = {kNoSelection, kNoSelection};
         m_searchPosition = 0;

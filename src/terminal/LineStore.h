@@ -146,7 +146,7 @@ public:
     uint32_t RowStart(uint32_t row) const { return row ? m_rowEnds[row - 1] : 0; }
     uint32_t SegmentCount() const { return m_segments.Count(); }
     Segment GetSegment(uint32_t index) const { return m_segments[index]; }
-    Attribute GetAttribute() const { return m_attribute; }
+    Attribute GetAttribute() const { return m_attribute.load(std::memory_order_relaxed); }
     // Bytes held by the cells and indexes (counts, not capacities).
     uint64_t StoredBytes() const;
     // Bytes of memory committed for the arrays.
@@ -163,6 +163,10 @@ private:
         uint32_t lines;
         uint32_t rows;
     };
+
+    // The same as CellIndex and AppendEmptyLines for callers that already hold the lock.
+    uint32_t CellIndexHeld(int column, int row) const;
+    bool AddEmptyLines(uint32_t count);
 
     uint32_t LineEndCell(uint32_t line) const {
         return line + 1 < m_lineStarts.Count() ? m_lineStarts[line + 1] - 1 : m_cells.Count() - 1;
@@ -204,7 +208,9 @@ private:
     DropTotals m_dropTotals{0, 0, 0, false};
     C_StoreWindow::Dropped m_unreported{0, 0, 0}; // dropped under the lock, told the window after it
 
-    Attribute m_attribute = Colour::kDefaultAttribute;
+    // Set by colour sequences on the reader thread many times a line, so without the store lock; the user's
+    // Clear on the user-interface thread resets it.
+    std::atomic<Attribute> m_attribute{Colour::kDefaultAttribute};
     Position m_cursor{0, 0};
     C_LinkDetector m_link;
     struct Selection {

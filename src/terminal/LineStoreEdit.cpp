@@ -12,11 +12,12 @@ bool C_LineStore::InsertBlanks(uint32_t row, uint32_t cell, uint32_t count) {
         return false;
     wchar_t* cells = m_cells.Data();
     Attribute* attributes = m_attributes.Data();
+    const Attribute attribute = GetAttribute();
     memmove(cells + cell + count, cells + cell, (total - cell) * sizeof(wchar_t));
     memmove(attributes + cell + count, attributes + cell, (total - cell) * sizeof(Attribute));
     for (uint32_t i = 0; i < count; ++i) {
         cells[cell + i] = kBlank;
-        attributes[cell + i] = m_attribute;
+        attributes[cell + i] = attribute;
     }
     m_cells.SetCount(total + count);
     m_attributes.SetCount(total + count);
@@ -27,15 +28,20 @@ bool C_LineStore::InsertBlanks(uint32_t row, uint32_t cell, uint32_t count) {
 
 bool C_LineStore::AppendEmptyLines(uint32_t count) {
     C_Lock lock(m_lock);
+    return AddEmptyLines(count);
+}
+
+bool C_LineStore::AddEmptyLines(uint32_t count) {
     uint32_t cells = m_cells.Count();
     if (uint64_t(cells) + count > UINT32_MAX || !m_cells.Reserve(cells + count) ||
         !m_attributes.Reserve(cells + count) || !m_lineStarts.Reserve(m_lineStarts.Count() + count) ||
         !m_rowEnds.Reserve(m_rowEnds.Count() + count))
         return false;
+    const Attribute attribute = GetAttribute();
     for (uint32_t i = 0; i < count; ++i) {
         m_lineStarts.Add(m_cells.Count());
         m_cells.Add(kEndMarker);
-        m_attributes.Add(m_attribute);
+        m_attributes.Add(attribute);
         m_rowEnds.Add(m_rowEnds.Count() ? m_rowEnds.Last() + 1 : m_cells.Count());
     }
     return true;
@@ -79,7 +85,7 @@ void C_LineStore::DeleteChars(uint32_t count) {
         memmove(attributes + cursor, attributes + cursor + deleted, (available - deleted) * sizeof(Attribute));
         for (uint32_t cell = marker - deleted; cell < marker; ++cell) {
             cells[cell] = kBlank;
-            attributes[cell] = m_attribute;
+            attributes[cell] = GetAttribute();
         }
     }
     m_window->RepaintWanted(false);
