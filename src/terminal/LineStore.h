@@ -45,10 +45,10 @@ public:
     // the whole store for every line it wrote; within this reach it costs at most a screen's worth.
     static constexpr int kMaxCursorReach = 256;
     // 48 Mi cells: 6 bytes each (the character and its colours) is 288 MB, and with the room the arrays slide
-    // through before they move back (half the capacity again) at most 432 MB committed, about a fifth of what
-    // a 32-bit process has without the large-address flag. That leaves room for a copy of the whole store
-    // (clipboard, export) and for a fragmented address space. At 80 characters a line it keeps about 600,000
-    // lines.
+    // through before they move back (a quarter of the capacity again) at most 360 MB committed, a sixth of
+    // what a 32-bit process has even without the large-address flag. That leaves room for a copy of the whole
+    // store (clipboard, export) and for a fragmented address space. At 80 characters a line it keeps about
+    // 600,000 lines.
     static constexpr uint32_t kDefaultCapacity = 48u * 1024 * 1024;
     static constexpr uint32_t kMinimumCapacity = 64;
     static constexpr uint32_t kDropDivisor = 10; // a drop frees at least capacity / kDropDivisor cells
