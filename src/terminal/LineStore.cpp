@@ -13,7 +13,7 @@ C_LineStore::C_LineStore() {
 // --- state of the arrays --------------------------------------------------------------------------------
 
 // The cells and attributes reserve their whole room at once: the capacity and a quarter of it again to slide
-// through, so a full store moves its cells back about once every two drops (a room of one drop would move
+// through, so a full store moves its cells back once every two or three drops (a room of one drop would move
 // nine tenths of the store at every drop and cost a quarter of the receive speed). The indexes hold one entry per line or row, far fewer than cells, so they start with a modest
 // reservation and move to a larger one in the rare store of very short lines or a very narrow view.
 void C_LineStore::ConfigureArrays() {
