@@ -14,7 +14,8 @@ void* ReserveAddressSpace(size_t bytes); // null on failure
 // Commits the pages of region from committedBytes up to totalBytes. The failure hook sees totalBytes.
 bool Commit(void* region, size_t committedBytes, size_t totalBytes);
 
-// Returns true when the allocation (or commit up to a total) of the given size should fail. Null restores normal behaviour.
+// Returns true when the allocation (or commit up to a total) of the given size should fail. Null restores normal
+// behaviour.
 using FailureHook = bool (*)(size_t bytes);
 void SetFailureHook(FailureHook hook);
 

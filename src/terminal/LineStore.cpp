@@ -14,8 +14,9 @@ C_LineStore::C_LineStore() {
 
 // The cells and attributes reserve their whole room at once: the capacity and a quarter of it again to slide
 // through, so a full store moves its cells back once every two or three drops (a room of one drop would move
-// nine tenths of the store at every drop and cost a quarter of the receive speed). The indexes hold one entry per line or row, far fewer than cells, so they start with a modest
-// reservation and move to a larger one in the rare store of very short lines or a very narrow view.
+// nine tenths of the store at every drop and cost a quarter of the receive speed). The indexes hold one entry per line
+// or row, far fewer than cells, so they start with a modest reservation and move to a larger one in the rare store of
+// very short lines or a very narrow view.
 void C_LineStore::ConfigureArrays() {
     uint32_t room = m_capacity + m_capacity / 4;
     uint32_t indexes = m_capacity / 16 + 1;
@@ -308,7 +309,8 @@ void C_LineStore::SetCursor(int column, int row) {
         int64_t wantedColumn = column < 0 ? 0 : column;
         uint32_t newLines = uint64_t(targetRow) >= lines ? uint32_t(targetRow - lines + 1) : 0;
         uint32_t length = newLines ? 1 : LineLength(uint32_t(targetRow));
-        uint32_t blanks = wantedColumn >= length ? uint32_t(std::min<int64_t>(wantedColumn - length + 1, kMaxCursorGrowth)) : 0;
+        uint32_t blanks =
+            wantedColumn >= length ? uint32_t(std::min<int64_t>(wantedColumn - length + 1, kMaxCursorGrowth)) : 0;
         if (newLines || blanks) {
             // Rows are numbered anew when lines are dropped to make room.
             uint64_t droppedBefore = m_dropTotals.lines;

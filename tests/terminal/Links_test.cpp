@@ -90,7 +90,8 @@ std::vector<std::pair<uint32_t, uint32_t>> ReferenceLinks(const std::wstring& te
         } else if (state == 0) {
             start = i;
             state = 1;
-        } else if ((state == 1 && ch == L':') || (state == 2 && (ch == L'/' || ch == L'\\')) || (state == 3 && ch == L'.')) {
+        } else if ((state == 1 && ch == L':') || (state == 2 && (ch == L'/' || ch == L'\\')) ||
+                   (state == 3 && ch == L'.')) {
             ++state;
         }
     }
