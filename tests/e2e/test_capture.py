@@ -231,3 +231,38 @@ def test_an_unwritable_output_or_log_fails_before_connecting(option):
             listener.accept()                           # nobody connected, nothing was sent
     finally:
         listener.close()
+
+
+def test_a_capture_larger_than_the_store_keeps_its_newest_lines_and_says_so(tmp_path):
+    listener = socket.create_server(("127.0.0.1", 0))
+    listener.settimeout(60)
+    lines = b"".join(b"line %d of the stream\r\n" % n for n in range(3000))
+
+    def flood():
+        try:
+            client, _ = listener.accept()
+        except OSError:
+            return
+        with client:
+            client.sendall(lines)
+            client.settimeout(30)
+            try:
+                client.recv(1)                          # until the capture closes
+            except OSError:
+                pass
+
+    thread = threading.Thread(target=flood, daemon=True)
+    thread.start()
+    out = tmp_path / "capture.txt"
+    try:
+        result = cli("capture", f"tcp://127.0.0.1:{listener.getsockname()[1]}", "--seconds", "3",
+                     "--capacity", "20000", "-o", windows_path(out))
+    finally:
+        listener.close()
+        thread.join(40)
+    assert result.returncode == 0, result.stderr
+    kept = out.read_bytes().split(b"\r\n")[:-2]
+    first = int(kept[0].split()[1])
+    assert kept == [b"line %d of the stream" % n for n in range(first, 3000)]
+    assert (f"velto-cli capture: the store holds at most 20000 cells: the first {first} lines were dropped, "
+            f"the output starts at line {first + 1} of the input") in statuses(result.stderr)
