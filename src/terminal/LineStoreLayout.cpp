@@ -15,16 +15,28 @@ void C_LineStore::SetWrapWidth(int cells) {
     Rewrap();
 }
 
+// A narrow view of a full store needs many more rows than a wide one; when they cannot be had, older lines
+// go until they can, as when text arrives.
 void C_LineStore::Rewrap() {
     bool failed;
+    C_StoreWindow::Dropped dropped;
     {
         C_Lock lock(m_lock);
         if (!EnsureValid())
             return;
-        failed = !RewrapFrom(0);
+        for (;;) {
+            failed = !RewrapFrom(0);
+            uint32_t tenth = m_cells.Count() / kDropDivisor;
+            if (!failed || !DropOldest(tenth ? tenth : 1, nullptr))
+                break;
+        }
+        dropped = TakeUnreportedDrops();
     }
+    ReportDrops(dropped);
     if (failed)
-        Clear();
+        DiscardAll();
+    else if (dropped.lines || dropped.cells)
+        m_window->RowsChanged(C_StoreWindow::Scroll::Keep);
 }
 
 // The rows of the lines before the given one stay as they are, so lengthening a line near the end of a
@@ -40,17 +52,14 @@ bool C_LineStore::RewrapFrom(uint32_t line) {
     uint32_t rowsNeeded = 0;
     for (uint32_t l = line; l < lines; ++l)
         rowsNeeded += (LineLength(l) + width - 1) / width;
+    // Everything is reserved before anything changes, so a failure leaves the old rows in place.
     uint32_t keptRows = line ? FirstRowOfCell(firstCell) : 0;
-    if (!m_rowEnds.Reserve(keptRows + rowsNeeded))
+    uint32_t keptSegments = m_filterActive && line ? FirstSegmentFrom(firstCell) : 0;
+    if (!m_rowEnds.Reserve(keptRows + rowsNeeded) ||
+        (m_filterActive && !m_segments.Reserve(keptSegments + rowsNeeded + 1)) ||
+        (!m_filterActive && !m_segments.Reserve(1)))
         return false;
     m_rowEnds.SetCount(keptRows);
-
-    uint32_t keptSegments = 0;
-    if (m_filterActive) {
-        keptSegments = line ? FirstSegmentFrom(firstCell) : 0;
-        if (!m_segments.Reserve(keptSegments + rowsNeeded + 1))
-            return false;
-    }
     m_segments.SetCount(keptSegments);
 
     for (uint32_t l = line; l < lines; ++l) {
@@ -64,8 +73,6 @@ bool C_LineStore::RewrapFrom(uint32_t line) {
                 m_segments.Add({piece, pieceEnd - piece});
         }
     }
-    if (!m_segments.Reserve(m_segments.Count() + 1))
-        return false;
     m_segments.Add({m_cells.Count() - 1, 0});
     return true;
 }

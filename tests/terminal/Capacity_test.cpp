@@ -191,6 +191,21 @@ TEST(Capacity, MemoryShortageDropsLinesAndClearsOnlyAsTheLastResort) {
     EXPECT_EQ(NumberOf(lines[lines.size() - 2]), n - 1);
     EXPECT_EQ(NumberOf(lines[0]), t.store.GetDropTotals().lines);
 
+    // A view narrowed to one column needs a row per cell; without memory for them, older lines go.
+    TerminalHarness narrow;
+    narrow.store.SetCapacity(20000);
+    for (n = 0; narrow.store.CellCount() < 19000; ++n)
+        narrow.Receive(NumberedLine(n));
+    {
+        FailingAllocator rowsShort(64 * 1024);
+        narrow.store.SetWrapWidth(1);
+    }
+    EXPECT_EQ(CheckStoreInvariants(narrow.store), "");
+    EXPECT_EQ(narrow.store.GetDropTotals().clears, 0u);
+    EXPECT_LT(narrow.store.RowCount(), 16u * 1024);
+    lines = narrow.Lines();
+    EXPECT_EQ(NumberOf(lines[lines.size() - 2]), n - 1);
+
     TerminalHarness fresh;
     {
         FailingAllocator failAll(0);
