@@ -21,6 +21,11 @@ void* ReserveAddressSpace(size_t bytes) {
     return VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS);
 }
 
+void ReleaseAddressSpace(void* region) {
+    if (region)
+        VirtualFree(region, 0, MEM_RELEASE);
+}
+
 bool Commit(void* region, size_t committedBytes, size_t totalBytes) {
     if (totalBytes <= committedBytes)
         return true;

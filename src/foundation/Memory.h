@@ -9,8 +9,9 @@ void* Reallocate(void* block, size_t bytes); // null block allocates; null resul
 void Release(void* block);
 
 // Address space for a block that grows in place: reserved whole, its pages committed front to back as it
-// fills. The reservation is released through C_AddressSpace (platform/Handles.h).
+// fills, released whole.
 void* ReserveAddressSpace(size_t bytes); // null on failure
+void ReleaseAddressSpace(void* region);
 // Commits the pages of region from committedBytes up to totalBytes. The failure hook sees totalBytes.
 bool Commit(void* region, size_t committedBytes, size_t totalBytes);
 

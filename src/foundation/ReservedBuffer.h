@@ -13,8 +13,8 @@
 // large, up to the limit (the line store's small indexes start with a modest reservation).
 //
 // A failure never empties the buffer: the owner decides what to give up. Not thread-safe; the owner locks.
+// Like C_DynamicBuffer it owns its block and gives it back through Memory, and it neither copies nor moves.
 #include "foundation/Memory.h"
-#include "platform/Handles.h"
 
 #include <cstdint>
 #include <cstring>
@@ -28,6 +28,7 @@ public:
     static constexpr size_t kCommitStep = 1024 * 1024;
 
     C_ReservedBuffer() = default;
+    ~C_ReservedBuffer() { Free(); }
     C_ReservedBuffer(const C_ReservedBuffer&) = delete;
     C_ReservedBuffer& operator=(const C_ReservedBuffer&) = delete;
 
@@ -81,7 +82,8 @@ public:
     }
     // Gives the address space and its pages back.
     void Free() {
-        m_region.Reset();
+        Memory::ReleaseAddressSpace(m_region);
+        m_region = nullptr;
         m_reserved = m_committed = m_base = m_count = 0;
     }
 
@@ -99,7 +101,7 @@ public:
     uint64_t CommittedBytes() const { return uint64_t(m_committed) * sizeof(T); }
 
 private:
-    T* Region() const { return static_cast<T*>(m_region.Get()); }
+    T* Region() const { return static_cast<T*>(m_region); }
 
     // A new reservation of at least n elements (twice the current one while that is below the limit). Where
     // the address space is too fragmented for the size wanted, smaller ones are tried down to n.
@@ -120,15 +122,17 @@ private:
         }
         if (!region)
             return false;
-        C_AddressSpace fresh(region);
         uint32_t committed = 0;
         if (m_count) {
-            if (!Memory::Commit(region, 0, CommitBytes(m_count, uint32_t(size))))
+            if (!Memory::Commit(region, 0, CommitBytes(m_count, uint32_t(size)))) {
+                Memory::ReleaseAddressSpace(region);
                 return false;
+            }
             committed = CommittedFor(m_count, uint32_t(size));
             memcpy(region, Data(), size_t(m_count) * sizeof(T));
         }
-        m_region = std::move(fresh);
+        Memory::ReleaseAddressSpace(m_region);
+        m_region = region;
         m_reserved = uint32_t(size);
         m_committed = committed;
         m_base = 0;
@@ -154,10 +158,10 @@ private:
 
     bool CommitFor(uint32_t elements) {
         uint32_t target = CommittedFor(elements, m_reserved);
-        if (!Memory::Commit(m_region.Get(), size_t(m_committed) * sizeof(T), size_t(target) * sizeof(T))) {
+        if (!Memory::Commit(m_region, size_t(m_committed) * sizeof(T), size_t(target) * sizeof(T))) {
             // Short of memory for a whole step: the exact need may still fit.
             target = elements;
-            if (!Memory::Commit(m_region.Get(), size_t(m_committed) * sizeof(T), size_t(target) * sizeof(T)))
+            if (!Memory::Commit(m_region, size_t(m_committed) * sizeof(T), size_t(target) * sizeof(T)))
                 return false;
         }
         if (target > m_committed)
@@ -165,7 +169,7 @@ private:
         return true;
     }
 
-    C_AddressSpace m_region;
+    void* m_region = nullptr;
     uint32_t m_wanted = 1024 * 1024;
     uint32_t m_limit = UINT32_MAX / sizeof(T);
     uint32_t m_reserved = 0;  // elements of address space reserved

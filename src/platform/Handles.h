@@ -115,11 +115,6 @@ struct Hook {
     static bool IsNone(HHOOK value) { return value == nullptr; }
     static void Release(HHOOK value) { UnhookWindowsHookEx(value); }
 };
-struct AddressSpace {
-    using Type = void*;
-    static bool IsNone(void* value) { return value == nullptr; }
-    static void Release(void* value) { VirtualFree(value, 0, MEM_RELEASE); }
-};
 } // namespace HandleTraits
 
 using C_Handle = C_Unique<HandleTraits::Kernel>;
@@ -139,8 +134,6 @@ using C_GlobalMemory = C_Unique<HandleTraits::GlobalMemory>;
 using C_MappedView = C_Unique<HandleTraits::MappedView>;
 // A hook procedure stays installed exactly as long as its owner holds this.
 using C_Hook = C_Unique<HandleTraits::Hook>;
-// A region of address space from VirtualAlloc (reserved, with pages committed in it as needed), released whole.
-using C_AddressSpace = C_Unique<HandleTraits::AddressSpace>;
 
 // A registry key, opened or created in place.
 class C_RegistryKey : public C_Unique<HandleTraits::Registry> {
