@@ -87,16 +87,6 @@ TEST_F(TagDialogTest, OkStoresTheTagAndShowsItOnTheButton) {
     EXPECT_EQ(owner.TakePosted(WM_PORTS_CHANGED), std::vector<WPARAM>{PORTS_CHANGED_REDRAW});
 }
 
-TEST_F(TagDialogTest, EmptiedTagIsStoredEmpty) {
-    ModalDialogScript acting([](HWND w) {
-        SetDlgItemTextW(w, IDC_TAG_TEXT, L"");
-        Press(w, IDC_OK);
-    });
-    EXPECT_TRUE(dialog.EditTag(Instance(), owner.Get(), ports, settings, 0));
-    EXPECT_EQ(StoredTag(kFirstKey), L"");
-    EXPECT_EQ(ListedTag(0), L"");
-}
-
 TEST_F(TagDialogTest, CancelChangesNeitherRegistryNorButton) {
     for (int closing : {IDC_CANCEL, IDCANCEL}) {
         ModalDialogScript acting([closing](HWND w) {
