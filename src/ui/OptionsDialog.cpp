@@ -239,7 +239,7 @@ void C_OptionsDialog::Apply() {
     if (m_timeFormat.GetEditText(text, kEditTextLimit))
         options.timeFormat.Assign(text);
 
-    m_host->RecreateFonts();
+    m_host->ApplyDisplayOptions();
     m_host->RefreshPorts();
 }
 

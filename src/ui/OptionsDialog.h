@@ -13,8 +13,9 @@
 class C_OptionsHost {
 public:
     virtual C_PersistedOptions& GetOptions() = 0;
-    // The terminal view makes its fonts again and repaints: face, size or weight may have changed.
-    virtual void RecreateFonts() = 0;
+    // What the options show takes effect: the terminal view makes its fonts again (face, size or weight may have
+    // changed), stamps follow the new picture, and the view repaints.
+    virtual void ApplyDisplayOptions() = 0;
     // RefreshPorts (0): the selected port is reopened if nothing is open, and every open reads the serial
     // settings afresh.
     virtual void RefreshPorts() = 0;

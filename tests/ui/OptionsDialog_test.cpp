@@ -29,7 +29,7 @@ public:
         options.timeFormat.Assign(L"dd.MM.yyyy HH:mm:ss>");
     }
     C_PersistedOptions& GetOptions() override { return options; }
-    void RecreateFonts() override { calls.push_back(L"fonts:" + std::wstring(options.fontName.c_str())); }
+    void ApplyDisplayOptions() override { calls.push_back(L"fonts:" + std::wstring(options.fontName.c_str())); }
     void RefreshPorts() override { calls.push_back(L"refresh"); }
 
     C_PersistedOptions options;

@@ -106,7 +106,7 @@ protected:
 
 private:
     C_PersistedOptions& GetOptions() override { return m_options; }
-    void RecreateFonts() override {}
+    void ApplyDisplayOptions() override {}
     void RefreshPorts() override {}
 
     UINT m_seconds;
