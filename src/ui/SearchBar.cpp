@@ -1,6 +1,7 @@
 #include "ui/SearchBar.h"
 
 #include "foundation/Options.h"
+#include "platform/Dpi.h"
 #include "ui/ProgramTitle.h"
 #include "ui/ResourceIds.h"
 #include "ui/WindowPlacement.h"
@@ -11,6 +12,9 @@ namespace {
 constexpr UINT kFirstKeyMessage = WM_KEYDOWN;
 constexpr UINT kLastKeyMessage = 0x0109;
 constexpr uint32_t kSearchTextLimit = 0; // the whole field
+// From the main window's client edges, at 96 DPI; the top one clears the toolbar.
+constexpr int kOwnerMargin = 24;
+constexpr int kOwnerTopMargin = 64;
 
 bool IsKeyHeld(int key) {
     return GetKeyState(key) < 0;
@@ -71,10 +75,26 @@ INT_PTR C_SearchBar::OnInitDialog() {
     // Like any change of the field, this searches for the remembered text once the pause has passed.
     SetItemText(IDC_SEARCH_TEXT, m_lastText.c_str());
     const wchar_t* path = m_placementPath.IsEmpty() ? kSettingsKeyPath : m_placementPath.c_str();
-    WindowPlacement::Restore(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement,
-                             WindowPlacement::OPTION_KEEP_SIZE);
+    if (!WindowPlacement::Restore(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement,
+                                  WindowPlacement::OPTION_KEEP_SIZE))
+        PlaceOverOwner();
     InstallHook();
     return TRUE;
+}
+
+// Until the user has put it somewhere, the bar opens at the upper right of the main window, below the toolbar,
+// where it hides the least of the newest output (the template alone would put it in the screen's corner).
+void C_SearchBar::PlaceOverOwner() {
+    HWND owner = ::GetWindow(GetWindow(), GW_OWNER);
+    RECT client, bar;
+    if (!owner || !GetClientRect(owner, &client) || !GetWindowRect(GetWindow(), &bar))
+        return;
+    MapWindowPoints(owner, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    UINT dpi = Dpi::ForWindow(owner);
+    int x = client.right - (bar.right - bar.left) - Dpi::Scale(kOwnerMargin, dpi);
+    int y = client.top + Dpi::Scale(kOwnerTopMargin, dpi);
+    SetWindowPos(GetWindow(), nullptr, x > client.left ? x : client.left, y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR C_SearchBar::OnEnd(INT_PTR) {

@@ -64,6 +64,7 @@ private:
     bool InstallHook();
     void RemoveHook();
     void TakeMessage(MSG& message);
+    void PlaceOverOwner();
     void SearchFor(bool backward, bool incremental);
     void KeepState();
 

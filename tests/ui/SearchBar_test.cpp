@@ -138,10 +138,16 @@ TEST_F(SearchBarTest, ToggleOpensAndClosesAndTheButtonFollows) {
     EXPECT_NE(key.Read(SettingName::SearchPlacement), L"<missing>");
 }
 
-// The position comes back, the size stays the template's.
-TEST_F(SearchBarTest, PositionIsRestoredFromTheSavedPlacement) {
-    RECT first;
+// Unsaved, the bar opens at the main window's upper right; saved, the position comes back and the size stays
+// the template's.
+TEST_F(SearchBarTest, OpensAtTheOwnersUpperRightUntilAPositionIsSaved) {
+    MoveWindow(owner.Get(), 100, 100, 800, 600, FALSE);
+    RECT first, client;
     GetWindowRect(Open(), &first);
+    GetClientRect(owner.Get(), &client);
+    MapWindowPoints(owner.Get(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_EQ(first.right, client.right - 24);
+    EXPECT_EQ(first.top, client.top + 64);
     bar.Toggle(Instance(), owner.Get());
     ASSERT_TRUE(key.Write(SettingName::SearchPlacement, L"1,40,50,1040,1050"));
     RECT reopened;
