@@ -28,20 +28,17 @@ public:
     C_Unique& operator=(const C_Unique&) = delete;
 
     Type Get() const { return m_value; }
-    bool IsValid() const { return m_value != Type(); }
+    // A system call that writes its own "none" through Receive (INVALID_HANDLE_VALUE) leaves nothing owned.
+    bool IsValid() const { return !Traits::IsNone(m_value); }
     explicit operator bool() const { return IsValid(); }
 
     void Reset(Type value = Type()) {
         value = Normalised(value);
-        if (m_value != Type() && m_value != value)
+        if (!Traits::IsNone(m_value) && m_value != value)
             Traits::Release(m_value);
         m_value = value;
     }
-    Type Detach() {
-        Type value = m_value;
-        m_value = Type();
-        return value;
-    }
+    Type Detach() { return Normalised(std::exchange(m_value, Type())); }
     Type* Receive() {
         Reset();
         return &m_value;
@@ -70,10 +67,17 @@ template <class Object> struct Gdi {
     static bool IsNone(Object value) { return value == nullptr; }
     static void Release(Object value) { DeleteObject(value); }
 };
+// Only for icons the program created or loaded itself (LoadImage without LR_SHARED).
 struct Icon {
     using Type = HICON;
     static bool IsNone(HICON value) { return value == nullptr; }
     static void Release(HICON value) { DestroyIcon(value); }
+};
+// Only for cursors the program loaded itself (LoadImage without LR_SHARED); shared ones are never destroyed.
+struct Cursor {
+    using Type = HCURSOR;
+    static bool IsNone(HCURSOR value) { return value == nullptr; }
+    static void Release(HCURSOR value) { DestroyCursor(value); }
 };
 struct Menu {
     using Type = HMENU;
@@ -105,6 +109,21 @@ struct GlobalMemory {
     static bool IsNone(HGLOBAL value) { return value == nullptr; }
     static void Release(HGLOBAL value) { GlobalFree(value); }
 };
+struct Find {
+    using Type = HANDLE;
+    static bool IsNone(HANDLE value) { return value == nullptr || value == INVALID_HANDLE_VALUE; }
+    static void Release(HANDLE value) { FindClose(value); }
+};
+struct ChangeNotification {
+    using Type = HANDLE;
+    static bool IsNone(HANDLE value) { return value == nullptr || value == INVALID_HANDLE_VALUE; }
+    static void Release(HANDLE value) { FindCloseChangeNotification(value); }
+};
+struct LocalMemory {
+    using Type = HLOCAL;
+    static bool IsNone(HLOCAL value) { return value == nullptr; }
+    static void Release(HLOCAL value) { LocalFree(value); }
+};
 struct MappedView {
     using Type = void*;
     static bool IsNone(void* value) { return value == nullptr; }
@@ -124,6 +143,7 @@ using C_Brush = C_Unique<HandleTraits::Gdi<HBRUSH>>;
 using C_Pen = C_Unique<HandleTraits::Gdi<HPEN>>;
 using C_Region = C_Unique<HandleTraits::Gdi<HRGN>>;
 using C_Icon = C_Unique<HandleTraits::Icon>;
+using C_Cursor = C_Unique<HandleTraits::Cursor>;
 using C_Menu = C_Unique<HandleTraits::Menu>;
 using C_ImageList = C_Unique<HandleTraits::ImageList>;
 using C_MemoryDc = C_Unique<HandleTraits::MemoryDc>;
@@ -134,29 +154,52 @@ using C_GlobalMemory = C_Unique<HandleTraits::GlobalMemory>;
 using C_MappedView = C_Unique<HandleTraits::MappedView>;
 // A hook procedure stays installed exactly as long as its owner holds this.
 using C_Hook = C_Unique<HandleTraits::Hook>;
+// Search and change-notification handles look like kernel handles but have their own closing functions.
+using C_FindHandle = C_Unique<HandleTraits::Find>;
+using C_ChangeNotification = C_Unique<HandleTraits::ChangeNotification>;
+// What FormatMessage and CommandLineToArgvW allocate for their caller.
+using C_LocalMemory = C_Unique<HandleTraits::LocalMemory>;
 
-// A registry key, opened or created in place.
+// A registry key, opened or created in place. A failed call leaves nothing owned, whatever it wrote; status,
+// when given, receives the system's answer (the registry functions do not set the thread's last error).
 class C_RegistryKey : public C_Unique<HandleTraits::Registry> {
 public:
     C_RegistryKey() = default;
     explicit C_RegistryKey(HKEY key) : C_Unique(key) {}
 
-    bool Open(HKEY root, const wchar_t* path, REGSAM access) {
-        return RegOpenKeyExW(root, path, 0, access, Receive()) == ERROR_SUCCESS;
+    bool Open(HKEY root, const wchar_t* path, REGSAM access, LONG* status = nullptr) {
+        return Kept(RegOpenKeyExW(root, path, 0, access, Receive()), status);
     }
-    bool Create(HKEY root, const wchar_t* path, REGSAM access) {
-        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, Receive(),
-                               nullptr) == ERROR_SUCCESS;
+    bool Create(HKEY root, const wchar_t* path, REGSAM access, LONG* status = nullptr) {
+        return Kept(
+            RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, Receive(), nullptr),
+            status);
+    }
+
+private:
+    bool Kept(LONG result, LONG* status) {
+        if (status)
+            *status = result;
+        if (result == ERROR_SUCCESS)
+            return true;
+        Detach();
+        return false;
     }
 };
 
-// A window's device context from GetDC, given back to the same window.
+// A window's device context from GetDC (the screen's for a null window), given back to the same window.
 class C_WindowDc {
 public:
     explicit C_WindowDc(HWND window) : m_window(window), m_dc(GetDC(window)) {}
-    ~C_WindowDc() {
-        if (m_dc)
-            ReleaseDC(m_window, m_dc);
+    ~C_WindowDc() { Release(); }
+    C_WindowDc(C_WindowDc&& other) noexcept : m_window(other.m_window), m_dc(std::exchange(other.m_dc, nullptr)) {}
+    C_WindowDc& operator=(C_WindowDc&& other) noexcept {
+        if (this != &other) {
+            Release();
+            m_window = other.m_window;
+            m_dc = std::exchange(other.m_dc, nullptr);
+        }
+        return *this;
     }
     C_WindowDc(const C_WindowDc&) = delete;
     C_WindowDc& operator=(const C_WindowDc&) = delete;
@@ -165,6 +208,11 @@ public:
     explicit operator bool() const { return m_dc != nullptr; }
 
 private:
+    void Release() {
+        if (m_dc)
+            ReleaseDC(m_window, std::exchange(m_dc, nullptr));
+    }
+
     HWND m_window;
     HDC m_dc;
 };
@@ -187,6 +235,7 @@ private:
 };
 
 // Selects an object into a device context for one scope, so the context never keeps an object its owner frees.
+// Not for regions: selecting a region answers a complexity, not the previous object (use SelectClipRgn).
 class C_SelectedObject {
 public:
     C_SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? SelectObject(dc, object) : nullptr) {}
@@ -253,14 +302,29 @@ private:
     CRITICAL_SECTION m_section;
 };
 
-// Holds a critical section for one scope.
-class C_Lock {
+// A lock for a static object: it needs no construction or destruction, so it works for code that runs during
+// static construction and destruction (a destructor of another static object may still take it). Not re-entrant.
+class C_SlimLock {
 public:
-    explicit C_Lock(C_CriticalSection& section) : m_section(section) { m_section.Enter(); }
+    constexpr C_SlimLock() = default;
+    C_SlimLock(const C_SlimLock&) = delete;
+    C_SlimLock& operator=(const C_SlimLock&) = delete;
+
+    void Enter() { AcquireSRWLockExclusive(&m_lock); }
+    void Leave() { ReleaseSRWLockExclusive(&m_lock); }
+
+private:
+    SRWLOCK m_lock = SRWLOCK_INIT;
+};
+
+// Holds a lock (C_CriticalSection or C_SlimLock) for one scope: C_Lock lock(m_section);
+template <class Section> class C_Lock {
+public:
+    explicit C_Lock(Section& section) : m_section(section) { m_section.Enter(); }
     ~C_Lock() { m_section.Leave(); }
     C_Lock(const C_Lock&) = delete;
     C_Lock& operator=(const C_Lock&) = delete;
 
 private:
-    C_CriticalSection& m_section;
+    Section& m_section;
 };
