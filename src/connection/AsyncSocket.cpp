@@ -7,17 +7,6 @@ namespace {
 // Everything the system can report; out-of-band data and accepts are asked for but not acted upon.
 constexpr long kNotifications = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 
-class LockHolder {
-public:
-    explicit LockHolder(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
-    ~LockHolder() { LeaveCriticalSection(&m_lock); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-private:
-    CRITICAL_SECTION& m_lock;
-};
-
 void SetSocketTimeouts(SOCKET socket, DWORD timeoutMs) {
     const char* value = reinterpret_cast<const char*>(&timeoutMs);
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, value, sizeof timeoutMs);
@@ -28,19 +17,12 @@ void SetSocketTimeouts(SOCKET socket, DWORD timeoutMs) {
 
 C_AsyncSocket::~C_AsyncSocket() {
     m_subClassing.Restore();
-    if (m_lockCreated) {
-        CloseAll();
-        DeleteCriticalSection(&m_lock);
-    }
+    CloseAll();
 }
 
 bool C_AsyncSocket::Init(uint32_t flags, Callback callback, void* context, HWND window, UINT message) {
     if (m_initialised)
         return true;
-    if (!m_lockCreated) {
-        InitializeCriticalSection(&m_lock);
-        m_lockCreated = true;
-    }
     if (!m_idleEvent) {
         m_idleEvent = CreateManualResetEvent();
         if (!m_idleEvent)
@@ -133,12 +115,10 @@ void C_AsyncSocket::CloseSocket(SOCKET socket) {
 }
 
 void C_AsyncSocket::CloseAll() {
-    if (!m_lockCreated)
-        return;
     for (;;) {
         SOCKET socket = INVALID_SOCKET;
         {
-            LockHolder hold(m_lock);
+            C_Lock hold(m_lock);
             if (m_socketCount == 0)
                 return;
             socket = m_sockets[m_socketCount - 1];
@@ -148,16 +128,12 @@ void C_AsyncSocket::CloseAll() {
 }
 
 uint32_t C_AsyncSocket::GetSocketCount() const {
-    if (!m_lockCreated)
-        return 0;
-    LockHolder hold(m_lock);
+    C_Lock hold(m_lock);
     return m_socketCount;
 }
 
 bool C_AsyncSocket::Owns(SOCKET socket) const {
-    if (!m_lockCreated)
-        return false;
-    LockHolder hold(m_lock);
+    C_Lock hold(m_lock);
     for (uint32_t i = 0; i < m_socketCount; ++i)
         if (m_sockets[i] == socket)
             return true;
@@ -165,7 +141,7 @@ bool C_AsyncSocket::Owns(SOCKET socket) const {
 }
 
 bool C_AsyncSocket::AddSocket(SOCKET socket) {
-    LockHolder hold(m_lock);
+    C_Lock hold(m_lock);
     if (m_socketCount == kMaxSockets)
         return false;
     m_sockets[m_socketCount++] = socket;
@@ -174,9 +150,7 @@ bool C_AsyncSocket::AddSocket(SOCKET socket) {
 }
 
 bool C_AsyncSocket::RemoveSocket(SOCKET socket) {
-    if (!m_lockCreated)
-        return false;
-    LockHolder hold(m_lock);
+    C_Lock hold(m_lock);
     for (uint32_t i = 0; i < m_socketCount; ++i) {
         if (m_sockets[i] != socket)
             continue;

@@ -85,8 +85,7 @@ private:
     HWND m_window = nullptr;
     C_SubClassing m_subClassing;
 
-    mutable CRITICAL_SECTION m_lock{};
-    bool m_lockCreated = false;
+    mutable C_CriticalSection m_lock;
     SOCKET m_sockets[kMaxSockets] = {};
     uint32_t m_socketCount = 0;
     C_Handle m_idleEvent;

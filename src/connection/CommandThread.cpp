@@ -9,7 +9,7 @@ bool C_CommandThread::Start(CommandHandler handler, void* context) {
     m_handler = handler;
     m_context = context;
     if (!m_thread.Start(&C_CommandThread::Loop, this)) {
-        m_wake.Close();
+        m_wake.Reset();
         return false;
     }
     return true;
@@ -36,7 +36,7 @@ void C_CommandThread::Stop() {
         while (!m_thread.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred) && m_thread.IsRunning()) {
         }
     }
-    m_wake.Close();
+    m_wake.Reset();
     m_queue.Clear();
 }
 

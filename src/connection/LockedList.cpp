@@ -2,23 +2,15 @@
 
 #include "connection/Event.h"
 
-C_LockedList::C_LockedList() {
-    InitializeCriticalSection(&m_writeSection);
-    InitializeCriticalSection(&m_countSection);
-    m_idle = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-}
+C_LockedList::C_LockedList() : m_idle(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
 
 C_LockedList::~C_LockedList() {
     Clear();
-    if (m_idle)
-        CloseHandle(m_idle);
-    DeleteCriticalSection(&m_countSection);
-    DeleteCriticalSection(&m_writeSection);
 }
 
 void C_LockedList::LockWrite() {
-    EnterCriticalSection(&m_writeSection);
-    WaitForEvent(m_idle, INFINITE);
+    m_writeSection.Enter();
+    WaitForEvent(m_idle.Get(), INFINITE);
     if (m_writeDepth++ == 0)
         m_writer = GetCurrentThreadId();
 }
@@ -26,7 +18,7 @@ void C_LockedList::LockWrite() {
 void C_LockedList::UnlockWrite() {
     if (m_writeDepth > 0 && --m_writeDepth == 0)
         m_writer = 0;
-    LeaveCriticalSection(&m_writeSection);
+    m_writeSection.Leave();
 }
 
 // The holder of the write side reads under its own exclusion and leaves the reader count alone. Counting it
@@ -37,23 +29,20 @@ bool C_LockedList::HoldsWriteSide() const { return m_writer == GetCurrentThreadI
 void C_LockedList::LockRead() {
     if (HoldsWriteSide())
         return;
-    EnterCriticalSection(&m_countSection);
+    C_Lock count(m_countSection);
     if (m_readers == 0) {
-        EnterCriticalSection(&m_writeSection); // the first reader waits for a writer to leave
-        ResetEvent(m_idle);
-        LeaveCriticalSection(&m_writeSection);
+        C_Lock writer(m_writeSection); // the first reader waits for a writer to leave
+        ResetEvent(m_idle.Get());
     }
     ++m_readers;
-    LeaveCriticalSection(&m_countSection);
 }
 
 void C_LockedList::UnlockRead() {
     if (HoldsWriteSide())
         return;
-    EnterCriticalSection(&m_countSection);
+    C_Lock count(m_countSection);
     if (m_readers > 0 && --m_readers == 0)
-        SetEvent(m_idle);
-    LeaveCriticalSection(&m_countSection);
+        SetEvent(m_idle.Get());
 }
 
 bool C_LockedList::Append(C_ListEntry* entry) {

@@ -6,6 +6,8 @@
 // The lock: writers take the first critical section and then wait until no reader is inside (the idle event);
 // the first reader waits for a writer to leave, later readers join without waiting. The holder of the write side
 // may also read (Contains, First, Next): its reads are covered by its write side.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -56,12 +58,12 @@ public:
 private:
     bool HoldsWriteSide() const;
 
-    CRITICAL_SECTION m_writeSection; // held by the writer
-    CRITICAL_SECTION m_countSection; // guards the reader count
+    C_CriticalSection m_writeSection; // held by the writer
+    C_CriticalSection m_countSection; // guards the reader count
     LONG m_readers = 0;
     LONG m_writeDepth = 0;                // re-entrant holds of the write side
     std::atomic<DWORD> m_writer{0};       // thread id of the write side's holder, 0 when free
-    HANDLE m_idle = nullptr; // manual-reset, signalled while no reader is inside
+    C_Handle m_idle;                      // manual-reset, signalled while no reader is inside
     C_ListEntry* m_first = nullptr;
     C_ListEntry* m_last = nullptr;
 };

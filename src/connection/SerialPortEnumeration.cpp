@@ -2,6 +2,7 @@
 
 #include "connection/SerialPort.h"
 #include "foundation/Trace.h"
+#include "platform/Handles.h"
 #include "platform/SystemFunction.h"
 
 #include <algorithm>
@@ -33,24 +34,6 @@ constexpr const wchar_t* kLegacyHardwareId = L"HardwareID";
 constexpr DWORD kKeyNameCapacity = 256;
 // A map value that still does not fit after its sizes were read again this often is skipped.
 constexpr unsigned kSerialMapRefits = 3;
-
-// A registry key that closes itself.
-class C_RegistryKey {
-public:
-    C_RegistryKey() = default;
-    ~C_RegistryKey() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    C_RegistryKey(const C_RegistryKey&) = delete;
-    C_RegistryKey& operator=(const C_RegistryKey&) = delete;
-
-    LONG Open(HKEY parent, const wchar_t* path) { return RegOpenKeyExW(parent, path, 0, KEY_READ, &m_key); }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 // A string value, terminated whatever the registry holds; false when it is missing or not text.
 bool ReadRegistryText(HKEY key, const wchar_t* name, C_String& out) {
@@ -280,12 +263,12 @@ bool C_DeviceDatabase::ReadProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD
 }
 
 bool C_DeviceDatabase::ReadPortName(HDEVINFO set, SP_DEVINFO_DATA& device, C_String& out) const {
-    HKEY key = m_openDeviceKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE || !key)
+    HKEY opened = m_openDeviceKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    // The device function answers INVALID_HANDLE_VALUE, not null, when there is no key.
+    if (opened == INVALID_HANDLE_VALUE)
         return false;
-    const bool read = ReadRegistryText(key, kPortNameValue, out) && !out.IsEmpty();
-    RegCloseKey(key);
-    return read;
+    const C_RegistryKey key(opened);
+    return key && ReadRegistryText(key.Get(), kPortNameValue, out) && !out.IsEmpty();
 }
 
 bool C_DeviceDatabase::ReadParentBusDescription(DEVINST device, C_String& out) const {
@@ -372,17 +355,17 @@ bool AddSerialMap(HKEY mapKey, C_PortInfoList& list, DWORD nameUnits, DWORD data
 bool AddRegistryWalk(HKEY enumKey, C_PortInfoList& list) {
     return ForEachSubkey(enumKey, [&](const wchar_t* bus) {
         C_RegistryKey busKey;
-        if (busKey.Open(enumKey, bus) != ERROR_SUCCESS)
+        if (!busKey.Open(enumKey, bus, KEY_READ))
             return;
         ForEachSubkey(busKey.Get(), [&](const wchar_t* device) {
             if (!IsLegacySerialDevice(bus, device))
                 return;
             C_RegistryKey deviceKey;
-            if (deviceKey.Open(busKey.Get(), device) != ERROR_SUCCESS)
+            if (!deviceKey.Open(busKey.Get(), device, KEY_READ))
                 return;
             ForEachSubkey(deviceKey.Get(), [&](const wchar_t* instance) {
                 C_RegistryKey instanceKey;
-                if (instanceKey.Open(deviceKey.Get(), instance) == ERROR_SUCCESS)
+                if (instanceKey.Open(deviceKey.Get(), instance, KEY_READ))
                     AddLegacyInstance(instanceKey.Get(), list);
             });
         });
@@ -393,8 +376,7 @@ bool Collect(const C_DeviceDatabase& database, C_PortInfoList& list) {
     const Method method = MethodOfThisSystem();
     if (method == Method::RegistryWalk) {
         C_RegistryKey enumKey;
-        return enumKey.Open(HKEY_LOCAL_MACHINE, kLegacyEnumPath) == ERROR_SUCCESS &&
-               AddRegistryWalk(enumKey.Get(), list);
+        return enumKey.Open(HKEY_LOCAL_MACHINE, kLegacyEnumPath, KEY_READ) && AddRegistryWalk(enumKey.Get(), list);
     }
     if (method == Method::DeviceDatabase) {
         database.AddClass(kPortsClass, list);
@@ -402,7 +384,8 @@ bool Collect(const C_DeviceDatabase& database, C_PortInfoList& list) {
     }
     // The map exists only while some serial driver has registered a port: no map means no such ports.
     C_RegistryKey map;
-    const LONG opened = map.Open(HKEY_LOCAL_MACHINE, kSerialMapPath);
+    LONG opened = ERROR_SUCCESS;
+    map.Open(HKEY_LOCAL_MACHINE, kSerialMapPath, KEY_READ, &opened);
     if (opened == ERROR_FILE_NOT_FOUND)
         return true;
     if (opened == ERROR_SUCCESS && AddSerialMap(map.Get(), list))

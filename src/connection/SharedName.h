@@ -2,7 +2,7 @@
 // C_SharedName: a name that the command thread sets while the user-interface and probe threads read it. Readers
 // get a copy taken under the lock, never a pointer into storage that the next Set may overwrite or reallocate.
 #include "foundation/TextString.h"
-#include "terminal/CriticalSection.h"
+#include "platform/Handles.h"
 
 class C_SharedName {
 public:

@@ -57,7 +57,7 @@ bool C_Thread::Start(ThreadFunction function, void* context, DWORD argument) {
     // A finished routine clears the running flag just before it signals its event; wait out those last steps
     // so the old routine can never signal the new run's event.
     ReleaseFinishedEvent();
-    m_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_finished = CreateManualResetEvent();
     if (!m_finished)
         return false;
     m_function = function;
@@ -70,8 +70,7 @@ bool C_Thread::Start(ThreadFunction function, void* context, DWORD argument) {
     HANDLE thread = CreateThread(nullptr, 0, &C_Thread::Routine, this, CREATE_SUSPENDED, &id);
     if (!thread) {
         m_running = false;
-        CloseHandle(m_finished);
-        m_finished = nullptr;
+        m_finished.Reset();
         return false;
     }
     // Created suspended so the handle is stored before the routine can look for it.
@@ -87,12 +86,10 @@ DWORD WINAPI C_Thread::Routine(void* self) {
     // The exit code is stored before running is cleared, so IsFinished never reports a stale one. After running
     // is cleared the owner may start again or be destroyed: only locals are used from then on.
     thread.m_exitCode = result;
-    HANDLE own = thread.m_thread.exchange(nullptr);
-    HANDLE finished = thread.m_finished;
+    const C_Handle own(thread.m_thread.exchange(nullptr));
+    HANDLE finished = thread.m_finished.Get(); // the owner closes it only after it has been signalled
     thread.m_running = false;
     SetEvent(finished);
-    if (own)
-        CloseHandle(own);
     return result;
 }
 
@@ -142,9 +139,10 @@ bool C_Thread::WaitFinished(DWORD milliseconds, QuitMessage quitHandling) {
         DispatchQueuedMessages(quit);
         if (quit.IsHeld() && quitHandling == QuitMessage::EndsWait)
             return false;
-        if (WaitForSingleObject(m_finished, 0) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(m_finished.Get(), 0) == WAIT_OBJECT_0)
             return true;
-        const DWORD result = MsgWaitForMultipleObjectsEx(1, &m_finished, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        HANDLE finished = m_finished.Get();
+        const DWORD result = MsgWaitForMultipleObjectsEx(1, &finished, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)
             return true;
         if (result != WAIT_OBJECT_0 + 1)
@@ -154,15 +152,13 @@ bool C_Thread::WaitFinished(DWORD milliseconds, QuitMessage quitHandling) {
 
 void C_Thread::Terminate() {
     if (m_running) {
-        HANDLE thread = m_thread.exchange(nullptr);
+        const C_Handle thread(m_thread.exchange(nullptr));
         if (thread) {
             m_running = false;
-            TerminateThread(thread, 0);
+            TerminateThread(thread.Get(), 0);
             // Termination is asynchronous; the object must not go away under a thread that still runs.
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-            CloseHandle(m_finished);
-            m_finished = nullptr;
+            WaitForSingleObject(thread.Get(), INFINITE);
+            m_finished.Reset();
             return;
         }
         // The routine already took its handle: it is in its last steps and signals the event next.
@@ -173,7 +169,6 @@ void C_Thread::Terminate() {
 void C_Thread::ReleaseFinishedEvent() {
     if (!m_finished)
         return;
-    WaitForSingleObject(m_finished, INFINITE);
-    CloseHandle(m_finished);
-    m_finished = nullptr;
+    WaitForSingleObject(m_finished.Get(), INFINITE);
+    m_finished.Reset();
 }

@@ -60,7 +60,8 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<DWORD> m_exitCode{0};
-    HANDLE m_finished = nullptr;           // manual-reset; signalled when the function has returned
-    std::atomic<HANDLE> m_thread{nullptr}; // taken (exchanged for null) by whichever side closes it
+    C_Handle m_finished; // manual-reset; signalled when the function has returned
+    // Owned by whichever side takes it (exchanges it for null): the routine at its end, or Terminate.
+    std::atomic<HANDLE> m_thread{nullptr};
     DWORD m_threadId = 0;
 };

@@ -30,19 +30,17 @@ int C_File::Open(const wchar_t* path, unsigned mode, DWORD flagsAndAttributes, D
     m_readPosition = m_readFill = 0;
     if (mode >= sizeof kModes / sizeof kModes[0])
         return 0;
-    HANDLE handle = CreateFileW(path, kModes[mode].access, shareMode, nullptr, kModes[mode].creation,
-                                flagsAndAttributes, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 0; // the create's error stays the thread's last error for the caller to test
-    m_handle = handle;
-    return 1;
+    m_handle.Reset(
+        CreateFileW(path, kModes[mode].access, shareMode, nullptr, kModes[mode].creation, flagsAndAttributes, nullptr));
+    // A failed create's error stays the thread's last error for the caller to test.
+    return m_handle ? 1 : 0;
 }
 
 int C_File::Read(DWORD byteCount, void* buffer, DWORD* countOut, OVERLAPPED* overlapped) {
     DWORD count = 0;
     if (!m_handle)
         return 0;
-    BOOL ok = ReadFile(m_handle, buffer, byteCount, overlapped ? nullptr : &count, overlapped);
+    BOOL ok = ReadFile(m_handle.Get(), buffer, byteCount, overlapped ? nullptr : &count, overlapped);
     if (!ok)
         return 0;
     if (countOut && !overlapped)
@@ -52,7 +50,7 @@ int C_File::Read(DWORD byteCount, void* buffer, DWORD* countOut, OVERLAPPED* ove
 
 int C_File::Write(DWORD byteCount, const void* data, DWORD* countOut, OVERLAPPED* overlapped) {
     DWORD written = 0;
-    if (s_writeFile(m_handle, data, byteCount, overlapped ? nullptr : &written, overlapped)) {
+    if (s_writeFile(m_handle.Get(), data, byteCount, overlapped ? nullptr : &written, overlapped)) {
         if (countOut) {
             *countOut = written;
             return 1;
@@ -67,7 +65,7 @@ int C_File::Write(DWORD byteCount, const void* data, DWORD* countOut, OVERLAPPED
     while (remaining) {
         DWORD piece = remaining < kRetryPiece ? remaining : kRetryPiece;
         DWORD done = 0;
-        if (!s_writeFile(m_handle, at, piece, &done, nullptr) || done != piece)
+        if (!s_writeFile(m_handle.Get(), at, piece, &done, nullptr) || done != piece)
             return 0;
         remaining -= done;
         at += piece;
@@ -77,7 +75,7 @@ int C_File::Write(DWORD byteCount, const void* data, DWORD* countOut, OVERLAPPED
 
 int C_File::GetOverlappedResult(OVERLAPPED* overlapped, DWORD* countOut, bool wait) {
     DWORD count = 0;
-    if (!m_handle || !::GetOverlappedResult(m_handle, overlapped, &count, wait ? TRUE : FALSE))
+    if (!m_handle || !::GetOverlappedResult(m_handle.Get(), overlapped, &count, wait ? TRUE : FALSE))
         return 0;
     if (countOut)
         *countOut = count;
@@ -85,18 +83,7 @@ int C_File::GetOverlappedResult(OVERLAPPED* overlapped, DWORD* countOut, bool wa
 }
 
 void C_File::Close() {
-    if (m_view) {
-        UnmapViewOfFile(m_view);
-        m_view = nullptr;
-    }
-    if (m_mapping) {
-        CloseHandle(m_mapping);
-        m_mapping = nullptr;
-    }
-    if (m_handle) {
-        CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
+    m_handle.Reset();
     Memory::Release(m_readBuffer);
     m_readBuffer = nullptr;
     m_readPosition = m_readFill = 0;
@@ -110,7 +97,7 @@ bool C_File::FillReadBuffer() {
     }
     m_readPosition = 0;
     m_readFill = 0;
-    return m_handle && ReadFile(m_handle, m_readBuffer, kReadBufferSize, &m_readFill, nullptr) && m_readFill > 0;
+    return m_handle && ReadFile(m_handle.Get(), m_readBuffer, kReadBufferSize, &m_readFill, nullptr) && m_readFill > 0;
 }
 
 bool C_File::ReadLine(char* out, size_t size) {
@@ -136,12 +123,12 @@ bool C_File::ReadLine(char* out, size_t size) {
 
 int64_t C_File::GetSize() const {
     LARGE_INTEGER size;
-    return m_handle && GetFileSizeEx(m_handle, &size) ? size.QuadPart : -1;
+    return m_handle && GetFileSizeEx(m_handle.Get(), &size) ? size.QuadPart : -1;
 }
 
 bool C_File::Seek(int64_t offset, DWORD method) {
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     m_readPosition = m_readFill = 0;
-    return m_handle && SetFilePointerEx(m_handle, distance, nullptr, method);
+    return m_handle && SetFilePointerEx(m_handle.Get(), distance, nullptr, method);
 }

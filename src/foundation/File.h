@@ -2,6 +2,8 @@
 // C_File: the one wrapper through which files and devices (serial ports, named pipes, logs, exports) are
 // opened and written. Six numbered open modes map onto access and creation choices; a large write that the
 // system refuses for lack of resources is retried in 1 MiB pieces.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -37,20 +39,18 @@ public:
 
     // Reads one line (up to LF, without CR LF) through the 4096-byte read buffer; false at the end.
     bool ReadLine(char* out, size_t size);
-    bool Flush() { return m_handle && FlushFileBuffers(m_handle); }
+    bool Flush() { return m_handle && FlushFileBuffers(m_handle.Get()); }
     int64_t GetSize() const;
     bool Seek(int64_t offset, DWORD method = FILE_BEGIN);
 
-    HANDLE GetHandle() const { return m_handle; }
-    bool IsOpen() const { return m_handle != nullptr; }
+    HANDLE GetHandle() const { return m_handle.Get(); }
+    bool IsOpen() const { return m_handle.IsValid(); }
     unsigned GetMode() const { return m_mode; }
 
 private:
     bool FillReadBuffer();
 
-    HANDLE m_handle = nullptr;
-    HANDLE m_mapping = nullptr;
-    void* m_view = nullptr;
+    C_Handle m_handle;
     unsigned m_mode = 0;
     char* m_readBuffer = nullptr;
     DWORD m_readPosition = 0;

@@ -1,27 +1,13 @@
 #include "foundation/Options.h"
 
+#include "platform/Handles.h"
+
 #include <cwchar>
 
 namespace {
 
 constexpr const wchar_t* kFirstFontSeparators = L";,";
 constexpr const wchar_t* kFontSeparators = L";";
-
-// A screen device context for the lifetime of a font query.
-class C_ScreenDc {
-public:
-    C_ScreenDc() : m_dc(GetDC(nullptr)) {}
-    ~C_ScreenDc() {
-        if (m_dc)
-            ReleaseDC(nullptr, m_dc);
-    }
-    C_ScreenDc(const C_ScreenDc&) = delete;
-    C_ScreenDc& operator=(const C_ScreenDc&) = delete;
-    HDC Get() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
 
 int CALLBACK StopAtFirstFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
@@ -45,7 +31,7 @@ int OpenProgramSettings(C_Settings& settings) {
 bool IsFontFamilyInstalled(void*, const wchar_t* faceName) {
     if (!faceName || !*faceName)
         return false;
-    C_ScreenDc screen;
+    C_WindowDc screen(nullptr);
     if (!screen.Get())
         return false;
     LOGFONTW font = {};

@@ -1,6 +1,7 @@
 #include "foundation/SettingsIni.h"
 
 #include "foundation/SettingsText.h"
+#include "platform/Handles.h"
 
 #include <windows.h>
 
@@ -19,12 +20,11 @@ const wchar_t* SectionOrDefault(const wchar_t* section) {
 
 // The profile functions write a new file in the ANSI code page; one that starts as UTF-16 stays UTF-16.
 void CreateUtf16FileIfMissing(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    C_Handle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
     DWORD written = 0;
-    WriteFile(file, &kUtf16ByteOrderMark, sizeof kUtf16ByteOrderMark, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), &kUtf16ByteOrderMark, sizeof kUtf16ByteOrderMark, &written, nullptr);
 }
 
 bool IsBlank(wchar_t ch) {

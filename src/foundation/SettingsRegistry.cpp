@@ -1,31 +1,8 @@
 #include "foundation/SettingsRegistry.h"
 
+#include "platform/Handles.h"
+
 namespace {
-
-// A registry key handle that is closed when it goes out of scope.
-class C_RegistryKey {
-public:
-    C_RegistryKey() = default;
-    explicit C_RegistryKey(HKEY key) : m_key(key) {}
-    ~C_RegistryKey() { Close(); }
-    C_RegistryKey(C_RegistryKey&& other) noexcept : m_key(other.m_key) { other.m_key = nullptr; }
-    C_RegistryKey& operator=(C_RegistryKey&& other) = delete;
-    C_RegistryKey(const C_RegistryKey&) = delete;
-    C_RegistryKey& operator=(const C_RegistryKey&) = delete;
-
-    bool Open(HKEY root, const wchar_t* path, REGSAM access);
-    bool Create(HKEY root, const wchar_t* path, REGSAM access);
-    void Close();
-    HKEY Get() const { return m_key; }
-    HKEY Detach() {
-        HKEY key = m_key;
-        m_key = nullptr;
-        return key;
-    }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 constexpr wchar_t kMultiStringSeparator = L'\x0001';
 
@@ -72,28 +49,6 @@ bool QueryRegistryString(HKEY key, const wchar_t* name, C_String& dest) {
     TerminateRegistryText(dest.GetBuffer(), bytes / sizeof(wchar_t), type);
     dest.UpdateLength();
     return true;
-}
-
-// --- C_RegistryKey -------------------------------------------------------------------------------------
-
-bool C_RegistryKey::Open(HKEY root, const wchar_t* path, REGSAM access) {
-    Close();
-    if (RegOpenKeyExW(root, path, 0, access, &m_key) != ERROR_SUCCESS)
-        m_key = nullptr;
-    return m_key != nullptr;
-}
-
-bool C_RegistryKey::Create(HKEY root, const wchar_t* path, REGSAM access) {
-    Close();
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
-        m_key = nullptr;
-    return m_key != nullptr;
-}
-
-void C_RegistryKey::Close() {
-    if (m_key)
-        RegCloseKey(m_key);
-    m_key = nullptr;
 }
 
 } // namespace

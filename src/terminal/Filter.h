@@ -11,7 +11,7 @@
 // never takes the store's.
 #include "foundation/DynamicBuffer.h"
 #include "foundation/TextString.h"
-#include "terminal/CriticalSection.h"
+#include "platform/Handles.h"
 #include "terminal/LineFilter.h"
 #include "terminal/LineStore.h"
 

@@ -20,8 +20,8 @@
 // re-entrant; readers outside this class take it with Lock(). Window notifications are made after the lock
 // is released.
 #include "foundation/ReservedBuffer.h"
+#include "platform/Handles.h"
 #include "terminal/Colour.h"
-#include "terminal/CriticalSection.h"
 #include "terminal/LineFilter.h"
 #include "terminal/LinkDetector.h"
 #include "terminal/StoreWindow.h"

@@ -7,7 +7,7 @@
 // close never lands in the middle of a write.
 #include "foundation/DynamicBuffer.h"
 #include "foundation/File.h"
-#include "terminal/CriticalSection.h"
+#include "platform/Handles.h"
 #include "terminal/ReceiveAssembly.h"
 
 class C_LogFile final : public C_LogSink {

@@ -10,8 +10,8 @@
 // The settings are changed on the user-interface thread (options dialog, font change) while the reader
 // thread makes stamps, so they are kept under a lock of their own, held only to copy them.
 #include "foundation/TextString.h"
+#include "platform/Handles.h"
 #include "terminal/Colour.h"
-#include "terminal/CriticalSection.h"
 
 #include <windows.h>
 

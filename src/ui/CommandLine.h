@@ -54,7 +54,6 @@ private:
 
     bool ParseText(const wchar_t* text, int depth);
     const wchar_t* ParseOption(const wchar_t* at, bool& ok);
-    const wchar_t* ParseOptionFile(const wchar_t* at, int depth, bool& ok);
     bool ParseFile(const wchar_t* path, int depth);
     Option* Match(const wchar_t* word, uint32_t length, const wchar_t*& valueText);
     const Option* Find(const wchar_t* name) const;

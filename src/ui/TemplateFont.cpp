@@ -41,10 +41,9 @@ int CALLBACK CountFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 }
 
 bool IsSubstitute(const wchar_t* face) {
-    HKEY opened;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubstitutesKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    C_RegistryKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSubstitutesKey, KEY_QUERY_VALUE))
         return false;
-    C_RegistryKey key(opened);
     return RegQueryValueExW(key.Get(), face, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
@@ -57,10 +56,8 @@ bool C_SystemFontCatalog::IsInstalled(const wchar_t* face) const {
     wanted.lfCharSet = DEFAULT_CHARSET;
     wcscpy(wanted.lfFaceName, face);
     bool found = false;
-    if (HDC screen = GetDC(nullptr)) {
-        EnumFontFamiliesExW(screen, &wanted, CountFont, reinterpret_cast<LPARAM>(&found), 0);
-        ReleaseDC(nullptr, screen);
-    }
+    if (C_WindowDc screen{nullptr})
+        EnumFontFamiliesExW(screen.Get(), &wanted, CountFont, reinterpret_cast<LPARAM>(&found), 0);
     return found || IsSubstitute(face);
 }
 

@@ -20,10 +20,9 @@ bool ReadPlacement(HWND window, WINDOWPLACEMENT& placement) {
 
 bool ReadValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
                wchar_t (&text)[WindowPlacement::kMaxValueBytes / 2 + 1]) {
-    HKEY opened;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    C_RegistryKey key;
+    if (!key.Open(root, keyPath, KEY_QUERY_VALUE))
         return false;
-    C_RegistryKey key(opened);
     DWORD type = 0;
     DWORD size = WindowPlacement::kMaxValueBytes;
     if (RegQueryValueExW(key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
@@ -113,11 +112,9 @@ bool Save(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueNa
     if (!(options & OPTION_SAVE_HIDDEN_AS_SHOWN) && !IsWindowVisible(window))
         record.showCommand = SW_HIDE;
     C_String text;
-    HKEY created;
-    if (!Format(record, text) ||
-        RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr) != ERROR_SUCCESS)
+    C_RegistryKey key;
+    if (!Format(record, text) || !key.Create(root, keyPath, KEY_SET_VALUE))
         return false;
-    C_RegistryKey key(created);
     DWORD bytes = (text.GetLength() + 1) * sizeof(wchar_t);
     return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
            ERROR_SUCCESS;
