@@ -1,5 +1,6 @@
 #include "platform/DarkMode.h"
 
+#include "platform/Handles.h"
 #include "platform/SystemFunction.h"
 
 namespace {
@@ -29,12 +30,12 @@ namespace DarkMode {
 bool AppsUseDarkTheme() {
     DWORD light = 1;
     DWORD size = sizeof(light);
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kPersonalizeKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    C_RegistryKey key;
+    if (!key.Open(HKEY_CURRENT_USER, kPersonalizeKey, KEY_QUERY_VALUE))
         return false;
     DWORD type = 0;
-    LONG status = RegQueryValueExW(key, kAppsUseLightTheme, nullptr, &type, reinterpret_cast<BYTE*>(&light), &size);
-    RegCloseKey(key);
+    const LONG status =
+        RegQueryValueExW(key.Get(), kAppsUseLightTheme, nullptr, &type, reinterpret_cast<BYTE*>(&light), &size);
     if (status != ERROR_SUCCESS || type != REG_DWORD)
         return false;
     return light == 0 && !HighContrastActive();

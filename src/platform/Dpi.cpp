@@ -1,5 +1,6 @@
 #include "platform/Dpi.h"
 
+#include "platform/Handles.h"
 #include "platform/SystemFunction.h"
 
 namespace {
@@ -42,10 +43,8 @@ void MakeProcessAware() {
 }
 
 UINT ForSystem() {
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen)
-        ReleaseDC(nullptr, screen);
+    const C_WindowDc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
     return dpi > 0 ? UINT(dpi) : kDefault;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/SubClassing.h"
 
+#include "platform/Handles.h"
+
 #include <cwchar>
 #include <new>
 
@@ -23,16 +25,9 @@ struct SubClassRecord {
 
 // Owners attach from different threads (the command thread opens sockets, the user-interface thread starts
 // the update check), so creating a record and claiming or freeing a slot happen under this one lock.
-// Dispatching does not take it.
-SRWLOCK s_recordLock = SRWLOCK_INIT;
-
-class RecordLock {
-public:
-    RecordLock() { AcquireSRWLockExclusive(&s_recordLock); }
-    ~RecordLock() { ReleaseSRWLockExclusive(&s_recordLock); }
-    RecordLock(const RecordLock&) = delete;
-    RecordLock& operator=(const RecordLock&) = delete;
-};
+// Dispatching does not take it. Owners that are static objects restore during static destruction, so the lock
+// must outlive them all.
+C_SlimLock s_recordLock;
 
 LRESULT CALLBACK SubClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -125,7 +120,7 @@ LRESULT CALLBACK SubClassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Nothing of the record is touched after the previous procedure returns: it may restore and free it.
     const WNDPROC previous = record->previous;
     if (message == WM_NCDESTROY) {
-        RecordLock lock;
+        C_Lock lock(s_recordLock);
         ReleaseRecord(window, record, true);
     }
     return CallWindowProcW(previous, window, message, wParam, lParam);
@@ -147,7 +142,7 @@ bool C_SubClassing::IsSubClassed(HWND window, uint32_t tag) {
 bool C_SubClassing::Attach(HWND window, uint32_t tag, UINT message, C_SubClassTarget* target) {
     if (m_window || !window || message == 0 || !target || !IsWindow(window))
         return false;
-    RecordLock lock;
+    C_Lock lock(s_recordLock);
     SubClassRecord* record = RecordOf(window);
     if (record && FindRoute(*record, message))
         return false;
@@ -176,7 +171,7 @@ void C_SubClassing::Restore() {
         return;
     HWND window = m_window;
     m_window = nullptr;
-    RecordLock lock;
+    C_Lock lock(s_recordLock);
     SubClassRecord* record = RecordOf(window); // none when the window was destroyed meanwhile
     if (!record)
         return;

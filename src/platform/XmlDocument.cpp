@@ -40,22 +40,6 @@ private:
     BSTR m_text;
 };
 
-template <class Interface> class C_ComRef {
-public:
-    C_ComRef() = default;
-    ~C_ComRef() {
-        if (m_pointer)
-            m_pointer->Release();
-    }
-    C_ComRef(const C_ComRef&) = delete;
-    C_ComRef& operator=(const C_ComRef&) = delete;
-    Interface** Receive() { return &m_pointer; }
-    Interface* Get() const { return m_pointer; }
-
-private:
-    Interface* m_pointer = nullptr;
-};
-
 VARIANT BoolVariant(bool value) {
     VARIANT v;
     VariantInit(&v);
@@ -99,13 +83,11 @@ C_XmlNode NextSiblingOf(const C_XmlNode& node) {
 }
 
 bool NameMatches(IXMLDOMNode* node, BSTR wanted) {
-    BSTR name = nullptr;
-    if (FAILED(node->get_nodeName(&name)) || !name)
+    C_XmlText name;
+    if (FAILED(node->get_nodeName(name.Receive())))
         return false;
-    bool same =
-        CompareStringOrdinal(name, int(SysStringLen(name)), wanted, int(SysStringLen(wanted)), TRUE) == CSTR_EQUAL;
-    SysFreeString(name);
-    return same;
+    return CompareStringOrdinal(name.c_str(), int(name.GetLength()), wanted, int(SysStringLen(wanted)), TRUE) ==
+           CSTR_EQUAL;
 }
 
 C_XmlNode FindChildElement(IXMLDOMNode* parent, BSTR name) {
@@ -224,25 +206,19 @@ void C_XmlText::Adopt(BSTR text) {
 
 // --- C_XmlNode -----------------------------------------------------------------------------------------
 
-C_XmlNode& C_XmlNode::operator=(C_XmlNode&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        m_node = other.m_node;
-        other.m_node = nullptr;
-    }
-    return *this;
-}
+C_XmlNode::C_XmlNode(IXMLDOMNode* node) : m_node(node) {}
+C_XmlNode::~C_XmlNode() = default;
+C_XmlNode::C_XmlNode(C_XmlNode&& other) noexcept = default;
+C_XmlNode& C_XmlNode::operator=(C_XmlNode&& other) noexcept = default;
 
 void C_XmlNode::Reset() {
-    if (m_node)
-        m_node->Release();
-    m_node = nullptr;
+    m_node.Reset();
 }
 
 C_XmlNode C_XmlNode::Share() const {
     if (m_node)
         m_node->AddRef();
-    return C_XmlNode(m_node);
+    return C_XmlNode(m_node.Get());
 }
 
 bool C_XmlNode::GetName(C_XmlText& out) const {
@@ -254,7 +230,7 @@ bool C_XmlNode::GetText(C_XmlText& out) const {
     if (!m_node)
         return false;
     BSTR text = SysAllocString(L"");
-    for (C_XmlNode child = FirstChildOf(m_node); child && text; child = NextSiblingOf(child)) {
+    for (C_XmlNode child = FirstChildOf(m_node.Get()); child && text; child = NextSiblingOf(child)) {
         if (!IsTextNode(child.Get()))
             continue;
         VARIANT value;
@@ -270,12 +246,12 @@ bool C_XmlNode::GetText(C_XmlText& out) const {
 bool C_XmlNode::GetAttribute(const wchar_t* name, C_XmlText& out) const {
     out.Clear();
     C_ComRef<IXMLDOMElement> element;
-    if (!m_node || !name || FAILED(m_node->QueryInterface(kIidDomElement, reinterpret_cast<void**>(element.Receive()))))
+    if (!m_node || !name || FAILED(m_node->QueryInterface(kIidDomElement, element.ReceiveVoid())))
         return false;
     C_Bstr attributeName(name);
     VARIANT value;
     VariantInit(&value);
-    bool found = element.Get()->getAttribute(attributeName.Get(), &value) == S_OK && value.vt == VT_BSTR;
+    bool found = element->getAttribute(attributeName.Get(), &value) == S_OK && value.vt == VT_BSTR;
     if (found) {
         out.Adopt(value.bstrVal);
         value.vt = VT_EMPTY; // the text now belongs to out
@@ -286,6 +262,11 @@ bool C_XmlNode::GetAttribute(const wchar_t* name, C_XmlText& out) const {
 
 // --- C_XmlDocument: life ---------------------------------------------------------------------------------
 
+C_XmlDocument::C_XmlDocument() = default;
+C_XmlDocument::~C_XmlDocument() {
+    Release();
+}
+
 // Enters the thread's apartment and makes a parser that never resolves anything outside the text it is given.
 bool C_XmlDocument::Prepare() {
     Release();
@@ -293,10 +274,11 @@ bool C_XmlDocument::Prepare() {
     if (FAILED(entered) && entered != RPC_E_CHANGED_MODE)
         return false;
     m_comEntered = SUCCEEDED(entered); // a thread already in another apartment can use the parser as it is
-    void** out = reinterpret_cast<void**>(&m_document);
-    if (FAILED(CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2, out)) &&
-        FAILED(CoCreateInstance(kClsidDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2, out))) {
-        m_document = nullptr;
+    if (FAILED(CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
+                                m_document.ReceiveVoid())) &&
+        FAILED(CoCreateInstance(kClsidDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
+                                m_document.ReceiveVoid()))) {
+        m_document.Detach(); // a failed creation may leave anything in its out parameter
         Release();
         return false;
     }
@@ -311,9 +293,7 @@ bool C_XmlDocument::Prepare() {
 }
 
 void C_XmlDocument::Release() {
-    if (m_document)
-        m_document->Release();
-    m_document = nullptr;
+    m_document.Reset();
     if (m_comEntered)
         CoUninitialize();
     m_comEntered = false;
@@ -321,11 +301,10 @@ void C_XmlDocument::Release() {
 
 // A document type is refused even where the parser ignored ProhibitDTD: nothing the program reads needs one.
 bool C_XmlDocument::FinishLoad(HRESULT result, VARIANT_BOOL loaded) {
-    IXMLDOMDocumentType* documentType = nullptr;
-    if (result == S_OK && loaded == VARIANT_TRUE && m_document->get_doctype(&documentType) != S_OK)
+    C_ComRef<IXMLDOMDocumentType> documentType;
+    if (result == S_OK && loaded == VARIANT_TRUE && m_document->get_doctype(documentType.Receive()) != S_OK)
         return true;
-    if (documentType)
-        documentType->Release();
+    documentType.Reset();
     Release();
     return false;
 }
@@ -385,16 +364,16 @@ bool C_XmlDocument::LoadFile(const wchar_t* path) {
     Release();
     if (!path)
         return false;
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    C_Handle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     LARGE_INTEGER size = {};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxFileBytes;
+    bool ok = GetFileSizeEx(file.Get(), &size) && size.QuadPart <= kMaxFileBytes;
     void* data = ok ? HeapAlloc(GetProcessHeap(), 0, size.QuadPart ? SIZE_T(size.QuadPart) : 1) : nullptr;
     DWORD read = 0;
-    ok = data && ReadFile(file, data, DWORD(size.QuadPart), &read, nullptr) && read == DWORD(size.QuadPart);
-    CloseHandle(file);
+    ok = data && ReadFile(file.Get(), data, DWORD(size.QuadPart), &read, nullptr) && read == DWORD(size.QuadPart);
+    file.Reset();
     ok = ok && LoadBytes(data, read);
     if (data)
         HeapFree(GetProcessHeap(), 0, data);
@@ -429,7 +408,7 @@ C_XmlNode C_XmlDocument::GetDocumentNode() const {
     if (!m_document)
         return C_XmlNode();
     m_document->AddRef();
-    return C_XmlNode(m_document);
+    return C_XmlNode(m_document.Get());
 }
 
 C_XmlNode C_XmlDocument::GetDocumentElement() const {

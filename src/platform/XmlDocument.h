@@ -11,6 +11,8 @@
 // Threads: a document is used on the thread that loaded or created it (the thread's COM apartment is entered
 // on first use and left when the document is released). DTDs are refused and nothing external is fetched, so
 // text from the network can be loaded safely.
+#include "platform/Handles.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -42,17 +44,18 @@ private:
 // A reference to one node of a document; empty when a lookup found nothing.
 class C_XmlNode {
 public:
+    // Defined where the parser's interfaces are known, which releasing a reference needs.
     C_XmlNode() = default;
-    explicit C_XmlNode(IXMLDOMNode* node) : m_node(node) {} // takes over the reference
-    ~C_XmlNode() { Reset(); }
-    C_XmlNode(C_XmlNode&& other) noexcept : m_node(other.m_node) { other.m_node = nullptr; }
+    explicit C_XmlNode(IXMLDOMNode* node); // takes over the reference
+    ~C_XmlNode();
+    C_XmlNode(C_XmlNode&& other) noexcept;
     C_XmlNode& operator=(C_XmlNode&& other) noexcept;
     C_XmlNode(const C_XmlNode&) = delete;
     C_XmlNode& operator=(const C_XmlNode&) = delete;
 
-    bool IsValid() const { return m_node != nullptr; }
+    bool IsValid() const { return m_node.Get() != nullptr; }
     explicit operator bool() const { return IsValid(); }
-    IXMLDOMNode* Get() const { return m_node; }
+    IXMLDOMNode* Get() const { return m_node.Get(); }
     C_XmlNode Share() const; // a second reference to the same node
     void Reset();
 
@@ -62,7 +65,7 @@ public:
     bool GetAttribute(const wchar_t* name, C_XmlText& out) const;
 
 private:
-    IXMLDOMNode* m_node = nullptr;
+    C_ComRef<IXMLDOMNode> m_node;
 };
 
 class C_XmlDocument {
@@ -70,8 +73,8 @@ public:
     // Called for each child element in order with its name, its text and the node; return 1 to stop.
     using ChildVisitor = int (*)(void* context, const wchar_t* name, const wchar_t* text, const C_XmlNode& node);
 
-    C_XmlDocument() = default;
-    ~C_XmlDocument() { Release(); }
+    C_XmlDocument();
+    ~C_XmlDocument();
     C_XmlDocument(const C_XmlDocument&) = delete;
     C_XmlDocument& operator=(const C_XmlDocument&) = delete;
 
@@ -84,7 +87,7 @@ public:
     // Writes to a temporary file beside path and then replaces path, so a failed save never leaves a cut file.
     bool Save(const wchar_t* path) const;
     void Release();
-    bool IsLoaded() const { return m_document != nullptr; }
+    bool IsLoaded() const { return m_document.Get() != nullptr; }
 
     // The document node: paths from it begin with the document element's name ("update\info").
     C_XmlNode GetDocumentNode() const;
@@ -116,7 +119,7 @@ private:
     C_XmlNode StartNode(const C_XmlNode* from) const;
     C_XmlNode CreateChild(const C_XmlNode& parent, const wchar_t* encodedName);
 
-    IXMLDOMDocument2* m_document = nullptr;
+    C_ComRef<IXMLDOMDocument2> m_document;
     bool m_comEntered = false;
 };
 
