@@ -119,10 +119,10 @@ TEST_F(ConnectionTest, ASerialPortOpensByItsListedNameWithTitleLineDescriptionAn
     ASSERT_TRUE(connection.IsOpen());
     EXPECT_EQ(NameOf(connection), port.DevicePath()) << "the matched device path";
 
-    HANDLE device = port.OpenDeviceEnd();
-    ASSERT_NE(device, nullptr);
+    const C_Handle device(port.OpenDeviceEnd());
+    ASSERT_TRUE(device);
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(device, "hello\r\n", 7, &written, nullptr));
+    ASSERT_TRUE(WriteFile(device.Get(), "hello\r\n", 7, &written, nullptr));
     EXPECT_TRUE(harness.WaitForStoreText("hello\r\n"));
     connection.SendText(L"ping");
     char echo[8] = {};
@@ -130,10 +130,9 @@ TEST_F(ConnectionTest, ASerialPortOpensByItsListedNameWithTitleLineDescriptionAn
     const DWORD start = GetTickCount();
     std::string sent;
     while (sent.size() < 4 && GetTickCount() - start < kHarnessTimeoutMs)
-        if (ReadFile(device, echo, sizeof echo, &read, nullptr))
+        if (ReadFile(device.Get(), echo, sizeof echo, &read, nullptr))
             sent.append(echo, read);
     EXPECT_EQ(sent, "ping");
-    CloseHandle(device);
 
     // The probe after the reader's own refresh leaves the open port alone. This system lets a second handle open
     // the port, and the probe's default settings would then reach the open line.

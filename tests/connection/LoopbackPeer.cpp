@@ -24,7 +24,7 @@ bool IsReadable(SOCKET socket, DWORD timeoutMs) {
 } // namespace
 
 LoopbackTcpServer::LoopbackTcpServer(Script script) {
-    m_steps = CreateSemaphoreW(nullptr, 0, kMaxSteps, nullptr);
+    m_steps.Reset(CreateSemaphoreW(nullptr, 0, kMaxSteps, nullptr));
     m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = LoopbackAddress(0);
     int length = sizeof address;
@@ -37,12 +37,11 @@ LoopbackTcpServer::LoopbackTcpServer(Script script) {
 
 LoopbackTcpServer::~LoopbackTcpServer() {
     m_stopping = true;
-    ReleaseSemaphore(m_steps, kMaxSteps / 2, nullptr);
+    ReleaseSemaphore(m_steps.Get(), kMaxSteps / 2, nullptr);
     if (m_thread.joinable())
         m_thread.join();
     if (m_listener != INVALID_SOCKET)
         closesocket(m_listener);
-    CloseHandle(m_steps);
 }
 
 void LoopbackTcpServer::Run(Script script) {

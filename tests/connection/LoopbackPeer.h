@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "platform/Handles.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -49,9 +51,9 @@ public:
     bool Accepted() const { return m_accepted; }
     bool Finished() const { return m_finished; }
     // Lets the script's next AwaitStep return.
-    void Step() { ReleaseSemaphore(m_steps, 1, nullptr); }
+    void Step() { ReleaseSemaphore(m_steps.Get(), 1, nullptr); }
     // For the script: waits for the test's Step; false when the test never gives it.
-    bool AwaitStep() { return WaitForSingleObject(m_steps, kPeerTimeoutMs) == WAIT_OBJECT_0 && !m_stopping; }
+    bool AwaitStep() { return WaitForSingleObject(m_steps.Get(), kPeerTimeoutMs) == WAIT_OBJECT_0 && !m_stopping; }
     // For the script: receives until count bytes have come, the test stops the server, the client closes or the
     // limit passes; returns what came.
     std::string Receive(SOCKET client, size_t count);
@@ -65,7 +67,7 @@ private:
     WinsockSession m_session;
     SOCKET m_listener = INVALID_SOCKET;
     uint16_t m_port = 0;
-    HANDLE m_steps = nullptr;
+    C_Handle m_steps;
     std::atomic<bool> m_accepted{false};
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_stopping{false};

@@ -36,7 +36,7 @@ public:
         if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                             &process))
             return;
-        CloseHandle(process.hThread);
+        const C_Handle thread(process.hThread);
         m_process = C_Handle(process.hProcess);
         HANDLE either[] = {m_ready.Get(), m_process.Get()};
         m_started = WaitForMultipleObjects(2, either, FALSE, kTestTimeoutMs) == WAIT_OBJECT_0;

@@ -1,6 +1,7 @@
 #include "connection/SerialPortEnumeration.h"
 
 #include "connection/SerialPort.h"
+#include "platform/Handles.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
@@ -18,28 +19,24 @@ public:
         static unsigned s_sequence = 0;
         m_path = L"Software\\Brannick\\VeltoTest\\ports-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                  std::to_wstring(++s_sequence);
-        RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
+        m_key.Create(HKEY_CURRENT_USER, m_path.c_str(), KEY_ALL_ACCESS);
     }
     ~ScratchKey() {
-        if (m_key)
-            RegCloseKey(m_key);
+        m_key.Reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
     }
-    HKEY Get() const { return m_key; }
+    HKEY Get() const { return m_key.Get(); }
 
     bool SetText(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(m_key, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
-            return false;
-        const bool set = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                        DWORD((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return set;
+        C_RegistryKey key;
+        return key.Create(m_key.Get(), subkey.c_str(), KEY_SET_VALUE) &&
+               RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              DWORD((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
 
 private:
     std::wstring m_path;
-    HKEY m_key = nullptr;
+    C_RegistryKey m_key;
 };
 
 struct Listed {

@@ -225,17 +225,16 @@ TEST_F(SerialTransportTest, LineSettingsReachTheDevice) {
 TEST_F(SerialTransportTest, KeepsTheFlowControlTheDeviceHad) {
     {
         // Another program left hardware and software flow control switched on.
-        HANDLE other = CreateFileW(port->DevicePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   0, nullptr);
-        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        const C_Handle other(CreateFileW(port->DevicePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other);
         DCB state{};
         state.DCBlength = sizeof state;
-        ASSERT_TRUE(GetCommState(other, &state));
+        ASSERT_TRUE(GetCommState(other.Get(), &state));
         state.fOutxCtsFlow = TRUE;
         state.fOutX = TRUE;
         state.fInX = TRUE;
-        ASSERT_TRUE(SetCommState(other, &state));
-        CloseHandle(other);
+        ASSERT_TRUE(SetCommState(other.Get(), &state));
     }
     ASSERT_TRUE(OpenPort());
     const std::string settings = port->LineSettings();

@@ -1,6 +1,8 @@
 #pragma once
 // A registry key of its own for one test, below HKEY_CURRENT_USER\Software\Brannick\VeltoTest, deleted with
 // everything in it afterwards. Tests never touch the program's own key.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -29,13 +31,9 @@ public:
 
     // Stores a value the way another tool would, with any type and size.
     bool SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size, const wchar_t* section = nullptr) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, Path(section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return false;
-        bool ok = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return ok;
+        C_RegistryKey key;
+        return key.Create(HKEY_CURRENT_USER, Path(section).c_str(), KEY_SET_VALUE) &&
+               RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     }
 
     // The stored type and size of a value; REG_NONE and 0 when it is missing.

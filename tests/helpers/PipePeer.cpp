@@ -8,6 +8,8 @@
 //   split     sends "abc", waits for GO-EVENT, sends "def\r\n", and stays until the client goes away.
 // Every wait has a limit and the whole program ends by itself after kLifetimeMs, so a failing test never leaves
 // it behind.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -30,16 +32,15 @@ DWORD WINAPI ExpireLater(void*) {
 class Operation {
 public:
     explicit Operation(HANDLE pipe) : m_pipe(pipe), m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        m_record.hEvent = m_event;
+        m_record.hEvent = m_event.Get();
     }
-    ~Operation() { CloseHandle(m_event); }
     OVERLAPPED* Record() { return &m_record; }
 
     bool Finish(BOOL started, DWORD* count) {
         DWORD done = 0;
         if (!started && GetLastError() != ERROR_IO_PENDING)
             return false;
-        if (WaitForSingleObject(m_event, kStepTimeoutMs) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(m_event.Get(), kStepTimeoutMs) != WAIT_OBJECT_0) {
             CancelIo(m_pipe);
             GetOverlappedResult(m_pipe, &m_record, &done, TRUE);
             return false;
@@ -52,7 +53,7 @@ public:
 
 private:
     HANDLE m_pipe;
-    HANDLE m_event;
+    C_Handle m_event;
     OVERLAPPED m_record = {};
 };
 
@@ -97,8 +98,9 @@ int Converse(HANDLE pipe) {
 }
 
 int Split(HANDLE pipe, const wchar_t* goEvent) {
-    HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, goEvent);
-    if (!go || !Send(pipe, "abc") || WaitForSingleObject(go, kStepTimeoutMs) != WAIT_OBJECT_0 || !Send(pipe, "def\r\n"))
+    const C_Handle go(OpenEventW(SYNCHRONIZE, FALSE, goEvent));
+    if (!go || !Send(pipe, "abc") || WaitForSingleObject(go.Get(), kStepTimeoutMs) != WAIT_OBJECT_0 ||
+        !Send(pipe, "def\r\n"))
         return EXIT_PEER;
     std::string ignored;
     while (ReceiveSome(pipe, ignored)) {
@@ -111,19 +113,17 @@ int Split(HANDLE pipe, const wchar_t* goEvent) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 5)
         return EXIT_USAGE;
-    CloseHandle(CreateThread(nullptr, 0, &ExpireLater, nullptr, 0, nullptr));
-    HANDLE pipe =
-        CreateNamedPipeW(argv[1], PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kBufferSize, kBufferSize, 0, nullptr);
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    if (pipe == INVALID_HANDLE_VALUE || !ready)
+    const C_Handle expiry(CreateThread(nullptr, 0, &ExpireLater, nullptr, 0, nullptr));
+    const C_Handle pipe(CreateNamedPipeW(argv[1], PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kBufferSize, kBufferSize,
+                                         0, nullptr));
+    const C_Handle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]));
+    if (!pipe || !ready)
         return EXIT_PIPE;
-    SetEvent(ready);
-    if (!AwaitClient(pipe))
+    SetEvent(ready.Get());
+    if (!AwaitClient(pipe.Get()))
         return EXIT_PEER;
-    const int result = wcscmp(argv[4], L"converse") == 0 ? Converse(pipe)
-                       : wcscmp(argv[4], L"split") == 0  ? Split(pipe, argv[3])
-                                                         : EXIT_USAGE;
-    CloseHandle(pipe);
-    return result;
+    return wcscmp(argv[4], L"converse") == 0 ? Converse(pipe.Get())
+           : wcscmp(argv[4], L"split") == 0  ? Split(pipe.Get(), argv[3])
+                                             : EXIT_USAGE;
 }

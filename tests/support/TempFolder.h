@@ -1,5 +1,7 @@
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed with everything in it afterwards.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -26,8 +28,8 @@ public:
 private:
     static void RemoveTree(const std::wstring& folder) {
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
+        const C_FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+        if (search) {
             do {
                 std::wstring name = found.cFileName;
                 if (name == L"." || name == L"..")
@@ -37,8 +39,7 @@ private:
                     RemoveTree(path);
                 else
                     DeleteFileW(path.c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
+            } while (FindNextFileW(search.Get(), &found));
         }
         RemoveDirectoryW(folder.c_str());
     }

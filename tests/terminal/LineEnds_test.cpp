@@ -1,5 +1,6 @@
 // Line ends and when the pending line reaches the store.
 #include "TerminalHarness.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -151,10 +152,8 @@ class LockProbe final : public C_StoreWindow {
 public:
     explicit LockProbe(C_LineStore& store) : m_store(store) {}
     ~LockProbe() {
-        for (HANDLE thread : m_threads) {
-            WaitForSingleObject(thread, 30000);
-            CloseHandle(thread);
-        }
+        for (const C_Handle& thread : m_threads)
+            WaitForSingleObject(thread.Get(), 30000);
     }
     void RowsChanged(Scroll) override { Probe(); }
     void BringRowIntoView(int) override { Probe(); }
@@ -172,12 +171,12 @@ private:
     }
     void Probe() {
         ++probeCount;
-        HANDLE thread = CreateThread(nullptr, 0, TakeLock, &m_store, 0, nullptr);
-        if (WaitForSingleObject(thread, 10000) != WAIT_OBJECT_0)
+        C_Handle thread(CreateThread(nullptr, 0, TakeLock, &m_store, 0, nullptr));
+        if (WaitForSingleObject(thread.Get(), 10000) != WAIT_OBJECT_0)
             ++heldCount; // it finishes once the store lets go; the destructor waits for it
-        m_threads.push_back(thread);
+        m_threads.push_back(std::move(thread));
     }
-    std::vector<HANDLE> m_threads;
+    std::vector<C_Handle> m_threads;
     C_LineStore& m_store;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/CommandLine.h"
 
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,6 @@ protected:
     std::wstring Text(const wchar_t* name) {
         C_String value;
         return parser.GetText(name, value) ? value.c_str() : L"<none>";
-    }
-
-    void Store(const std::wstring& path, const char* bytes) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written;
-        WriteFile(file, bytes, DWORD(strlen(bytes)), &written, nullptr);
-        CloseHandle(file);
     }
 
     C_CommandLine parser;
@@ -97,7 +90,7 @@ TEST_F(CommandLineTest, UnknownOptionFailsButTheRestIsTaken) {
 TEST_F(CommandLineTest, OptionFileAddsOneCommandLinePerLine) {
     TempFolder folder;
     std::wstring path = folder.Path(L"options.txt");
-    Store(path, "-p \"COM 9\"\r\n\r\n-b 57600\n-l ru");
+    ASSERT_TRUE(WriteFileBytes(path, "-p \"COM 9\"\r\n\r\n-b 57600\n-l ru"));
     std::wstring line = L"@\"" + path + L"\"";
     EXPECT_TRUE(parser.Parse(line.c_str()));
     EXPECT_EQ(Text(L"p"), L"COM 9");
@@ -108,7 +101,7 @@ TEST_F(CommandLineTest, OptionFileAddsOneCommandLinePerLine) {
 TEST_F(CommandLineTest, OptionFileInUtf8WithMark) {
     TempFolder folder;
     std::wstring path = folder.Path(L"utf8.txt");
-    Store(path, "\xEF\xBB\xBF-p \xD0\x9F\xD0\xBE\xD1\x80\xD1\x82");
+    ASSERT_TRUE(WriteFileBytes(path, "\xEF\xBB\xBF-p \xD0\x9F\xD0\xBE\xD1\x80\xD1\x82"));
     std::wstring line = L"@" + path;
     EXPECT_TRUE(parser.Parse(line.c_str()));
     EXPECT_EQ(Text(L"p"), L"\x041F\x043E\x0440\x0442");
@@ -125,7 +118,7 @@ TEST_F(CommandLineTest, OptionFileNamingItselfEnds) {
     TempFolder folder;
     std::wstring path = folder.Path(L"loop.txt");
     std::string narrow(path.begin(), path.end());
-    Store(path, ("-b 300 @" + narrow).c_str());
+    ASSERT_TRUE(WriteFileBytes(path, ("-b 300 @" + narrow).c_str()));
     std::wstring line = L"@" + path;
     EXPECT_FALSE(parser.Parse(line.c_str()));
     EXPECT_EQ(parser.GetNumber(L"b"), 300);

@@ -1,3 +1,4 @@
+#include "platform/Handles.h"
 #include "ui/Dialog.h"
 #include "ui/ResourceIds.h"
 
@@ -330,9 +331,7 @@ TEST(DialogBehaviourTest, MinimumSizeInPixelsScalesWithTheDpi) {
     HWND window = dialog.RunModeless(Instance(), IDD_TAG, 0, nullptr);
     ASSERT_NE(window, nullptr);
     dialog.SetMinimumSize(300, -1, false);
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = GetDeviceCaps(C_WindowDc(nullptr).Get(), LOGPIXELSY);
     EXPECT_EQ(dialog.GetMinimumWidth(), MulDiv(300, dpi, 96));
     EXPECT_EQ(dialog.GetMinimumHeight(), C_Dialog::kNoMinimum);
     SetWindowPos(window, nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
@@ -342,19 +341,14 @@ TEST(DialogBehaviourTest, MinimumSizeInPixelsScalesWithTheDpi) {
 }
 
 COLORREF PixelAfterErase(HWND window) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    const C_WindowDc screen(nullptr);
+    const C_MemoryDc memory(CreateCompatibleDC(screen.Get()));
+    const C_Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), 8, 8));
+    const C_SelectedObject selected(memory.Get(), bitmap.Get());
     RECT all = {0, 0, 8, 8};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
-    COLORREF pixel = GetPixel(memory, 2, 2);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixel;
+    FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.Get()), 0);
+    return GetPixel(memory.Get(), 2, 2);
 }
 
 TEST(DialogBehaviourTest, DarkModePaintsBackgroundAndStatics) {
@@ -362,13 +356,12 @@ TEST(DialogBehaviourTest, DarkModePaintsBackgroundAndStatics) {
     HWND window = dark.RunModeless(Instance(), IDD_TAG, C_Dialog::STYLE_DARK_MODE_ACTIVE, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(PixelAfterErase(window), C_Dialog::kDarkBackground);
-    HDC dc = GetDC(window);
-    LRESULT brush = SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+    const C_WindowDc dc(window);
+    LRESULT brush = SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()),
                                  reinterpret_cast<LPARAM>(dark.GetItem(IDC_TAG_LABEL)));
     EXPECT_NE(brush, 0);
-    EXPECT_EQ(GetTextColor(dc), C_Dialog::kDarkText);
-    EXPECT_EQ(GetBkColor(dc), C_Dialog::kDarkBackground);
-    ReleaseDC(window, dc);
+    EXPECT_EQ(GetTextColor(dc.Get()), C_Dialog::kDarkText);
+    EXPECT_EQ(GetBkColor(dc.Get()), C_Dialog::kDarkBackground);
 
     RecordingDialog light;
     HWND lightWindow = light.RunModeless(Instance(), IDD_TAG, 0, nullptr);
@@ -418,10 +411,9 @@ TEST(DialogControlsTest, IconsAreLoadedAtBothSystemSizes) {
     ICONINFO info;
     BITMAP bitmap;
     ASSERT_TRUE(GetIconInfo(small, &info));
-    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    const C_Bitmap colour(info.hbmColor), mask(info.hbmMask);
+    GetObjectW(colour.Get(), sizeof bitmap, &bitmap);
     EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXSMICON));
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
     EXPECT_TRUE(dialog.SetIcon(IDI_PORT_FTDI)); // replacing frees the old pair
     EXPECT_FALSE(dialog.SetIcon(kMissingTemplate));
 }

@@ -1,3 +1,4 @@
+#include "platform/Handles.h"
 #include "platform/VersionResource.h"
 #include "ui/Language.h"
 #include "ui/ResourceIds.h"
@@ -82,26 +83,23 @@ TEST(ResourcesTest, EveryIconComesInTheFourSizes) {
         std::set<int> sizes = IconSizes(module, id);
         for (int size : {16, 24, 32, 48})
             EXPECT_TRUE(sizes.count(size)) << "icon " << id << " lacks " << size << " pixels";
-        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 24, 24, 0));
-        EXPECT_NE(icon, nullptr) << id;
-        DestroyIcon(icon);
+        const C_Icon icon(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 24, 24, 0)));
+        EXPECT_TRUE(icon) << id;
     }
     EXPECT_TRUE(IconSizes(module, IDI_SCROLL_TO_END).count(96)); // drawn at 48 pixels scaled for the DPI
 }
 
 TEST(ResourcesTest, HandCursorPointsWithItsFingertip) {
-    HCURSOR cursor = static_cast<HCURSOR>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_HAND_LINK), IMAGE_CURSOR, 32, 32, 0));
-    ASSERT_NE(cursor, nullptr);
+    const C_Cursor cursor(static_cast<HCURSOR>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_HAND_LINK), IMAGE_CURSOR, 32, 32, 0)));
+    ASSERT_TRUE(cursor);
     ICONINFO info;
-    ASSERT_TRUE(GetIconInfo(cursor, &info));
+    ASSERT_TRUE(GetIconInfo(cursor.Get(), &info));
+    const C_Bitmap colour(info.hbmColor), mask(info.hbmMask);
     EXPECT_FALSE(info.fIcon);
     EXPECT_GE(info.xHotspot, 10u);
     EXPECT_LE(info.xHotspot, 14u);
     EXPECT_LE(info.yHotspot, 3u);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    DestroyCursor(cursor);
 }
 
 TEST(ResourcesTest, ManifestSelectsCommonControls6AndDpiAwareness) {
@@ -127,8 +125,9 @@ std::wstring ProgramPath() {
 }
 
 TEST(ProgramTest, CarriesTheResources) {
-    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program, nullptr) << "velto.exe beside the tests";
+    const C_Module loaded(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(loaded) << "velto.exe beside the tests";
+    HMODULE program = loaded.Get();
     C_StringTable strings(program);
     strings.SetLanguage(Language::kGerman);
     EXPECT_STREQ(strings.LoadString(IDS_STATUS_OPEN_FAILED), L"Serielle Schnittstelle kann nicht geöffnet werden");
@@ -143,7 +142,6 @@ TEST(ProgramTest, CarriesTheResources) {
     C_VersionResource version;
     ASSERT_TRUE(version.Load(program));
     EXPECT_STREQ(version.GetString(L"040904B0", L"ProductName"), L"Velto");
-    FreeLibrary(program);
 }
 
 struct FoundWindow {
@@ -168,6 +166,7 @@ TEST(ProgramTest, ShowsItsWindowAndEndsWhenClosed) {
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(
         CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    const C_Handle processHandle(process.hProcess), threadHandle(process.hThread);
     FoundWindow found = {process.dwProcessId, nullptr};
     EXPECT_TRUE(PumpUntil(
         [&] {
@@ -190,8 +189,6 @@ TEST(ProgramTest, ShowsItsWindowAndEndsWhenClosed) {
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
     EXPECT_EQ(exitCode, 0u);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 } // namespace

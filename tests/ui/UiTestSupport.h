@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for tests that run real windows under Wine: pumping messages until something happened, and a
 // registry key of the test's own that is removed afterwards.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -124,13 +126,10 @@ public:
     const wchar_t* Path() const { return m_path.c_str(); }
 
     bool Write(const wchar_t* name, const std::wstring& text) const {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, Path(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
-            return false;
-        LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                     DWORD((text.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-        return status == ERROR_SUCCESS;
+        C_RegistryKey key;
+        return key.Create(HKEY_CURRENT_USER, Path(), KEY_SET_VALUE) &&
+               RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
 
     std::wstring Read(const wchar_t* name) const {

@@ -1,13 +1,15 @@
 #include "Input.h"
 
+#include "platform/Handles.h"
+
 namespace {
 
 std::wstring SystemMessage(DWORD code) {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const C_LocalMemory owned(text);
     std::wstring message = text ? text : L"error " + std::to_wstring(code);
-    LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
         message.pop_back();
     return message;
