@@ -10,6 +10,7 @@
 // much later, for a reason they cannot tell. Problem() then says in one line what the enumeration and the
 // serial-device map held.
 #include "connection/SerialPort.h"
+#include "platform/Handles.h"
 #include "support/FileBytes.h"
 
 #include <windows.h>
@@ -119,8 +120,9 @@ private:
 
     // The serial-device map as the registry holds it, "name=data" by value, for the report of a port not listed.
     static std::string SerialMapContents() {
-        HKEY key = nullptr;
-        const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+        C_RegistryKey key;
+        LONG opened = ERROR_SUCCESS;
+        key.Open(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_READ, &opened);
         if (opened != ERROR_SUCCESS)
             return "cannot be opened (error " + std::to_string(opened) + ")";
         std::string contents;
@@ -129,14 +131,13 @@ private:
             wchar_t data[256] = {};
             DWORD nameLength = 256;
             DWORD dataBytes = sizeof data - sizeof(wchar_t);
-            const LONG read = RegEnumValueW(key, index, name, &nameLength, nullptr, nullptr,
+            const LONG read = RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, nullptr,
                                             reinterpret_cast<BYTE*>(data), &dataBytes);
             if (read == ERROR_NO_MORE_ITEMS)
                 break;
             contents += (contents.empty() ? "" : ", ") +
                         (read == ERROR_SUCCESS ? Narrow(name) + "=" + Narrow(data) : "error " + std::to_string(read));
         }
-        RegCloseKey(key);
         return contents.empty() ? "nothing" : contents;
     }
 
@@ -159,18 +160,15 @@ private:
 
     // ERROR_SUCCESS, or the registry's error.
     LONG Register(bool add) {
-        HKEY key = nullptr;
-        const LONG opened = RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                                            KEY_SET_VALUE, nullptr, &key, nullptr);
-        if (opened != ERROR_SUCCESS)
+        C_RegistryKey key;
+        LONG opened = ERROR_SUCCESS;
+        if (!key.Create(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_SET_VALUE, &opened))
             return opened;
         const std::wstring value = L"\\Device\\VeltoVirtual" + std::to_wstring(m_number);
         const std::wstring name = Name();
-        LONG result = add ? RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
-                                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)))
-                          : RegDeleteValueW(key, value.c_str());
-        RegCloseKey(key);
-        return result;
+        return add ? RegSetValueExW(key.Get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                    static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)))
+                   : RegDeleteValueW(key.Get(), value.c_str());
     }
 
     // Starts the script as a Unix program. Wine answers such a start with whatever its stack held in place of
@@ -191,28 +189,22 @@ private:
     template <class Condition> bool WaitFor(Condition done) {
         const std::wstring folder = UnixToWindows(Prefix() + L"/velto-ports");
         CreateDirectoryW(folder.c_str(), nullptr);
-        HANDLE change = FindFirstChangeNotificationW(
-            folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+        const C_ChangeNotification change(FindFirstChangeNotificationW(
+            folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
         const DWORD start = GetTickCount();
-        bool result = false;
         for (;;) {
-            if (done()) {
-                result = true;
-                break;
-            }
+            if (done())
+                return true;
             if (GetTickCount() - start > kStepLimitMs)
-                break;
+                return false;
             // The notification is only a hint; the limit per wait keeps a missed one from stalling the test.
-            if (change != INVALID_HANDLE_VALUE) {
-                if (WaitForSingleObject(change, 50) == WAIT_OBJECT_0)
-                    FindNextChangeNotification(change);
+            if (change) {
+                if (WaitForSingleObject(change.Get(), 50) == WAIT_OBJECT_0)
+                    FindNextChangeNotification(change.Get());
             } else {
                 Sleep(20); // no notifications here: look again shortly
             }
         }
-        if (change != INVALID_HANDLE_VALUE)
-            FindCloseChangeNotification(change);
-        return result;
     }
 
     unsigned m_number;
