@@ -1,0 +1,240 @@
+// The terminal view under load, on a real window: how long a full paint of a 200 x 60 view of coloured, wrapped
+// text takes; how fast text is received into a visible view that follows the output, against the same input into a
+// store without a window; and how quickly the window answers messages while 15 MB/s arrive.
+#include "terminal/LineStore.h"
+#include "terminal/ReceiveAssembly.h"
+#include "ui/TerminalView.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr const wchar_t* kFace = L"DejaVu Sans Mono";
+constexpr int kColumns = 200;
+constexpr int kRows = 60;
+constexpr int kPaints = 200;
+constexpr size_t kReceiveInput = 24 * 1000 * 1000;
+constexpr int kReceiveRuns = 3;
+constexpr uint32_t kBlockSize = 4096; // what a reader hands over per read
+constexpr double kStreamRate = 15e6;  // bytes per second
+constexpr double kStreamSeconds = 4;
+constexpr DWORD kProbeIntervalMs = 20;
+constexpr UINT kProbeTimeoutMs = 5000;
+
+double Seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Log lines of about 300 characters (so they wrap at 200), a colour change every few words, every third line in
+// 24-bit colour, and now and then a link.
+std::string ColouredLine(unsigned n) {
+    static const char* const words[] = {"sensor", "reading", "value", "timeout", "ok",     "retry", "buffer", "flush",
+                                        "packet", "frame",   "status", "ready",  "idle",   "link",  "up",     "down"};
+    char head[64];
+    snprintf(head, sizeof head, "\x1b[90m2024-01-12 10:%02u:%02u.%03u\x1b[0m ", n / 60000 % 60, n / 1000 % 60,
+             n % 1000);
+    std::string line = head;
+    size_t visible = 24;
+    for (unsigned k = n; visible < 300; k = k * 1103515245u + 12345u) {
+        char sgr[40];
+        if (k % 3 == 0)
+            snprintf(sgr, sizeof sgr, "\x1b[38;2;%u;%u;%um", k % 256, (k >> 8) % 256, (k >> 16) % 256);
+        else
+            snprintf(sgr, sizeof sgr, "\x1b[%s3%um", k % 2 ? "1;" : "", (k >> 4) % 8);
+        std::string word = k % 29 == 0 ? "http://10.0.0.2/status" : words[(k >> 16) % 16];
+        line += sgr + word + "\x1b[0m ";
+        visible += word.size() + 1;
+    }
+    return line + "\r\n";
+}
+
+std::string Generate(size_t size) {
+    std::string input;
+    input.reserve(size + 1024);
+    for (unsigned n = 0; input.size() < size; ++n)
+        input += ColouredLine(n);
+    return input;
+}
+
+void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Runs work on a thread of its own while this thread answers the windows' messages.
+template <class Work> void WhilePumping(Work work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    while (!done) {
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    worker.join();
+    Pump();
+}
+
+// Reader-sized blocks through the receive assembly, then what is pending, as the idle flush would.
+void Receive(C_ReceiveAssembly& assembly, const std::string& input) {
+    assembly.ResetFlushTime();
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(input.data());
+    for (size_t at = 0; at < input.size(); at += kBlockSize)
+        assembly.ProcessReceivedData(data + at, uint32_t(std::min<size_t>(kBlockSize, input.size() - at)));
+    assembly.FlushPendingLine(true, false);
+}
+
+class C_Bench {
+public:
+    bool Create() {
+        m_view.SetFontOptions(kFace, 200, 0, L"");
+        m_frame = CreateWindowExW(0, L"STATIC", L"view bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100,
+                                  100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!m_frame || !m_view.Create(m_frame, {0, 0, 100, 100}))
+            return false;
+        RECT outer = {0, 0, kColumns * m_view.CharacterWidth() + 2 * C_TerminalView::kMargin,
+                      kRows * m_view.RowHeight() + 2 * C_TerminalView::kMargin};
+        HWND view = m_view.GetWindow();
+        AdjustWindowRectEx(&outer, DWORD(GetWindowLongW(view, GWL_STYLE)), FALSE,
+                           DWORD(GetWindowLongW(view, GWL_EXSTYLE)));
+        outer.right += GetSystemMetrics(SM_CXVSCROLL);
+        SetWindowPos(m_frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+        SetWindowPos(view, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+        Pump();
+        return m_view.Store().GetWrapWidth() == kColumns;
+    }
+
+    void MeasurePaint() {
+        m_view.Clear();
+        Receive(m_assembly, Generate(2 * 1000 * 1000));
+        Pump();
+        std::vector<double> times;
+        for (int i = 0; i < kPaints; ++i) {
+            double start = Seconds();
+            RedrawWindow(m_view.GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            times.push_back((Seconds() - start) * 1000);
+        }
+        printf("full paint of a %d x %d view, coloured wrapped text: median %.2f ms, 90th percentile %.2f ms "
+               "(%d paints, font %S, cell %d x %d px)\n",
+               kColumns, kRows, Median(times), Percentile(times, 0.9), kPaints, "DejaVu Sans Mono",
+               m_view.CharacterWidth(), m_view.RowHeight());
+        fflush(stdout);
+    }
+
+    void MeasureReceiveRate() {
+        std::string input = Generate(kReceiveInput);
+        std::vector<double> withView, headless;
+        for (int run = 0; run < kReceiveRuns; ++run) {
+            m_view.Clear();
+            Pump();
+            double start = Seconds();
+            WhilePumping([&] { Receive(m_assembly, input); });
+            withView.push_back(double(input.size()) / 1e6 / (Seconds() - start));
+            if (!m_view.IsAtBottom())
+                printf("  the view did not follow the output\n");
+
+            m_view.Clear();
+            C_LineStore store;
+            store.SetWrapWidth(kColumns);
+            C_ReceiveAssembly assembly(store);
+            start = Seconds();
+            Receive(assembly, input);
+            headless.push_back(double(input.size()) / 1e6 / (Seconds() - start));
+        }
+        double viewRate = Median(withView);
+        double headlessRate = Median(headless);
+        printf("receive rate (%.0f MB, median of %d, wall clock): visible view following the output %.1f MB/s, "
+               "no window %.1f MB/s, ratio %.2f\n",
+               double(input.size()) / 1e6, kReceiveRuns, viewRate, headlessRate, viewRate / headlessRate);
+        fflush(stdout);
+    }
+
+    void MeasureResponsiveness() {
+        std::string input = Generate(size_t(kStreamRate * kStreamSeconds));
+        m_view.Clear();
+        Pump();
+        std::atomic<bool> streaming{true};
+        std::vector<double> answers;
+        double streamStart = Seconds();
+        double streamEnd = 0;
+        std::thread prober([&] {
+            while (streaming) {
+                double start = Seconds();
+                DWORD_PTR result;
+                if (SendMessageTimeoutW(m_view.GetWindow(), WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &result))
+                    answers.push_back((Seconds() - start) * 1000);
+                else
+                    answers.push_back(kProbeTimeoutMs);
+                Sleep(kProbeIntervalMs); // the probe's own pace
+            }
+        });
+        WhilePumping([&] {
+            // Paced like a fast device: each block goes out when its time has come.
+            m_assembly.ResetFlushTime();
+            const uint8_t* data = reinterpret_cast<const uint8_t*>(input.data());
+            for (size_t at = 0; at < input.size();) {
+                double due = streamStart + double(at) / kStreamRate;
+                if (Seconds() < due) {
+                    Sleep(1);
+                    continue;
+                }
+                uint32_t count = uint32_t(std::min<size_t>(kBlockSize, input.size() - at));
+                m_assembly.ProcessReceivedData(data + at, count);
+                at += count;
+            }
+            m_assembly.FlushPendingLine(true, false);
+            streamEnd = Seconds();
+            streaming = false;
+        });
+        prober.join();
+        printf("answering while %.0f MB/s arrive for %.1f s (achieved %.1f MB/s): %zu probes, median %.2f ms, "
+               "99th percentile %.2f ms, longest %.2f ms\n",
+               kStreamRate / 1e6, kStreamSeconds, double(input.size()) / 1e6 / (streamEnd - streamStart),
+               answers.size(), Median(answers), Percentile(answers, 0.99),
+               *std::max_element(answers.begin(), answers.end()));
+        fflush(stdout);
+    }
+
+private:
+    HWND m_frame = nullptr;
+    C_TerminalView m_view;
+    C_ReceiveAssembly m_assembly{m_view.Store()};
+};
+
+} // namespace
+
+int main() {
+    C_Bench bench;
+    if (!bench.Create()) {
+        printf("view bench: the view could not be made %d columns wide\n", kColumns);
+        return 1;
+    }
+    bench.MeasurePaint();
+    bench.MeasureReceiveRate();
+    bench.MeasureResponsiveness();
+    return 0;
+}
