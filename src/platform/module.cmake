@@ -3,3 +3,5 @@
 # stay single files.
 find_library(VELTO_ZLIB NAMES libz.a REQUIRED)
 target_link_libraries(${target} PUBLIC ole32 oleaut32 comctl32 gdi32 user32 advapi32 ${VELTO_ZLIB})
+# The URL protocol handler is started through the shell.
+target_link_libraries(${target} PUBLIC shell32)

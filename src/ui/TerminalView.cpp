@@ -7,6 +7,7 @@
 #include "platform/UrlProtocolHandler.h"
 
 #include <objbase.h>
+#include <algorithm>
 #include <windowsx.h>
 
 namespace {
@@ -153,6 +154,8 @@ LRESULT CALLBACK C_TerminalView::WindowProcedure(HWND window, UINT message, WPAR
 }
 
 LRESULT C_TerminalView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Whatever the message, it sees the rows the writer thread has added or dropped so far.
+    ApplyPendingStoreChanges();
     const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (message) {
     case WM_CREATE:
@@ -214,14 +217,11 @@ LRESULT C_TerminalView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case kDpiChangedAfterParent:
         OnFontsChanged();
         return 0;
-    case WM_STORE_ROWS_CHANGED:
-        OnRowsChanged(Scroll(wParam));
+    case WM_STORE_CHANGED:
+        SetTimer(m_window, TIMER_REPAINT, kRepaintIntervalMs, nullptr);
         return 1;
     case WM_STORE_SHOW_ROW:
         BringRowIntoView(int(lParam));
-        return 0;
-    case WM_ARM_REPAINT_TIMER:
-        SetTimer(m_window, TIMER_REPAINT, kRepaintIntervalMs, nullptr);
         return 0;
     default:
         break;
@@ -262,22 +262,54 @@ void C_TerminalView::OnTimer(UINT_PTR timer) {
 // --- the store's notifications ----------------------------------------------------------------------------
 
 // The store calls these on the reader thread while text arrives, and on this window's thread for the user's
-// own actions. Whatever touches the window's state is done on its thread: synchronously where the store must
-// wait for it (the scroll range), posted where it need not.
+// own actions. Whatever touches the window's state is done on its thread: what the writer changed is left for it
+// and taken before the window's next message, which the throttled repaint brings at the latest; a search's row is
+// sent, as the search waits for it.
 
 void C_TerminalView::RowsChanged(Scroll scroll) {
     HWND window = m_window;
     if (!window)
         return;
-    if (OnWindowThread())
+    if (OnWindowThread()) {
+        ApplyPendingStoreChanges();
         OnRowsChanged(scroll);
+        return;
+    }
+    int wanted = int(scroll);
+    int pending = m_pendingScroll.load();
+    while (pending < wanted && !m_pendingScroll.compare_exchange_weak(pending, wanted)) {
+    }
+    RepaintWanted(true);
+}
+
+// A RowsChanged always follows.
+void C_TerminalView::LinesDropped(const Dropped& dropped) {
+    if (m_window && OnWindowThread())
+        OnLinesDropped(dropped.rows);
     else
-        SendMessageW(window, WM_STORE_ROWS_CHANGED, WPARAM(scroll), 0);
+        m_pendingDroppedRows += dropped.rows;
+}
+
+void C_TerminalView::ApplyPendingStoreChanges() {
+    if (uint32_t rows = m_pendingDroppedRows.exchange(0))
+        OnLinesDropped(rows);
+    int scroll = m_pendingScroll.exchange(kNoScrollRequest);
+    if (scroll != kNoScrollRequest)
+        OnRowsChanged(Scroll(scroll));
 }
 
 void C_TerminalView::OnRowsChanged(Scroll scroll) {
     bool follow = scroll == Scroll::ToEnd || (scroll == Scroll::FollowIfAtEnd && IsAtBottom());
     UpdateScrollRange(follow ? Follow::Tail : Follow::Keep);
+}
+
+// The text on the screen moved up by the dropped rows; the view moves with it, so what the user looks at stays
+// put. A view at the bottom stays there, and goes on following.
+void C_TerminalView::OnLinesDropped(uint32_t rows) {
+    int64_t shift = int64_t(rows) * m_rowHeight;
+    m_scrollPosition = int(std::max<int64_t>(0, m_scrollPosition - shift));
+    m_maximumScroll = int(std::max<int64_t>(0, m_maximumScroll - shift));
+    m_paintedScroll = -1;
 }
 
 void C_TerminalView::CaretMoved() {
@@ -330,7 +362,7 @@ void C_TerminalView::RepaintWanted(bool throttled) {
         if (OnWindowThread())
             SetTimer(window, TIMER_REPAINT, kRepaintIntervalMs, nullptr);
         else
-            PostMessageW(window, WM_ARM_REPAINT_TIMER, 0, 0);
+            PostMessageW(window, WM_STORE_CHANGED, 0, 0);
     }
 }
 

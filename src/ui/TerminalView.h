@@ -54,14 +54,13 @@ protected:
 
 class C_TerminalView final : private C_StoreWindow {
 public:
-    // Sent by the store's writer after rows were added (the reader waits until the scroll range is updated);
-    // wParam is a C_StoreWindow::Scroll.
-    static constexpr UINT WM_STORE_ROWS_CHANGED = WM_USER + 1;
-    // Posted by another thread: the repaint timer must be started (only the window's thread can start it).
-    static constexpr UINT WM_ARM_REPAINT_TIMER = WM_USER + 2;
-    // Sent by another thread: the caret moved, or a row must be brought into view (lParam the row).
-    static constexpr UINT WM_STORE_CARET_MOVED = WM_USER + 3;
-    static constexpr UINT WM_STORE_SHOW_ROW = WM_USER + 4;
+    // Posted by the store's writer thread, at most one at a time, when text arrived within the repaint interval:
+    // the window starts the repaint timer (only its own thread can). The rows the writer added or dropped are left
+    // for the window and taken before its next message; a writer that flushes at every colour change must never
+    // wait for the window.
+    static constexpr UINT WM_STORE_CHANGED = WM_USER + 1;
+    // Sent by another thread: a row must be brought into view (lParam the row).
+    static constexpr UINT WM_STORE_SHOW_ROW = WM_USER + 2;
 
     static constexpr UINT_PTR TIMER_CARET = 1;       // periodic: caret phase 1
     static constexpr UINT_PTR TIMER_CARET_PHASE = 2; // one shot: caret phase 2
@@ -169,6 +168,7 @@ private:
     void RepaintWanted(bool throttled) override;
     void HiddenLineReceived() override;
     void BringRowIntoView(int row) override;
+    void LinesDropped(const Dropped& dropped) override;
 
     static bool RegisterWindowClass(HINSTANCE instance);
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -192,13 +192,16 @@ private:
     bool OnKeyDown(UINT key, TerminalKeys::KeyMessage message);
     void OnFontsChanged();
     void OnRowsChanged(Scroll scroll);
+    void OnLinesDropped(uint32_t rows);
+    void ApplyPendingStoreChanges();
     void OnRepaintTimer();
 
     // Drawing.
     void InvalidateAll();
     void ApplyLayout(Follow follow);
+    void TakeFrame();
     void RenderBackBuffer();
-    void PaintRow(uint32_t start, uint32_t count, RECT area);
+    void PaintRow(const wchar_t* cells, const Attribute* attributes, uint32_t count, RECT area);
     void InvertCaret(HDC dc, int stockBrush, COLORREF colour);
     void EraseDrawnCaret(HDC dc);
     bool RecreateBackBuffer(int width, int height);
@@ -241,6 +244,21 @@ private:
     int m_rowHeight = 0;
     std::vector<INT> m_advances; // one character width per cell, for placing text on the grid
 
+    // The rows of the paint under way, copied out of the store.
+    struct FrameRow {
+        uint32_t start;      // first cell in the store
+        uint32_t count;      // cells
+        uint32_t frameIndex; // first cell in the copies below
+        int top;             // client y
+    };
+    std::vector<FrameRow> m_frameRows;
+    std::vector<wchar_t> m_frameCells;
+    std::vector<Attribute> m_frameAttributes;
+    bool m_frameSelected = false;
+    struct {
+        int64_t start, end; // low and high
+    } m_frameSelection{};
+
     // Back buffer. Declared after the fonts and its bitmap, so it is deleted first and releases them.
     C_Bitmap m_backBitmap;
     C_MemoryDc m_backBuffer;
@@ -272,6 +290,12 @@ private:
     C_ImageList m_scrollToEndIcon;
     int m_iconSize = kScrollToEndIconSize;
     RECT m_scrollToEndRect{};
+
+    // What the store's writer thread left for the window's thread: rows it dropped, and the strongest scroll
+    // request (a C_StoreWindow::Scroll, kNoScrollRequest for none).
+    static constexpr int kNoScrollRequest = -1;
+    std::atomic<uint32_t> m_pendingDroppedRows{0};
+    std::atomic<int> m_pendingScroll{kNoScrollRequest};
 
     // Repaint throttle, shared with the store writer's thread.
     std::atomic<DWORD> m_lastRepaint{0};

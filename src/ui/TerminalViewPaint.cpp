@@ -149,6 +149,9 @@ bool C_TerminalView::RecreateBackBuffer(int width, int height) {
 // --- painting ---------------------------------------------------------------------------------------------
 
 void C_TerminalView::OnPaint() {
+    // Rows the writer added or dropped since its message was posted are taken first, so the rows and the scroll
+    // position painted belong together.
+    ApplyPendingStoreChanges();
     // The caret's inversion and a screen at another scroll position must not survive a partial repaint.
     if (m_drawnCaretMask)
         InvalidateRect(m_window, &m_drawnCaret, FALSE);
@@ -170,6 +173,29 @@ void C_TerminalView::OnPaint() {
     }
 }
 
+// The rows on the screen are copied out of the store under its lock, and drawn after it is released: the reader
+// thread is kept waiting only for the copy, not for the drawing.
+void C_TerminalView::TakeFrame() {
+    m_frameRows.clear();
+    m_frameCells.clear();
+    m_frameAttributes.clear();
+    C_Lock lock(m_store.Lock());
+    int64_t start, end;
+    m_frameSelected = m_store.GetSelection(start, end);
+    m_frameSelection = {std::min(start, end), std::max(start, end)};
+    uint32_t rows = VisibleRowCount();
+    int top = kMargin - m_scrollPosition % m_rowHeight;
+    for (uint32_t row = uint32_t(m_scrollPosition / m_rowHeight); row < rows && top < m_clientHeight; ++row) {
+        C_LineStore::Segment cells = VisibleRow(row);
+        m_frameRows.push_back({cells.start, cells.count, uint32_t(m_frameCells.size()), top});
+        m_frameCells.insert(m_frameCells.end(), m_store.Cells() + cells.start,
+                            m_store.Cells() + cells.start + cells.count);
+        m_frameAttributes.insert(m_frameAttributes.end(), m_store.Attributes() + cells.start,
+                                 m_store.Attributes() + cells.start + cells.count);
+        top += m_rowHeight;
+    }
+}
+
 void C_TerminalView::RenderBackBuffer() {
     HDC dc = m_backBuffer.Get();
     RECT client = {0, 0, m_clientWidth, m_clientHeight};
@@ -177,29 +203,24 @@ void C_TerminalView::RenderBackBuffer() {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
     if (m_rowHeight <= 0 || m_characterWidth <= 0)
         return;
+    TakeFrame();
 
-    C_Lock lock(m_store.Lock());
     C_SelectedObject font(dc, m_normalFont.Get());
     m_currentFont = m_normalFont.Get();
-    int64_t selectionStart, selectionEnd;
-    bool selected = m_store.GetSelection(selectionStart, selectionEnd);
-    int64_t low = std::min(selectionStart, selectionEnd);
-    int64_t high = std::max(selectionStart, selectionEnd);
-
-    uint32_t rows = VisibleRowCount();
-    int top = kMargin - m_scrollPosition % m_rowHeight;
-    for (uint32_t row = uint32_t(m_scrollPosition / m_rowHeight); row < rows && top < m_clientHeight; ++row) {
-        C_LineStore::Segment cells = VisibleRow(row);
-        PaintRow(cells.start, cells.count, {kMargin, top, m_clientWidth - kMargin, m_clientHeight - kMargin});
-        int64_t rowStart = cells.start;
-        int64_t rowEnd = rowStart + cells.count;
-        if (selected && rowStart < high && rowEnd >= low) {
+    const RECT area = {kMargin, 0, m_clientWidth - kMargin, m_clientHeight - kMargin};
+    for (const FrameRow& row : m_frameRows) {
+        PaintRow(m_frameCells.data() + row.frameIndex, m_frameAttributes.data() + row.frameIndex, row.count,
+                 {area.left, row.top, area.right, area.bottom});
+        int64_t rowStart = row.start;
+        int64_t rowEnd = rowStart + row.count;
+        int64_t low = m_frameSelection.start;
+        int64_t high = m_frameSelection.end;
+        if (m_frameSelected && rowStart < high && rowEnd >= low) {
             // With the null pen a rectangle fills one pixel less each way, hence the + 1.
             int left = kMargin + m_characterWidth * int(std::max<int64_t>(0, low - rowStart));
             int right = left + m_characterWidth * int(std::min(high, rowEnd) - std::max(rowStart, low)) + 1;
-            Rectangle(dc, left, top, right, top + m_rowHeight + 1);
+            Rectangle(dc, left, row.top, right, row.top + m_rowHeight + 1);
         }
-        top += m_rowHeight;
     }
     if (!IsAtBottom() && m_scrollToEndIcon)
         ImageList_Draw(m_scrollToEndIcon.Get(), 0, dc, m_scrollToEndRect.left, m_scrollToEndRect.top,
@@ -208,10 +229,8 @@ void C_TerminalView::RenderBackBuffer() {
 
 // One text call per run of cells with equal attributes, each character on its cell of the grid. A run's last
 // cell is left out when it is the line's end marker.
-void C_TerminalView::PaintRow(uint32_t start, uint32_t count, RECT area) {
+void C_TerminalView::PaintRow(const wchar_t* cells, const Attribute* attributes, uint32_t count, RECT area) {
     HDC dc = m_backBuffer.Get();
-    const wchar_t* cells = m_store.Cells() + start;
-    const Attribute* attributes = m_store.Attributes() + start;
     if (m_advances.size() < count)
         m_advances.resize(count, m_characterWidth);
     int left = area.left;
@@ -230,8 +249,13 @@ void C_TerminalView::PaintRow(uint32_t start, uint32_t count, RECT area) {
             SetTextColor(dc, ToColorRef(Colour::ForegroundOf(attribute)));
             SetBkColor(dc, ToColorRef(Colour::BackgroundOf(attribute)));
             RECT box = {left, area.top, left + int(drawn) * m_characterWidth, area.top + m_rowHeight};
-            IntersectRect(&box, &box, &area);
-            ExtTextOutW(dc, left, area.top, ETO_OPAQUE | ETO_CLIPPED, &box, cells + i, drawn, m_advances.data());
+            // Clipping costs a little for every call; only the rows at the edges need it.
+            UINT options = ETO_OPAQUE;
+            if (box.right > area.right || box.bottom > area.bottom) {
+                IntersectRect(&box, &box, &area);
+                options |= ETO_CLIPPED;
+            }
+            ExtTextOutW(dc, left, area.top, options, &box, cells + i, drawn, m_advances.data());
         }
         left += int(run) * m_characterWidth;
         i += run;

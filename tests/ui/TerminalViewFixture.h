@@ -39,29 +39,33 @@ protected:
     static constexpr int kColumns = 40;
     static constexpr int kRows = 10;
 
-    void SetUp() override { Open(kColumns, kRows); }
-    void TearDown() override { Close(); }
+    // One parent for all the tests: under Wine, hiding or destroying a shown top-level window waits two seconds
+    // for the X server.
+    static void SetUpTestSuite() {
+        parent = CreateWindowExW(0, L"STATIC", L"view test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    static void TearDownTestSuite() {
+        DestroyWindow(parent);
+        parent = nullptr;
+        PumpPending();
+    }
 
-    // A parent window whose client area holds exactly the given cells, and the view filling it.
+    void SetUp() override { Open(kColumns, kRows); }
+    void TearDown() override {
+        view.Destroy();
+        PumpPending();
+    }
+
     void Open(int columns, int rows) {
         view.SetFontOptions(kFace, 200, 0, L"\xE0B0");
         view.SetSendSink(&sink);
         view.SetHost(&host);
         view.SetLinkOpener(&links);
         view.SetKeyModeSource(&assembly.Interpreter());
-        parent = CreateWindowExW(0, L"STATIC", L"view test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(parent, nullptr);
         ASSERT_TRUE(view.Create(parent, {0, 0, 100, 100}));
         ResizeToCells(columns, rows);
-        PumpPending();
-    }
-
-    void Close() {
-        view.Destroy();
-        if (parent)
-            DestroyWindow(parent);
-        parent = nullptr;
         PumpPending();
     }
 
@@ -94,7 +98,8 @@ protected:
         bool finished = PumpUntil([&] { return done.load(); }, 60000);
         reader.join();
         ASSERT_TRUE(finished);
-        PumpPending();
+        // What the reader changed reaches the view with the view's next message.
+        SendMessageW(view.GetWindow(), WM_NULL, 0, 0);
     }
 
     void Paint() { RedrawWindow(view.GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
@@ -137,7 +142,7 @@ protected:
     RecordingSink sink;
     RecordingHost host;
     RecordingLinkOpener links;
-    HWND parent = nullptr;
+    static inline HWND parent = nullptr;
 };
 
 // The thread's keyboard state says these keys are held until the scope ends.

@@ -8,6 +8,7 @@ namespace {
 
 constexpr uint32_t kDefaultBackground = Colour::Unpack(Colour::Pack(Colour::kDefaultBackground));
 constexpr uint32_t kDefaultForeground = Colour::Unpack(Colour::Pack(Colour::kDefaultForeground));
+constexpr uint32_t kViewBackground = 0x001023; // where no cell is painted
 constexpr uint32_t kSelectionFill = 0x005AC8;
 
 std::string Lines(int first, int count) {
@@ -25,7 +26,7 @@ TEST_F(TerminalViewTest, PaintsEachCellInItsColoursOnTheGrid) {
     // A full block shows the foreground in the middle of its cell; a blank shows the background. The second
     // line's end marker gets the blue background of its text, yet is not painted.
     Receive("\x1b[38;2;240;128;0m\xe2\x96\x88 \x1b[0m\xe2\x96\x88 "
-            "\x1b[38;2;0;200;80m\x1b[48;2;0;64;192m\xe2\x96\x88 \x1b[0m\r\n"
+            "\x1b[38;2;0;200;80;48;2;0;64;192m\xe2\x96\x88 \x1b[0m\r\n"
             "\x1b[48;2;0;64;192mab\r\n\x1b[0m");
     Paint();
     struct Cell {
@@ -33,7 +34,7 @@ TEST_F(TerminalViewTest, PaintsEachCellInItsColoursOnTheGrid) {
         uint32_t colour;
     } expected[] = {
         {0, 0, 0xF08000}, {0, 1, kDefaultBackground}, {0, 2, kDefaultForeground}, {0, 3, kDefaultBackground},
-        {0, 4, 0x00C850}, {0, 5, 0x0040C0},           {1, 2, kDefaultBackground}, {2, 0, kDefaultBackground},
+        {0, 4, 0x00C850}, {0, 5, 0x0040C0},           {1, 2, kViewBackground},    {2, 0, kViewBackground},
     };
     for (const Cell& cell : expected)
         EXPECT_EQ(CentreOf(cell.row, cell.column), cell.colour) << "row " << cell.row << ", column " << cell.column;
@@ -85,7 +86,7 @@ TEST_F(TerminalViewTest, NarrowerWindowRewrapsTheStore) {
     Receive(std::string(100, 'x') + "\r\n");
     EXPECT_EQ(view.Store().RowCount(), 4u); // 40 + 40 + 20 with the end marker, and the empty last line
     ResizeToCells(20, kRows);
-    EXPECT_EQ(view.Store().RowCount(), 6u);
+    EXPECT_EQ(view.Store().RowCount(), 7u);
 }
 
 // --- scrolling --------------------------------------------------------------------------------------------
@@ -194,27 +195,33 @@ TEST_F(TerminalViewTest, DragSelectsAndCopyJoinsLinesWithCrLf) {
 }
 
 TEST_F(TerminalViewTest, DoubleClickSelectsAWordAndTripleClickTheLine) {
-    Receive("xy ab=cd\r\nnext\r\n");
-    POINT onC = CellPoint(0, 6);
-    Mouse(WM_LBUTTONDOWN, onC, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, onC);
-    Mouse(WM_LBUTTONDBLCLK, onC, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, onC);
+    Receive("xy ab=cd ef\r\nab=cd\r\n");
+    auto doubleClick = [&](POINT point) {
+        Mouse(WM_LBUTTONDOWN, point, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, point);
+        Mouse(WM_LBUTTONDBLCLK, point, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, point);
+    };
+    doubleClick(CellPoint(0, 6));
     view.CopySelection();
     EXPECT_EQ(ClipboardText(), L"cd");
-
-    Mouse(WM_LBUTTONDOWN, onC, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, onC);
-    Mouse(WM_LBUTTONDBLCLK, onC, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, onC);
-    Mouse(WM_LBUTTONDOWN, onC, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, onC);
+    // A word at the end of a line takes the line's end with it.
+    doubleClick(CellPoint(1, 3));
     int64_t start, end;
     ASSERT_TRUE(view.GetSelection(start, end));
-    EXPECT_EQ(start, 0);
-    EXPECT_EQ(end, 9); // through the end marker
+    EXPECT_EQ(start, 12 + 3);
+    EXPECT_EQ(end, 12 + 6);
     view.CopySelection();
-    EXPECT_EQ(ClipboardText(), L"xy ab=cd\r\n");
+    EXPECT_EQ(ClipboardText(), L"cd\r\n");
+
+    doubleClick(CellPoint(0, 6));
+    Mouse(WM_LBUTTONDOWN, CellPoint(0, 6), MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, CellPoint(0, 6));
+    ASSERT_TRUE(view.GetSelection(start, end));
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 12); // through the end marker
+    view.CopySelection();
+    EXPECT_EQ(ClipboardText(), L"xy ab=cd ef\r\n");
 }
 
 TEST_F(TerminalViewTest, HitTestClampsToTheRowAndTheLastRow) {

@@ -174,7 +174,7 @@ private:
         }
     }
 
-    PreviewOptions m_options;
+    const PreviewOptions& m_options;
     HWND m_frame = nullptr;
     C_TerminalView m_view;
     C_ReceiveAssembly m_assembly{m_view.Store()};
