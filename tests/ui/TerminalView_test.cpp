@@ -141,6 +141,23 @@ TEST_F(TerminalViewTest, ScrollBarCodesMoveByLinesAndPages) {
     }
 }
 
+TEST_F(TerminalViewTest, DraggedThumbDefersTheRangeUntilLetGo) {
+    Receive(Lines(0, 30));
+    auto rangeMaximum = [&] {
+        SCROLLINFO info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_RANGE;
+        GetScrollInfo(view.GetWindow(), SB_VERT, &info);
+        return info.nMax;
+    };
+    int before = rangeMaximum();
+    SendMessageW(view.GetWindow(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), 0);
+    Receive(Lines(30, 10));
+    EXPECT_EQ(rangeMaximum(), before);
+    SendMessageW(view.GetWindow(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
+    EXPECT_EQ(rangeMaximum(), before + 10 * view.RowHeight());
+}
+
 TEST_F(TerminalViewTest, ResizingKeepsAFollowingViewAtTheEnd) {
     Receive(Lines(0, 30));
     ASSERT_TRUE(view.IsAtBottom());
@@ -253,6 +270,17 @@ TEST_F(TerminalViewTest, ClickOnALinkOpensItWithoutSelecting) {
     Mouse(WM_LBUTTONDOWN, CellPoint(0, 1), MK_LBUTTON);
     Mouse(WM_LBUTTONUP, CellPoint(0, 1));
     EXPECT_EQ(links.opened.size(), 1u) << "plain text opens nothing";
+
+    // The hand shows over the link only (the system's own pointer is moved there).
+    auto cursorOver = [&](int column) {
+        POINT point = CellPoint(0, column);
+        ClientToScreen(view.GetWindow(), &point);
+        SetCursorPos(point.x, point.y);
+        SendMessageW(view.GetWindow(), WM_SETCURSOR, WPARAM(view.GetWindow()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    };
+    EXPECT_EQ(cursorOver(10), LoadCursorW(nullptr, IDC_HAND));
+    EXPECT_EQ(cursorOver(1), LoadCursorW(nullptr, IDC_ARROW));
 }
 
 TEST_F(TerminalViewTest, CopyUnderAFilterTakesOnlyVisibleLines) {
