@@ -296,6 +296,8 @@ public:
     C_CriticalSection& operator=(const C_CriticalSection&) = delete;
 
     void Enter() { EnterCriticalSection(&m_section); }
+    // Takes the section only when no other thread holds it (the owner takes it again at once).
+    bool TryEnter() { return TryEnterCriticalSection(&m_section) != FALSE; }
     void Leave() { LeaveCriticalSection(&m_section); }
 
 private:
@@ -327,4 +329,22 @@ public:
 
 private:
     Section& m_section;
+};
+
+// Holds a critical section for one scope if it could be had without waiting: a thread that must stay responsive
+// skips its work instead of waiting for a long writer.
+class C_TryLock {
+public:
+    explicit C_TryLock(C_CriticalSection& section) : m_section(section), m_held(section.TryEnter()) {}
+    ~C_TryLock() {
+        if (m_held)
+            m_section.Leave();
+    }
+    C_TryLock(const C_TryLock&) = delete;
+    C_TryLock& operator=(const C_TryLock&) = delete;
+    explicit operator bool() const { return m_held; }
+
+private:
+    C_CriticalSection& m_section;
+    bool m_held;
 };

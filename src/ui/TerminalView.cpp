@@ -291,6 +291,12 @@ void C_TerminalView::LinesDropped(const Dropped& dropped) {
 }
 
 void C_TerminalView::ApplyPendingStoreChanges() {
+    if (!m_pendingDroppedRows.load() && m_pendingScroll.load() == kNoScrollRequest)
+        return;
+    // Left for a later message while the writer holds the store.
+    C_TryLock lock(m_store.Lock());
+    if (!lock)
+        return;
     if (uint32_t rows = m_pendingDroppedRows.exchange(0))
         OnLinesDropped(rows);
     int scroll = m_pendingScroll.exchange(kNoScrollRequest);

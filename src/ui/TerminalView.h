@@ -199,7 +199,7 @@ private:
     // Drawing.
     void InvalidateAll();
     void ApplyLayout(Follow follow);
-    void TakeFrame();
+    bool TakeFrame();
     void RenderBackBuffer();
     void PaintRow(const wchar_t* cells, const Attribute* attributes, uint32_t count, RECT area);
     void InvertCaret(HDC dc, int stockBrush, COLORREF colour);

@@ -160,9 +160,19 @@ void C_TerminalView::OnPaint() {
     {
         C_PaintDc paint(m_window);
         if (m_backBuffer) {
-            RenderBackBuffer();
+            // While the writer holds the store (a long append), the last picture is shown again and the rows are
+            // drawn at the repaint timer: the window never waits for the writer.
+            bool framed = m_rowHeight <= 0 || TakeFrame();
+            if (framed)
+                RenderBackBuffer();
             BitBlt(paint.Get(), 0, 0, m_clientWidth, m_clientHeight, m_backBuffer.Get(), 0, 0, SRCCOPY);
-            m_paintedScroll = m_scrollPosition;
+            if (framed) {
+                m_paintedScroll = m_scrollPosition;
+            } else {
+                m_repaintPending = true;
+                if (!m_repaintTimerArmed.exchange(true))
+                    SetTimer(m_window, TIMER_REPAINT, kRepaintIntervalMs, nullptr);
+            }
         } else {
             SetBkColor(paint.Get(), kBackground);
             ExtTextOutW(paint.Get(), 0, 0, ETO_OPAQUE, &paint.Dirty(), nullptr, 0, nullptr);
@@ -175,11 +185,13 @@ void C_TerminalView::OnPaint() {
 
 // The rows on the screen are copied out of the store under its lock, and drawn after it is released: the reader
 // thread is kept waiting only for the copy, not for the drawing.
-void C_TerminalView::TakeFrame() {
+bool C_TerminalView::TakeFrame() {
+    C_TryLock lock(m_store.Lock());
+    if (!lock)
+        return false;
     m_frameRows.clear();
     m_frameCells.clear();
     m_frameAttributes.clear();
-    C_Lock lock(m_store.Lock());
     int64_t start, end;
     m_frameSelected = m_store.GetSelection(start, end);
     m_frameSelection = {std::min(start, end), std::max(start, end)};
@@ -194,6 +206,7 @@ void C_TerminalView::TakeFrame() {
                                  m_store.Attributes() + cells.start + cells.count);
         top += m_rowHeight;
     }
+    return true;
 }
 
 void C_TerminalView::RenderBackBuffer() {
@@ -203,7 +216,6 @@ void C_TerminalView::RenderBackBuffer() {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
     if (m_rowHeight <= 0 || m_characterWidth <= 0)
         return;
-    TakeFrame();
 
     C_SelectedObject font(dc, m_normalFont.Get());
     m_currentFont = m_normalFont.Get();
@@ -270,7 +282,10 @@ void C_TerminalView::UpdateCaret() {
     int wrap = (m_clientWidth - 2 * kMargin) / m_characterWidth;
     if (wrap <= 0)
         return;
-    C_Lock lock(m_store.Lock());
+    // A caret left where it was for a blink is better than a window waiting for the writer.
+    C_TryLock lock(m_store.Lock());
+    if (!lock)
+        return;
     C_LineStore::Position cursor = m_store.GetCursor();
     int row = m_store.RowOfIndex(m_store.CellIndex(cursor.column, cursor.row));
     if (row < 0)
