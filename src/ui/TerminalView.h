@@ -112,7 +112,8 @@ public:
     void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
 
     // Fonts: the face, the size in twentieths of a point, the Flags option (FLAG_BOLD) and the powerline text.
-    // CreateFonts applies them (the main window calls it after the options changed, then repaints).
+    // CreateFonts applies them (the main window calls it after the options changed), rewraps the store to the new
+    // character width and repaints.
     void SetFontOptions(const wchar_t* faceName, uint32_t fontSize, uint32_t flags, const wchar_t* powerLine);
     bool CreateFonts();
     bool PowerLineGlyphsAvailable() const { return m_powerLineAvailable; }

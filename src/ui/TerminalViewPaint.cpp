@@ -87,12 +87,12 @@ bool C_TerminalView::CreateFonts() {
         m_stamps->SetPowerLineGlyphsAvailable(m_powerLineAvailable);
     RebuildScrollToEndIcon(dpi);
     ApplyLayout(follow);
+    InvalidateAll();
     return true;
 }
 
 void C_TerminalView::OnFontsChanged() {
     CreateFonts();
-    InvalidateAll();
 }
 
 // The wrap width follows the client width and the character width; the scroll-to-end icon sits one icon size
