@@ -30,9 +30,9 @@ int CALLBACK CollectFixedPitch(const LOGFONTW* font, const TEXTMETRICW*, DWORD, 
     return 1;
 }
 
-bool LocaleLess(const std::wstring& left, const std::wstring& right) {
+int LocaleCompare(const std::wstring& left, const std::wstring& right) {
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(), int(left.size()), right.c_str(),
-                          int(right.size())) == CSTR_LESS_THAN;
+                          int(right.size()));
 }
 
 } // namespace
@@ -41,10 +41,15 @@ void FontList::SortUnique(std::vector<std::wstring>& names) {
     names.erase(std::remove_if(names.begin(), names.end(),
                                [](const std::wstring& name) { return name.empty() || name[0] == kVerticalPrefix; }),
                 names.end());
-    // Exact order first for a stable de-duplication, then the order the list shows.
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    std::stable_sort(names.begin(), names.end(), LocaleLess);
+    // Face names ignore case for the system and for the list's lookup, so names differing only in case are one.
+    std::stable_sort(names.begin(), names.end(), [](const std::wstring& left, const std::wstring& right) {
+        return LocaleCompare(left, right) == CSTR_LESS_THAN;
+    });
+    names.erase(std::unique(names.begin(), names.end(),
+                            [](const std::wstring& left, const std::wstring& right) {
+                                return LocaleCompare(left, right) == CSTR_EQUAL;
+                            }),
+                names.end());
 }
 
 bool FontList::ListFixedPitchFonts(std::vector<std::wstring>& names) {

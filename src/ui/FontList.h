@@ -14,7 +14,7 @@ constexpr wchar_t kVerticalPrefix = L'@';
 bool ListFixedPitchFonts(std::vector<std::wstring>& names);
 
 // The step after enumeration, apart so it can be fed any names: drops "@" names and empty ones, sorts, and keeps
-// each name once.
+// each name once, in the spelling met first (face names ignore case).
 void SortUnique(std::vector<std::wstring>& names);
 
 } // namespace FontList

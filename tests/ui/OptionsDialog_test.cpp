@@ -237,7 +237,7 @@ TEST(FontListTest, FixedPitchFacesOnceEachSortedWithoutVerticalVariants) {
     EXPECT_EQ(std::find(names.begin(), names.end(), L"DejaVu Sans"), names.end()); // proportional
 
     std::vector<std::wstring> raw = {L"Liberation Mono", L"@MS Gothic",  L"",           L"consolas",
-                                     L"Liberation Mono", L"Courier New", L"Courier New"};
+                                     L"Liberation Mono", L"Courier New", L"Consolas",   L"Courier New"};
     FontList::SortUnique(raw);
     EXPECT_EQ(raw, (std::vector<std::wstring>{L"consolas", L"Courier New", L"Liberation Mono"}));
 }
