@@ -46,11 +46,14 @@ void C_SearchBar::Toggle(HINSTANCE instance, HWND owner) {
         End(0);
         return;
     }
-    if (m_filterActive)
+    // A check button checks itself when clicked: the state is set again whether or not the bar opens.
+    if (m_filterActive) {
+        m_host.SetSearchButtonState(SearchButtonState::Indeterminate);
         return;
+    }
     m_strings.SetModule(instance);
-    if (RunModeless(instance, IDD_SEARCH_BAR, STYLE_DARK_MODE_ALLOWED, owner))
-        m_host.SetSearchButtonState(SearchButtonState::Checked);
+    bool opened = RunModeless(instance, IDD_SEARCH_BAR, STYLE_DARK_MODE_ALLOWED, owner) != nullptr;
+    m_host.SetSearchButtonState(opened ? SearchButtonState::Checked : SearchButtonState::Normal);
 }
 
 // The bar closes first, so the button stays greyed rather than being set back by the closing.

@@ -162,8 +162,11 @@ TEST_F(SearchBarTest, FilterClosesTheBarAndKeepsItClosedUntilCleared) {
     bar.SetFilterActive(true);
     EXPECT_FALSE(bar.IsOpen());
     EXPECT_EQ(host.buttons.back(), SearchButtonState::Indeterminate);
+    host.buttons.clear();
     bar.Toggle(Instance(), owner.Get());
     EXPECT_FALSE(bar.IsOpen());
+    // The click checked the button by itself; the bar greys it again.
+    EXPECT_EQ(host.buttons, std::vector<SearchButtonState>{SearchButtonState::Indeterminate});
     bar.SetFilterActive(false);
     EXPECT_EQ(host.buttons.back(), SearchButtonState::Normal);
     Open();
