@@ -351,7 +351,8 @@ bool C_AutoUpdate::Check() {
             return false;
     }
     if (SendMessageW(m_window, m_message, QUESTION_UPDATE, 0) == 0) {
-        if (!m_valueName.IsEmpty())
+        // A question cut off by closing the program was never answered: nothing is declined.
+        if (!m_valueName.IsEmpty() && !m_worker.StopRequested())
             m_settings.WriteString(declinedName.c_str(), offeredText.c_str());
         return false;
     }
@@ -430,7 +431,8 @@ LRESULT C_AutoUpdate::OnSubClassMessage(HWND window, UINT message, WPARAM wParam
 }
 
 LRESULT C_AutoUpdate::AskQuestion(HWND window, WPARAM question) {
-    if (question != QUESTION_UPDATE && question != QUESTION_RESTART)
+    // The window is closing: no box pops up over a program that is going away.
+    if ((question != QUESTION_UPDATE && question != QUESTION_RESTART) || m_worker.StopRequested())
         return 0;
     UINT type = MB_YESNO | MB_ICONQUESTION;
     const bool withHelp = question == QUESTION_UPDATE && !m_help.IsEmpty();

@@ -3,6 +3,7 @@
 #include "maintenance/AutoUpdate.h"
 #include "maintenance/MachineId.h"
 #include "maintenance/UpdateAddress.h"
+#include "platform/Handles.h"
 
 #include "LoopbackHttp.h"
 #include "foundation/SettingsTestKey.h"
@@ -50,12 +51,12 @@ public:
     bool GetProgramPath(C_String& out) override { return out.Assign(programPath.c_str()); }
     bool GetProgramVersion(C_String& out) override { return out.Assign(version.c_str()); }
     bool GetDesktopFolder(C_String& out) override { return out.Assign(desktop.c_str()); }
-    void GetLanguage(C_String& out) override { out.Assign(language.c_str()); }
+    void GetLanguage(C_String& out) override {
+        PauseAt(PAUSE_AFTER_ANSWER);
+        out.Assign(language.c_str());
+    }
     bool GetMachineId(C_String& out) override {
-        if (idEntered) {
-            SetEvent(idEntered);
-            WaitForSingleObject(idProceed, kGenerousWait);
-        }
+        PauseAt(PAUSE_BEFORE_QUERY);
         return out.Assign(L"1610-0004-0000-00E9");
     }
     uint64_t Now() override { return kNow; }
@@ -71,8 +72,18 @@ public:
     std::vector<std::wstring> opened;
     std::vector<std::wstring> started;
     std::wstring startedIn;
-    HANDLE idEntered = nullptr; // when set, the worker signals it and waits for idProceed
-    HANDLE idProceed = nullptr;
+    // Where the worker stops to signal paused and wait for proceed, when they are set.
+    enum PausePoint { PAUSE_BEFORE_QUERY, PAUSE_AFTER_ANSWER } pauseAt = PAUSE_BEFORE_QUERY;
+    HANDLE paused = nullptr;
+    HANDLE proceed = nullptr;
+
+private:
+    void PauseAt(PausePoint point) {
+        if (paused && point == pauseAt) {
+            SetEvent(paused);
+            WaitForSingleObject(proceed, kGenerousWait);
+        }
+    }
 };
 
 // The main window's stand-in: it leaves a posted close in its queue for the test to find, and sets the event a
@@ -512,20 +523,33 @@ TEST_F(UpdateTest, TheCheckAsksForCertificatesToBeChecked) {
         EXPECT_EQ(C_AutoUpdate::Notify(code, 0, nullptr), 1) << code;
 }
 
-TEST_F(UpdateTest, StopEndsACheckUnderWayBeforeItAsksTheServer) {
+// Closing the program while a check is under way: before the query nothing is asked of the server; after the
+// answer no box appears and the offered version does not count as declined.
+TEST_F(UpdateTest, StopEndsACheckUnderWayWithoutAQuestion) {
+    struct Case {
+        RecordingHost::PausePoint pauseAt;
+        size_t queries;
+    } cases[] = {{RecordingHost::PAUSE_BEFORE_QUERY, 0}, {RecordingHost::PAUSE_AFTER_ANSWER, 1}};
     ASSERT_TRUE(ServeOffer(Offer{}));
-    m_host.idEntered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_host.idProceed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(Start(0));
-    ASSERT_EQ(WaitForSingleObject(m_host.idEntered, kGenerousWait), WAIT_OBJECT_0);
-    // Delivered while Stop waits, so the worker goes on only after Stop has ended the requests.
-    PostMessageW(m_window.Get(), TestWindow::kRelease, 0, reinterpret_cast<LPARAM>(m_host.idProceed));
-    m_update.Stop();
-    EXPECT_EQ(UpdateQueries(), 0u);
-    EXPECT_TRUE(m_host.questions.empty());
-    EXPECT_FALSE(C_SubClassing::IsSubClassed(m_window.Get(), C_AutoUpdate::kSubClassTag));
-    CloseHandle(m_host.idEntered);
-    CloseHandle(m_host.idProceed);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(m_server.Reset());
+        ASSERT_TRUE(ServeOffer(Offer{}));
+        C_Handle paused(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        C_Handle proceed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_host.pauseAt = c.pauseAt;
+        m_host.paused = paused.Get();
+        m_host.proceed = proceed.Get();
+        ASSERT_TRUE(Start(C_AutoUpdate::FLAG_IGNORE_INTERVAL));
+        ASSERT_EQ(WaitForSingleObject(paused.Get(), kGenerousWait), WAIT_OBJECT_0);
+        // Delivered while Stop waits, so the worker goes on only after Stop has asked it to end.
+        PostMessageW(m_window.Get(), TestWindow::kRelease, 0, reinterpret_cast<LPARAM>(proceed.Get()));
+        m_update.Stop();
+        m_host.paused = m_host.proceed = nullptr;
+        EXPECT_EQ(UpdateQueries(), c.queries) << c.pauseAt;
+        EXPECT_TRUE(m_host.questions.empty()) << c.pauseAt;
+        EXPECT_EQ(Declined(), L"") << c.pauseAt;
+        EXPECT_FALSE(C_SubClassing::IsSubClassed(m_window.Get(), C_AutoUpdate::kSubClassTag));
+    }
 }
 
 // ---- The address and the machine ----
