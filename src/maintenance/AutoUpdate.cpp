@@ -172,7 +172,8 @@ private:
             if (!file.zip.empty()) {
                 const ZipResult extracted = ExtractZipArchive(file.download.c_str(), m_folder.c_str());
                 DeleteFileW(file.download.c_str());
-                if (extracted != ZipResult::Extracted)
+                // An archive without the file it stands for would leave no program to start.
+                if (extracted != ZipResult::Extracted || !Exists(file.target))
                     return false;
             } else if (!MoveFileW(file.download.c_str(), file.target.c_str())) {
                 return false;

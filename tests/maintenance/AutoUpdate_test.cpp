@@ -473,6 +473,18 @@ TEST_F(UpdateTest, AFailedStepLeavesTheProgramAsItWas) {
     }
 }
 
+TEST_F(UpdateTest, AnArchiveWithoutTheNamedFileGivesTheOldProgramBack) {
+    ASSERT_TRUE(Serve("/files/velto.zip", ZipBuilder().Add("readme.txt", "1.40").Build()));
+    Offer offer;
+    offer.files = {{Url("/files/velto.zip"), "velto.exe", "velto.zip"}};
+    ASSERT_TRUE(ServeOffer(offer));
+    m_host.answers = {IDYES, IDYES};
+    EXPECT_FALSE(RunCheck());
+    EXPECT_EQ(ReadFileBytes(ProgramFile(L"velto.exe")), "program 1.37");
+    EXPECT_EQ(ReadFileBytes(ProgramFile(L"velto_old.exe")), "<missing>");
+    EXPECT_TRUE(m_host.started.empty());
+}
+
 TEST_F(UpdateTest, TheAnswerNamesOnlyProgramsOfTheUpdatesFolder) {
     struct Case {
         const char* execute;
