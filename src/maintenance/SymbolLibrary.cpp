@@ -1,5 +1,6 @@
 #include "maintenance/SymbolLibrary.h"
 
+#include "foundation/PrintfDialect.h"
 #include "foundation/TextString.h"
 
 #include <cstdarg>
@@ -58,7 +59,7 @@ bool BuildSearchPath(C_String& path) {
 }
 
 // The C runtime's own narrow printf, always terminated, cut to the room there is.
-void FormatText(char* out, size_t size, const char* format, ...) {
+VELTO_RUNTIME_PRINTF(3, 4) void FormatText(char* out, size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);
     int written = _vsnprintf(out, size - 1, format, args);
