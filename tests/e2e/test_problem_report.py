@@ -7,6 +7,7 @@ import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 import uuid
 from pathlib import Path
@@ -30,7 +31,13 @@ CONTENT_TYPE = "multipart/form-data; boundary=-----------------------------12345
 
 
 def run(*args, timeout=RUN_LIMIT):
-    return subprocess.run([WINE_RUN, *map(str, args)], capture_output=True, timeout=timeout)
+    """Runs a program in the prefix. Its output goes through files, not pipes: Wine's desktop and services, when
+    this program is the one that starts them, inherit its output and outlive it, and a pipe would stay open."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run([WINE_RUN, *map(str, args)], stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(done.args, done.returncode, out.read(), err.read())
 
 
 def exit_code(code):
@@ -136,9 +143,12 @@ def test_crash_without_report_host_leaves_files_beside_the_program_and_the_crash
 
 def test_access_violation_report_begins_with_the_exception_and_the_location(program):
     run(program, "crash", "write", "--log", "opened COM7")
-    report = report_text(crash_files(program.with_suffix(""))[0]).split("\r\n")
-    assert report[0].startswith("Access Violation [0xC0000005] at 0x") and report[0].endswith(".")
+    text = report_text(crash_files(program.with_suffix(""))[0])
+    report = text.split("\r\n")
+    first = re.fullmatch(r"Access Violation \[0xC0000005\] at (0x[0-9A-F]{8}) in Thread \d+\.", report[0])
+    assert first, report[0]
     assert report[1] == "Write to location 0x00000010."
+    assert f", EIP={first.group(1)}, " in text, "the address is where the crashing instruction is"
     assert "Log:" in report and "opened COM7" in report
 
 
@@ -178,7 +188,7 @@ class Dialog:
     def __init__(self, program, port, kind="write"):
         self.program = program
         self.process = subprocess.Popen([WINE_RUN, str(program), "crash", kind, "--report", f"127.0.0.1:{port}"],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def __enter__(self):
         return self
@@ -294,3 +304,30 @@ def test_send_problem_report_posts_the_form_once(program):
                        b"".join(f"{k}: {v}\n".encode() for k, v in request.headers) + b"\n" + head +
                        f"[... the dump ({dump.stat().st_size} bytes) and the text report ({text.stat().st_size} bytes) "
                        f"as parts d and t, then the closing line; {len(request.body)} bytes in all]\n".encode())
+
+
+def test_the_program_reports_its_own_crash(tmp_path):
+    """velto.exe itself: a thread started in it at an address without code crashes it; the files appear beside
+    it and its report dialog comes up."""
+    program = tmp_path / f"velto{uuid.uuid4().hex[:8]}.exe"
+    shutil.copy(BIN / "velto.exe", program)
+    process = subprocess.Popen([WINE_RUN, str(program)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        done = None
+        for _ in range(RUN_LIMIT):  # the window shows within a second or two; each look waits for its answer
+            done = run(HELPER, "inject", program.name)
+            if done.returncode == 0:
+                break
+            assert process.poll() is None, "the program ended by itself"
+        assert done.returncode == 0, "the main window did not appear"
+        driven = run(HELPER, "drive", "--program", program.stem + "_Debug", "--press", "cancel")
+        assert driven.returncode == 0, "no report dialog"
+        assert lines(driven.stdout)["title"] == "Velto has stopped working."
+        process.communicate(timeout=RUN_LIMIT)
+        assert process.returncode == exit_code(ACCESS_VIOLATION)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.communicate()
+    report = report_text(crash_files(program.with_suffix(""))[0])
+    assert report.startswith("Access Violation [0xC0000005] at 0x00000010 in Thread "), report[:200]

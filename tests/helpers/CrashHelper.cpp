@@ -9,9 +9,9 @@
 //         cxx       throws a C++ exception that nothing catches
 //         twice     writes to 0x10; once the report dialog's message loop runs, another thread writes to 0x20:
 //                   a second crash while the first is being reported
-//   velto_crash_helper inject TITLE
-//       Starts a thread at address 0x10 in the process whose top-level window has this title: that program
-//       crashes with an access violation on a thread of its own.
+//   velto_crash_helper inject PROGRAM
+//       Starts a thread at address 0x10 in the process that runs the program file PROGRAM (a file name such as
+//       velto.exe) once it shows a window: that program crashes with an access violation on a thread of its own.
 //   velto_crash_helper drive [--program NAME] [--type N] [--email TEXT] [--press send|cancel|close]
 //       Waits for the report dialog of another process (the one whose files text names NAME), enters N
 //       characters into the description (pasted as a replaced selection, then one more typed) and types the text
@@ -31,6 +31,7 @@
 
 #include "maintenance/Diagnostics.h"
 #include "maintenance/ReportDialog.h"
+#include "platform/Handles.h"
 
 namespace {
 
@@ -254,23 +255,40 @@ int Drive(int argc, wchar_t** argv) {
     return EXIT_DONE;
 }
 
+// The process that runs the program file NAME and shows a window: found by its image, not by a window title,
+// so another program's window of the same title is never the target.
+BOOL CALLBACK CheckProgram(HWND window, LPARAM found) {
+    DWORD process = 0;
+    if (!IsWindowVisible(window) || !GetWindowThreadProcessId(window, &process))
+        return TRUE;
+    C_Handle opened(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    wchar_t image[MAX_PATH];
+    DWORD length = MAX_PATH;
+    if (!opened || !QueryFullProcessImageNameW(opened.Get(), 0, image, &length))
+        return TRUE;
+    const wchar_t* name = wcsrchr(image, L'\\');
+    if (_wcsicmp(name ? name + 1 : image, g_program) != 0)
+        return TRUE;
+    *reinterpret_cast<DWORD*>(found) = process;
+    return FALSE;
+}
+
 // A thread started in the other process at an address where no code is: the crash happens there, in a program
 // that knows nothing of this test.
 int Inject(int argc, wchar_t** argv) {
-    HWND window = argc > 2 ? FindWindowW(nullptr, argv[2]) : nullptr;
     DWORD process = 0;
-    if (!window || !GetWindowThreadProcessId(window, &process))
+    g_program = argc > 2 ? argv[2] : L"";
+    if (*g_program)
+        EnumWindows(CheckProgram, LPARAM(&process));
+    if (!process)
         return EXIT_NO_TARGET;
-    HANDLE target = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+    C_Handle target(OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
                                     PROCESS_VM_WRITE | PROCESS_VM_READ,
-                                FALSE, process);
+                                FALSE, process));
     if (!target)
         return EXIT_NO_TARGET;
-    HANDLE thread = CreateRemoteThread(target, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(kNoCode),
-                                       nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-    CloseHandle(target);
+    C_Handle thread(CreateRemoteThread(target.Get(), nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(kNoCode),
+                                       nullptr, 0, nullptr));
     return thread ? EXIT_DONE : EXIT_NO_TARGET;
 }
 
@@ -284,6 +302,6 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && wcscmp(argv[1], L"inject") == 0)
         return Inject(argc, argv);
     fprintf(stderr, "usage: velto_crash_helper crash KIND [--report HOST] | drive [--type N] [--press BUTTON] | "
-                    "inject TITLE\n");
+                    "inject PROGRAM\n");
     return EXIT_USAGE;
 }

@@ -2,6 +2,7 @@
 // icon and interface language, and ends when it is closed.
 #include <windows.h>
 
+#include "MaintenanceServices.h"
 #include "ui/CommandLine.h"
 #include "ui/Dialog.h"
 #include "ui/Language.h"
@@ -13,6 +14,10 @@
 
 namespace {
 
+// Built before anything else of the program, so a crash anywhere after it is reported.
+C_Diagnostics g_diagnostics;
+C_MaintenanceServices g_services(g_diagnostics);
+
 constexpr const wchar_t* kBaseTitle = L"Velto - Serial Terminal";
 constexpr int kMinimumWidth = 200; // dialog units
 constexpr int kMinimumHeight = 150;
@@ -21,6 +26,7 @@ class C_StartWindow : public C_Dialog {
 protected:
     INT_PTR OnInitDialog() override {
         SetIcon(IDI_PROGRAM);
+        g_services.ConfigureProblemReport(IDI_PROGRAM, C_Diagnostics::kReportPath);
         C_String title;
         if (FormatProgramTitle(kBaseTitle, title))
             SetWindowTextW(GetWindow(), title.c_str());
