@@ -2,6 +2,7 @@
 
 #include "maintenance/CrashFiles.h"
 #include "maintenance/CrashReportText.h"
+#include "maintenance/MachineId.h"
 #include "maintenance/MiniDump.h"
 #include "maintenance/ReportDialog.h"
 #include "maintenance/ReportUpload.h"
@@ -208,9 +209,11 @@ bool C_Diagnostics::ReadProductName(C_String& out) const {
 
 bool C_Diagnostics::Upload(const wchar_t* dumpPath, const wchar_t* textPath, const C_String& email,
                            const C_String& description) {
-    C_String productName;
+    C_String productName, machineId;
     ReadProductName(productName);
-    ReportUpload upload{m_host.c_str(), m_path.c_str(), productName.c_str(), m_extra.c_str(), L"", email.c_str(),
-                        description.c_str(), dumpPath, textPath};
+    if (!GetMachineId(PURPOSE_PROBLEM_REPORT, machineId))
+        return false; // a field that cannot be made stops the report, as any other would
+    ReportUpload upload{m_host.c_str(), m_path.c_str(), productName.c_str(), m_extra.c_str(), machineId.c_str(),
+                        email.c_str(), description.c_str(), dumpPath, textPath};
     return PostReport(upload);
 }

@@ -289,9 +289,15 @@ def test_send_problem_report_posts_the_form_once(program):
     assert request.header("Content-Type") == CONTENT_TYPE
     assert int(request.header("Content-Length")) == len(request.body)
     assert request.header("Authorization") is None
-    # The machine identifier comes with the update check; until then the field goes out empty.
     identifier = re.search(rb'name="g"\r\n\r\n([^\r]*)\r\n', request.body).group(1)
-    assert identifier == b"" or re.fullmatch(rb"[0-9A-F]{4}(-[0-9A-F]{4}){3}", identifier), identifier
+    assert re.fullmatch(rb"[0-9A-F]{4}(-[0-9A-F]{4}){3}", identifier), identifier
+    # Four little-endian words: byte 6 names the purpose (2, the problem report), byte 7 checks the others.
+    id_bytes = b"".join(int(word, 16).to_bytes(2, "little") for word in identifier.split(b"-"))
+    assert id_bytes[0] == 16 and id_bytes[6] == 2, identifier
+    check = 0
+    for byte in id_bytes[:7]:
+        check ^= ~byte & 0xFF
+    assert id_bytes[7] == check, identifier
     text, dump = crash_files(program.with_suffix(""))
     assert request.body == (form_field(b"a", b"r") + form_field(b"p", b"Velto") + form_field(b"s", b"") +
                             form_field(b"v", b"1.0.0.0") + form_field(b"g", identifier) +
