@@ -24,11 +24,9 @@ public:
         REPORT_NO_DIALOG,
         REPORT_DIALOG_SHOWN,
     };
-    // The maker's report service. A host may name its port after a colon ("127.0.0.1:8080"); without one the
-    // report goes to the HTTP port.
-    static constexpr const wchar_t* kReportHost = L"www.brannick.example";
+    // The report service's path on the maker's server (the server is ResolveReportHost's). A host may name its
+    // port after a colon ("127.0.0.1:8080"); without one the report goes to the HTTP port.
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
-    static constexpr WORD kReportPort = 80;
     // The code a C++ exception that nothing catches is reported under: the one the system's own C++ runtime
     // raises, so the report names it as such.
     static constexpr DWORD kCppExceptionCode = 0xE06D7363;

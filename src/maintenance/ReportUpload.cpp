@@ -2,6 +2,8 @@
 
 #include "maintenance/HttpForm.h"
 #include "maintenance/HttpRequest.h"
+#include "maintenance/UpdateAddress.h"
+#include "foundation/Settings.h"
 #include "platform/VersionResource.h"
 
 #include <cwchar>
@@ -12,6 +14,7 @@ constexpr WORD kReportPort = 80;
 constexpr const wchar_t* kReportKind = L"r";
 constexpr const wchar_t* kFileVersionValue = L"FileVersion";
 constexpr unsigned long kHighestPort = 65535;
+constexpr const wchar_t* kHttpScheme = L"http://";
 
 } // namespace
 
@@ -31,6 +34,17 @@ bool SplitHostPort(const wchar_t* text, WORD defaultPort, C_String& host, WORD& 
     port = WORD(value);
     host.Left(colon);
     return true;
+}
+
+bool ResolveReportHost(HKEY root, const wchar_t* keyPath, C_String& out) {
+    C_Settings settings;
+    C_String override, address;
+    if (settings.Open(C_Settings::BACKEND_REGISTRY, root, keyPath) &&
+        settings.ReadString(kReportServerValue, override) && !override.IsEmpty() &&
+        override.FindChar(L'/') < 0 && address.Assign(kHttpScheme) && address.Append(override) &&
+        IsLoopbackAddress(address.c_str()))
+        return out.Assign(override);
+    return out.Assign(kReportHost);
 }
 
 bool PostReport(const ReportUpload& upload) {

@@ -17,6 +17,15 @@ struct ReportUpload {
     const wchar_t* textPath;
 };
 
+// The maker's report service. Tests point a program at a server of their own on this machine with the registry
+// value "ReportServer" ("127.0.0.1:8080") below the program's key; any other host there is ignored, so the value
+// cannot send crash files anywhere else.
+constexpr const wchar_t* kReportHost = L"198.51.100.20";
+constexpr const wchar_t* kReportServerValue = L"ReportServer";
+
+// The report host: the loopback override from the program's key, else kReportHost.
+bool ResolveReportHost(HKEY root, const wchar_t* keyPath, C_String& out);
+
 // A host text with an optional ":port" (1 to 65535) behind it; without one the port is defaultPort.
 bool SplitHostPort(const wchar_t* text, WORD defaultPort, C_String& host, WORD& port);
 

@@ -312,9 +312,32 @@ def test_send_problem_report_posts_the_form_once(program):
                        f"as parts d and t, then the closing line; {len(request.body)} bytes in all]\n".encode())
 
 
-def test_the_program_reports_its_own_crash(tmp_path):
+PROGRAM_KEY = r"HKCU\Software\Brannick\Velto"
+
+
+@pytest.fixture
+def report_server():
+    """A loopback report server that velto.exe is pointed at through its key's "ReportServer" value; the value
+    (and the key, when the test made it) goes again afterwards."""
+    server = LoopbackHttpServer()
+    server.route(REPORT_PATH, body=b"received")
+    key_existed = run("reg", "query", PROGRAM_KEY).returncode == 0
+    added = run("reg", "add", PROGRAM_KEY, "/v", "ReportServer", "/t", "REG_SZ", "/d", f"127.0.0.1:{server.port}",
+                "/f")
+    assert added.returncode == 0, added.stderr
+    try:
+        yield server
+    finally:
+        if key_existed:
+            run("reg", "delete", PROGRAM_KEY, "/v", "ReportServer", "/f")
+        else:
+            run("reg", "delete", PROGRAM_KEY, "/f")
+        server.close()
+
+
+def test_the_program_reports_its_own_crash(tmp_path, report_server):
     """velto.exe itself: a thread started in it at an address without code crashes it; the files appear beside
-    it and its report dialog comes up."""
+    it, its report dialog comes up, and "Send Problem Report" posts the report to the configured path once."""
     program = tmp_path / f"velto{uuid.uuid4().hex[:8]}.exe"
     shutil.copy(BIN / "velto.exe", program)
     process = subprocess.Popen([WINE_RUN, str(program)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -326,7 +349,7 @@ def test_the_program_reports_its_own_crash(tmp_path):
                 break
             assert process.poll() is None, "the program ended by itself"
         assert done.returncode == 0, "the main window did not appear"
-        driven = run(HELPER, "drive", "--program", program.stem + "_Debug", "--press", "cancel")
+        driven = run(HELPER, "drive", "--program", program.stem + "_Debug", "--type", "3", "--press", "send")
         assert driven.returncode == 0, "no report dialog"
         assert lines(driven.stdout)["title"] == "Velto has stopped working."
         process.communicate(timeout=RUN_LIMIT)
@@ -335,5 +358,12 @@ def test_the_program_reports_its_own_crash(tmp_path):
         if process.poll() is None:
             process.kill()
             process.communicate()
-    report = report_text(crash_files(program.with_suffix(""))[0])
+    text, dump = crash_files(program.with_suffix(""))
+    report = report_text(text)
     assert report.startswith("Access Violation [0xC0000005] at 0x00000010 in Thread "), report[:200]
+    seen = report_server.seen()
+    assert len(seen) == 1
+    request = seen[0]
+    assert (request.method, request.path) == ("POST", REPORT_PATH)
+    assert request.body.startswith(form_field(b"a", b"r") + form_field(b"p", b"Velto") + form_field(b"s", b""))
+    assert form_field(b"x", b"xxx") + form_file(b"d", dump) + form_file(b"t", text) in request.body
