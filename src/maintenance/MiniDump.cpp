@@ -28,16 +28,45 @@ bool ReadOwnMemory(DWORD address, void* out, SIZE_T size) {
            read == size;
 }
 
-// Read unit by unit: the name may end just before memory that is not mapped.
-void ReadThreadName(HANDLE thread, DWORD fsSelector, wchar_t (&name)[kThreadNameSize]) {
-    name[0] = 0;
+// The information block's own record of which thread it belongs to (TEB.ClientId.UniqueThread).
+constexpr DWORD kOwnerThreadOffset = 0x24;
+constexpr ULONG kThreadBasicInformationClass = 0; // ThreadBasicInformation
+
+// NtQueryInformationThread's answer for kThreadBasicInformationClass, as laid out on x86.
+struct ThreadBasicInformation {
+    LONG exitStatus;
+    void* informationBlock;
+    void* processId;
+    void* threadId;
+    ULONG_PTR affinityMask;
+    LONG priority;
+    LONG basePriority;
+};
+
+// The thread's information block. Windows gives it as the base of the thread's FS selector; Wine answers that
+// question with the calling thread's block instead, so the block must name the thread as its owner, or the
+// system is asked for the thread's block directly.
+DWORD FindThreadBlock(HANDLE thread, DWORD threadId, DWORD fsSelector, C_SymbolLibrary::QueryThreadFunction query) {
     LDT_ENTRY entry;
-    if (!thread || !GetThreadSelectorEntry(thread, fsSelector, &entry))
-        return;
-    DWORD block = entry.BaseLow | (DWORD(entry.HighWord.Bytes.BaseMid) << 16) |
-                  (DWORD(entry.HighWord.Bytes.BaseHi) << 24);
+    if (thread && GetThreadSelectorEntry(thread, fsSelector, &entry)) {
+        DWORD block = entry.BaseLow | (DWORD(entry.HighWord.Bytes.BaseMid) << 16) |
+                      (DWORD(entry.HighWord.Bytes.BaseHi) << 24);
+        DWORD owner = 0;
+        if (ReadOwnMemory(block + kOwnerThreadOffset, &owner, sizeof owner) && owner == threadId)
+            return block;
+    }
+    ThreadBasicInformation basic{};
+    if (thread && query && query(thread, kThreadBasicInformationClass, &basic, sizeof basic, nullptr) >= 0 &&
+        DWORD(uintptr_t(basic.threadId)) == threadId)
+        return DWORD(uintptr_t(basic.informationBlock));
+    return 0;
+}
+
+// Read unit by unit: the name may end just before memory that is not mapped.
+void ReadThreadName(DWORD block, wchar_t (&name)[kThreadNameSize]) {
+    name[0] = 0;
     DWORD pointer = 0;
-    if (!ReadOwnMemory(block + kUserSlotOffset, &pointer, sizeof pointer) || pointer == 0)
+    if (!block || !ReadOwnMemory(block + kUserSlotOffset, &pointer, sizeof pointer) || pointer == 0)
         return;
     size_t i = 0;
     for (; i + 1 < kThreadNameSize; ++i)
@@ -96,12 +125,11 @@ void AddThread(const MINIDUMP_THREAD_CALLBACK& thread, const C_SymbolLibrary& sy
         opened.Reset(OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread.ThreadId));
         handle = opened.Get();
     }
-    if (C_SymbolLibrary::QueryThreadFunction query = symbols.GetQueryThread()) {
-        DWORD start = 0;
-        if (handle && query(handle, C_SymbolLibrary::kThreadStartAddressClass, &start, sizeof start, nullptr) >= 0)
-            t.startAddress = start;
-    }
-    ReadThreadName(handle, LOWORD(thread.Context.SegFs), t.name);
+    C_SymbolLibrary::QueryThreadFunction query = symbols.GetQueryThread();
+    DWORD start = 0;
+    if (handle && query && query(handle, C_SymbolLibrary::kThreadStartAddressClass, &start, sizeof start, nullptr) >= 0)
+        t.startAddress = start;
+    ReadThreadName(FindThreadBlock(handle, thread.ThreadId, LOWORD(thread.Context.SegFs), query), t.name);
 }
 
 BOOL CALLBACK Collect(void* parameter, const PMINIDUMP_CALLBACK_INPUT input, PMINIDUMP_CALLBACK_OUTPUT) {

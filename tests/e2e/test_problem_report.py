@@ -142,7 +142,7 @@ def test_crash_without_report_host_leaves_files_beside_the_program_and_the_crash
 
 
 def test_access_violation_report_begins_with_the_exception_and_the_location(program):
-    run(program, "crash", "write", "--log", "opened COM7")
+    run(program, "crash", "write", "--log", "opened COM7", "--thread-name", "reader")
     text = report_text(crash_files(program.with_suffix(""))[0])
     report = text.split("\r\n")
     first = re.fullmatch(r"Access Violation \[0xC0000005\] at (0x[0-9A-F]{8}) in Thread \d+\.", report[0])
@@ -150,6 +150,12 @@ def test_access_violation_report_begins_with_the_exception_and_the_location(prog
     assert report[1] == "Write to location 0x00000010."
     assert f", EIP={first.group(1)}, " in text, "the address is where the crashing instruction is"
     assert "Log:" in report and "opened COM7" in report
+    # The crashing thread's name, from the user slot of its information block. Wine gives the dump thread's own
+    # block for the crashing thread's FS selector, so here the name comes by asking for the thread's block.
+    threads = text.split("\r\nThreadList:\r\n")[1].split("\r\n")
+    thread_id = re.search(r"in Thread (\d+)\.", report[0]).group(1)
+    crashing = [line for line in threads if line.startswith(thread_id + " ")]
+    assert len(crashing) == 1 and crashing[0].endswith(" reader"), threads
 
 
 def test_unwritable_program_folder_sends_the_files_to_the_temporary_folder(program, temp_folder):
