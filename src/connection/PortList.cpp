@@ -151,13 +151,16 @@ bool ProbePortList(C_PortList& list, C_PortProber& prober) {
     return true;
 }
 
+bool EntryDisplayName(const PortEntry& entry, C_String& out) {
+    out.Empty();
+    if (!entry.tag.IsEmpty() && !(out.Assign(entry.tag) && out.Append(kDisplaySeparator)))
+        return false;
+    return out.Append(entry.name);
+}
+
 bool PortDisplayName(C_PortList& list, const wchar_t* name, C_String& out) {
     out.Empty();
     C_ReadLock hold(list);
     const PortEntry* entry = FindPortByName(list, name);
-    if (!entry)
-        return true;
-    if (!entry->tag.IsEmpty() && !(out.Assign(entry->tag) && out.Append(kDisplaySeparator)))
-        return false;
-    return out.Append(entry->name);
+    return !entry || EntryDisplayName(*entry, out);
 }

@@ -90,6 +90,8 @@ PortEntry* NewCommandLineEntry(const wchar_t* target, const wchar_t* tag);
 // The first entry whose name equals name exactly (case-sensitive); null when none. The caller holds a lock.
 PortEntry* FindPortByName(C_PortList& list, const wchar_t* name);
 
+// "tag - name" of an entry, or its name alone when its tag is empty (the text of its button).
+bool EntryDisplayName(const PortEntry& entry, C_String& out);
 // "tag - name" for the entry named name, or the name alone when its tag is empty; empty when no entry has that
 // name. Takes the list's read lock itself.
 bool PortDisplayName(C_PortList& list, const wchar_t* name, C_String& out);

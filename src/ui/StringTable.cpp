@@ -46,6 +46,12 @@ const wchar_t* C_StringTable::LoadString(UINT id) {
     return m_text;
 }
 
+// Reads the resource directly rather than through the shared buffer: the connection's command thread loads its
+// status texts this way while the user-interface thread uses the table.
 bool C_StringTable::LoadString(UINT id, C_String& out) {
-    return out.Assign(LoadString(id));
+    const wchar_t* text;
+    UINT length;
+    if (!Find(id, text, length))
+        return out.Assign(kMissingText);
+    return out.Assign(text, length > kMaxLength ? kMaxLength : length);
 }

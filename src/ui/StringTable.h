@@ -23,6 +23,7 @@ public:
     // The text of an id, at most kMaxLength characters, or "?" when no table has it. The result stays valid
     // until the next call on this object.
     const wchar_t* LoadString(UINT id);
+    // The same into a string of the caller's; safe on any thread.
     bool LoadString(UINT id, C_String& out);
 
 private:

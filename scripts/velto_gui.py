@@ -1,0 +1,305 @@
+"""Drives velto.exe under Wine as a user would, for the GUI tests (tests/gui), the demo and the screenshot script.
+
+It starts the program in the project's Wine prefix on the current X display, finds its main window, clicks
+toolbar buttons and types with xdotool, reads the toolbar's states and texts through velto_window_driver.exe
+(built with the tests), answers the save dialog by typing a path, reads the prefix's registry and photographs
+the window. A simulated device sits on the other end of a virtual COM port (scripts/virtual-port).
+
+Every wait has a limit; nothing waits a fixed time for something to happen."""
+import os
+import re
+import select
+import subprocess
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+SETTINGS_KEY = r"HKCU\Software\Brannick\Velto"
+TITLE_PREFIX = "Velto - Serial Terminal"
+LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
+
+CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
+CMD_PORT_FIRST = 5100
+IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
+TBSTATE_CHECKED, TBSTATE_PRESSED, TBSTATE_ENABLED, TBSTATE_INDETERMINATE = 0x1, 0x2, 0x4, 0x10
+
+
+def wait_for(condition, limit=LIMIT, interval=0.05, what="condition"):
+    """Looks at condition until it holds; its last answer, or an AssertionError after the limit."""
+    deadline = time.monotonic() + limit
+    while True:
+        answer = condition()
+        if answer:
+            return answer
+        if time.monotonic() > deadline:
+            raise AssertionError(f"gave up waiting for {what} after {limit} s")
+        time.sleep(interval)
+
+
+def windows_path(path):
+    """Wine sees the Unix root as drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Wine:
+    """Runs programs in one Wine prefix."""
+
+    def __init__(self, prefix):
+        self.prefix = str(prefix)
+        self.env = dict(os.environ, VELTO_WINEPREFIX=self.prefix)
+        self.log = subprocess.DEVNULL
+
+    def run(self, *args, limit=LIMIT):
+        """Output goes through files, not pipes: Wine's helper processes (the desktop, the device services) may
+        inherit the output of whichever program started them and keep a pipe open for the whole session."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.run([str(ROOT / "scripts" / "wine-run"), *map(str, args)], env=self.env,
+                                     stdout=out, stderr=err, timeout=limit)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(process.args, process.returncode, out.read(), err.read())
+
+    def start(self, *args):
+        return subprocess.Popen([str(ROOT / "scripts" / "wine-run"), *map(str, args)], env=self.env,
+                                stdout=self.log, stderr=self.log)
+
+    def reg_values(self, key=SETTINGS_KEY, export=None):
+        """The values of a registry key (not its subkeys) as {name: value}: numbers as int, strings as str.
+        Read from an export, because "reg query" shows no 64-bit numbers."""
+        export = Path(export or f"/tmp/velto-reg-{os.getpid()}.reg")
+        export.unlink(missing_ok=True)
+        self.run("regedit", "/E", windows_path(export), key.replace("HKCU", "HKEY_CURRENT_USER"))
+        if not export.exists():
+            return {}
+        text = export.read_bytes().decode("utf-16")
+        export.unlink()
+        values, section = {}, None
+        for line in text.replace("\\\r\n  ", "").splitlines():
+            if line.startswith("["):
+                section = line.strip("[]")
+                continue
+            if not section or section.lower() != key.replace("HKCU", "HKEY_CURRENT_USER").lower():
+                continue
+            match = re.match(r'^"((?:[^"\\]|\\.)*)"=(.*)$', line)
+            if match:
+                values[match.group(1).replace('\\\\', '\\')] = _reg_data(match.group(2))
+        return values
+
+    def reg_number(self, name, key=SETTINGS_KEY):
+        value = self.reg_values(key).get(name)
+        return value if isinstance(value, int) else None
+
+    def reg_delete(self, key=SETTINGS_KEY):
+        self.run("reg", "delete", key, "/f")
+
+    def reg_set(self, name, data, kind="REG_SZ", key=SETTINGS_KEY):
+        self.run("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f")
+
+
+def _reg_data(text):
+    """A value of a .reg export: strings, dwords and 64-bit numbers (hex(b)); other types stay as text."""
+    if text.startswith('"'):
+        return text[1:-1].replace('\\"', '"').replace('\\\\', '\\')
+    if text.startswith("dword:"):
+        return int(text[6:], 16)
+    if text.startswith("hex(b):"):
+        return int.from_bytes(bytes(int(b, 16) for b in text[7:].split(",") if b), "little")
+    return text
+
+
+class Velto:
+    """One run of velto.exe and its main window."""
+
+    def __init__(self, wine, bin_dir):
+        self.wine = wine
+        self.bin = Path(bin_dir)
+        self.process = None
+
+    def start(self, *args):
+        self.process = self.wine.start(self.bin / "velto.exe", *args)
+        wait_for(lambda: self.driver("window") is not None, what="the main window")
+        self.x_window = wait_for(self._find_x_window, what="the main window on the display")
+        return self
+
+    def _find_x_window(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(TITLE_PREFIX)],
+                               capture_output=True, text=True, timeout=LIMIT)
+        windows = found.stdout.split()
+        return windows[0] if windows else None
+
+    def driver(self, *args):
+        """velto_window_driver.exe's answer, or None when the window or item is not there."""
+        result = self.wine.run(self.bin / "velto_window_driver.exe", *args)
+        return result.stdout.decode("utf-8", "replace").strip() if result.returncode == 0 else None
+
+    # What the window shows.
+    def title(self):
+        return self.driver("title")
+
+    def state(self, command):
+        answer = self.driver("state", command)
+        return int(answer) if answer is not None else None
+
+    def text(self, command):
+        return self.driver("text", command)
+
+    def button_count(self):
+        return int(self.driver("count"))
+
+    def rect(self, command):
+        answer = self.driver("rect", command)
+        return tuple(map(int, answer.split())) if answer else None
+
+    def child_rect(self, control):
+        answer = self.driver("child", control)
+        return tuple(map(int, answer.split())) if answer else None
+
+    def control_text(self, control):
+        return self.driver("control-text", control)
+
+    def window_geometry(self):
+        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", self.x_window], capture_output=True,
+                               text=True, timeout=LIMIT).stdout
+        values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    # What a user does.
+    def activate(self):
+        subprocess.run(["xdotool", "windowactivate", "--sync", self.x_window], capture_output=True, timeout=LIMIT)
+        subprocess.run(["xdotool", "windowfocus", "--sync", self.x_window], capture_output=True, timeout=LIMIT)
+
+    def click_at(self, x, y, modifiers=()):
+        command = ["xdotool", "mousemove", "--sync", str(x), str(y)]
+        for key in modifiers:
+            command += ["keydown", key]
+        command += ["click", "1"]
+        for key in modifiers:
+            command += ["keyup", key]
+        subprocess.run(command, check=True, timeout=LIMIT)
+
+    def click_button(self, command, modifiers=()):
+        left, top, right, bottom = wait_for(lambda: self.rect(command), what=f"toolbar button {command}")
+        self.click_at((left + right) // 2, (top + bottom) // 2, modifiers)
+
+    def click_control(self, control, x_from_right=None):
+        left, top, right, bottom = self.child_rect(control)
+        x = right - x_from_right if x_from_right is not None else (left + right) // 2
+        self.click_at(x, (top + bottom) // 2)
+
+    def type_text(self, text):
+        subprocess.run(["xdotool", "type", "--delay", "30", text], check=True, timeout=LIMIT)
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", "--delay", "30", *keys], check=True, timeout=LIMIT)
+
+    def answer_save_dialog(self, path, html=False):
+        """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked."""
+        dialog = wait_for(self._find_save_dialog, what="the save dialog")
+        subprocess.run(["xdotool", "windowactivate", "--sync", dialog], capture_output=True, timeout=LIMIT)
+        subprocess.run(["xdotool", "windowfocus", "--sync", dialog], capture_output=True, timeout=LIMIT)
+        if html:
+            # "Files of type": the second entry is HTML. Enter would already save, so back to the name field.
+            self.key("alt+t", "Down")
+        # The name field has the focus when the dialog opens; Alt+N goes back to it after the type list.
+        self.key("alt+n", "ctrl+a")
+        self.type_text(windows_path(path))
+        self.key("Return")
+        wait_for(lambda: not self._find_save_dialog(), what="the save dialog to close")
+
+    def _find_save_dialog(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Please select file"],
+                               capture_output=True, text=True, timeout=LIMIT)
+        windows = found.stdout.split()
+        return windows[0] if windows else None
+
+    def screenshot(self, path):
+        x, y, width, height = self.window_geometry()
+        subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage", str(path)],
+                       check=True, timeout=LIMIT)
+        return path
+
+    def screenshot_area(self, box, path):
+        """Photographs a screen rectangle (left, top, right, bottom); the picture's pixels as bytes."""
+        left, top, right, bottom = box
+        subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                        "+repage", str(path)], check=True, timeout=LIMIT)
+        return subprocess.run(["convert", str(path), "rgb:-"], capture_output=True, check=True,
+                              timeout=LIMIT).stdout
+
+    def announce_arrival(self, port):
+        """Broadcasts the port's arrival as Windows would. Returns the driver's process: its first line, "sent",
+        comes once every window has handled the notification; its second, the milliseconds until the program's
+        title showed the port ("timeout" when it did not within a minute)."""
+        return subprocess.Popen([str(ROOT / "scripts" / "wine-run"), str(self.bin / "velto_window_driver.exe"),
+                                 "arrival", port, " - " + port], env=self.wine.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
+
+    def close(self):
+        """As the close box does; waits until the program has ended."""
+        if not self.process:
+            return
+        if self.process.poll() is None:
+            self.driver("close")
+            try:
+                self.process.wait(LIMIT)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(LIMIT)
+        self.process = None
+
+
+class VirtualDevice:
+    """The device end of a virtual serial port: collects what the program sends and sends what it is told."""
+
+    def __init__(self, wine, port):
+        self.wine, self.port = wine, port
+        self.received = b""
+        self.fd = None
+        self.lock = threading.Lock()
+
+    def plug(self):
+        created = self._virtual_port("create")
+        if created.returncode != 0:
+            raise AssertionError(created.stderr.decode())
+        self.fd = os.open(created.stdout.decode().strip().splitlines()[-1], os.O_RDWR | os.O_NOCTTY)
+        self.stopping = False
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        return self
+
+    def unplug(self):
+        if self.fd is None:
+            return
+        self.stopping = True
+        self.thread.join(10)
+        os.close(self.fd)
+        self.fd = None
+        self._virtual_port("remove")
+
+    def send(self, data):
+        os.write(self.fd, data)
+
+    def wait_received(self, data, limit=LIMIT):
+        wait_for(lambda: data in self.received, limit, what=f"{data!r} at the device")
+
+    def stty(self):
+        result = self._virtual_port("stty")
+        return result.stdout.decode()
+
+    def _virtual_port(self, command):
+        return subprocess.run(["bash", str(ROOT / "scripts" / "virtual-port"), command, self.port, "--register",
+                               "--prefix", self.wine.prefix], capture_output=True, timeout=LIMIT)
+
+    def _read(self):
+        while not self.stopping:
+            ready, _, _ = select.select([self.fd], [], [], 0.1)
+            if not ready:
+                continue
+            try:
+                data = os.read(self.fd, 4096)
+            except OSError:
+                return
+            with self.lock:
+                self.received += data

@@ -1,0 +1,149 @@
+#pragma once
+// C_MainDialog: the program. One static instance is at once the main window (a modal dialog) and the owner of
+// every long-lived object: the settings and options, the connection manager, the toolbar with its port
+// buttons, the terminal view, the log file, the filter and the smaller window components. The entry point only
+// runs it; everything else happens in its handlers and in the connection's threads.
+//
+// Members are constructed in the order below and destroyed in reverse. The connection lives from the end of
+// OnInitDialog to the end of OnEnd; the log file is closed by its destructor, after the connection stopped.
+//
+// Threads: all handlers run on the user-interface thread. The connection's command thread reaches the window
+// through C_ConnectionWindow (each call is sent to this thread and awaited); the reader thread notes hidden
+// lines and reads the filter, both under their own locks.
+// The socket headers first (through the connection): they must precede the system's general header.
+#include "connection/Connection.h"
+
+#include "foundation/Options.h"
+#include "foundation/Settings.h"
+#include "platform/BandContainer.h"
+#include "platform/EditIcon.h"
+#include "platform/LayoutManager.h"
+#include "platform/SizeGrip.h"
+#include "platform/StatusBalloon.h"
+#include "platform/Toolbar.h"
+#include "platform/WebLink.h"
+#include "terminal/Filter.h"
+#include "terminal/LineStore.h"
+#include "terminal/LogFile.h"
+#include "terminal/TimeStamp.h"
+#include "ui/ActivityIndicator.h"
+#include "ui/Dialog.h"
+#include "ui/ServiceHooks.h"
+#include "ui/StringTable.h"
+
+class C_MainDialog final : public C_Dialog,
+                           private C_ConnectionWindow,
+                           private C_ConnectionOptions,
+                           private C_StoreWindow {
+public:
+    static constexpr const wchar_t* kBaseTitle = L"Velto - Serial Terminal";
+    static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
+    static constexpr const wchar_t* kWebText = L"www.brannick.example";
+    static constexpr const wchar_t* kWebAddress = L"https://www.brannick.example/velto";
+    static constexpr const wchar_t* kTitleSeparator = L" - ";
+    // The toolbar's icons at 96 DPI, and the room beside the web link's text.
+    static constexpr int kToolbarImageSize = 24;
+    static constexpr int kWebLinkPadding = 20;
+    // Dialog units.
+    static constexpr int kMinimumWidth = 200;
+    static constexpr int kMinimumHeight = 150;
+    static constexpr RECT kViewRect = {4, 22, 4 + 517, 22 + 206};
+
+    explicit C_MainDialog(C_ServiceHooks& services);
+    ~C_MainDialog() override;
+
+    // Runs the main window until it is closed; its result, or -1 when it could not be created.
+    INT_PTR Run(HINSTANCE instance);
+
+    // The connection's window: the dialog itself (C_ConnectionWindow asks for it by this name too).
+    HWND GetWindow() override { return C_Dialog::GetWindow(); }
+
+protected:
+    INT_PTR OnInitDialog() override;
+    INT_PTR OnEnd(INT_PTR result) override;
+    INT_PTR OnCommand(WORD id, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // OnInitDialog's steps (MainDialog.cpp).
+    void ReadSettings(const wchar_t* commandLinePort, uint32_t commandLineBaud);
+    void CreateBandsAndLink();
+    void CreateView();
+    void BuildToolbar();
+    void AttachFilterField();
+    void RegisterLayout();
+    void WireReceivePath();
+
+    // Messages (MainDialog.cpp).
+    INT_PTR Answer(LRESULT result);
+    void OnSize(WPARAM kind);
+    void OnPaint();
+    INT_PTR OnNotify(const NMHDR* header);
+    INT_PTR OnHitTest(LPARAM screenPoint);
+    void OnTimer(UINT_PTR timer);
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    void OnDpiChanged();
+    void SetTitleText(const wchar_t* suffix);
+
+    // Commands (MainDialogCommands.cpp).
+    void Save();
+    void ToggleLog();
+    void Clear();
+    void OnPortButton(WORD id);
+    void SelectPort(uint32_t index);
+    void OnFilterField(WORD notification);
+    void ApplyFilterFromField();
+    void OnActivityTimer();
+    void NoteActivity();
+    void LoadText(unsigned id, C_String& text) override;
+
+    // Port buttons and status balloon (MainDialogPorts.cpp).
+    void RebuildPortButtons(WPARAM reopen);
+    void ShowStatus(const wchar_t* title, const wchar_t* text);
+    int BalloonItem();
+    void UpdateToolbarWidth();
+
+    // The options dialog, the search bar and the tag dialog (MainDialogDialogs.cpp).
+    void RunOptionsDialog();
+    void ToggleSearchBar();
+    void EditPortTag(uint32_t index);
+
+    // C_ConnectionWindow (the others above).
+    void SetTitleSuffix(const wchar_t* text) override;
+    void SetOptionsButtonText(const wchar_t* text) override;
+    void SetReopenTimer(bool running) override;
+
+    // C_ConnectionOptions
+    uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
+    SerialLineSettings GetSerialLineSettings() override;
+    void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
+    void LoadTag(const wchar_t* key, C_String& tag) override;
+
+    // C_StoreWindow: until the terminal view takes the store over, the placeholder shows nothing of it.
+    void RowsChanged(Scroll) override {}
+    void CaretMoved() override {}
+    void RepaintWanted(bool) override {}
+    void HiddenLineReceived() override { NoteActivity(); }
+    void BringRowIntoView(int) override {}
+
+    C_BandContainer m_bands;          // the rebar holding the toolbar and the web link
+    C_WebLink m_webLink;              //
+    C_SizeGrip m_sizeGrip;            //
+    C_ServiceHooks& m_services;       // the update check and the problem report
+    C_LayoutManager m_layout;         //
+    C_StatusBalloon m_balloon;        //
+    C_EditIcon m_filterIcon;          // inside the filter field: hidden-line activity, and the clear button
+    C_Settings m_settings;            //
+    C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
+    C_LineStore m_store;              // what the connection's reader fills and the view shows
+    C_Connection m_connection;        //
+    C_StringTable m_strings;          //
+    C_TimeStamps m_stamps;            // made from the text options
+    C_Toolbar m_toolbar;              //
+    HWND m_view = nullptr;            // a placeholder child where the terminal view goes
+    C_LogFile m_log;                  //
+    C_FilterText m_filter;            // the applied filter text, under its own lock
+    C_String m_commandLinePort;       //
+    C_ActivityIndicator m_activity;   // under its own lock
+    C_String m_baseTitle;             // "Velto - Serial Terminal [1.0]"
+};

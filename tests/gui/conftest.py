@@ -1,0 +1,55 @@
+"""The program itself under Wine on the test display, driven like a user (scripts/velto_gui.py): a simulated
+device on the virtual port COM7, a loopback TCP peer, the prefix's registry and the files the program writes."""
+import os
+import sys
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "scripts"))
+
+import velto_gui  # noqa: E402
+
+BIN = Path(os.environ.get("VELTO_BIN", ROOT / "build" / "bin"))
+PREFIX = os.environ.get("VELTO_WINEPREFIX", str(ROOT / "build" / "wineprefix"))
+PORT = "COM7"  # the test programs use COM41-48 and the end-to-end tests COM5 of the same prefix
+
+
+@pytest.fixture(scope="session")
+def wine():
+    for program in ("velto.exe", "velto_window_driver.exe"):
+        if not (BIN / program).exists():
+            pytest.fail(f"{BIN / program} is not built")
+    wine = velto_gui.Wine(PREFIX)
+    # Wine draws the frames itself: there is no window manager on the test display.
+    wine.reg_set("Decorated", "N", key=r"HKCU\Software\Wine\AppDefaults\velto.exe\X11 Driver")
+    return wine
+
+
+# Wide enough for the toolbar with a log file's path on its button.
+PLACEMENT = "1,10,10,1270,720"
+
+
+@pytest.fixture
+def settings(wine):
+    """The program starts from a settings key holding only its window placement and leaves none behind."""
+    wine.reg_delete()
+    wine.reg_set("Main", PLACEMENT)
+    yield wine
+    wine.reg_delete()
+
+
+@pytest.fixture
+def device(wine):
+    device = velto_gui.VirtualDevice(wine, PORT).plug()
+    yield device
+    device.unplug()
+
+
+@pytest.fixture
+def program(wine, settings):
+    """Start it with velto.start(args); it is closed afterwards, as its close box does."""
+    velto = velto_gui.Velto(wine, BIN)
+    yield velto
+    velto.close()

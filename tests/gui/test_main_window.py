@@ -1,0 +1,221 @@
+"""velto.exe as a user meets it: started on a simulated device, its port buttons clicked, the adapter unplugged
+and plugged back, saving, logging, filtering and a TCP endpoint. Checked at the device end, in the title and the
+toolbar, in the registry of the prefix and in the files the program writes."""
+import re
+import socket
+import threading
+import time
+
+import pytest
+from conftest import PORT
+from velto_gui import (CMD_LOG, CMD_PORT_FIRST, CMD_SAVE, CMD_SEARCH, IDC_FILTER, LIMIT, TBSTATE_INDETERMINATE,
+                       TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
+
+STAMP = re.compile(rb"^\d\d:\d\d:\d\d>")
+
+
+def port_command(velto, name):
+    """The command of the port button showing name, once the port list has it."""
+    def find():
+        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + velto.button_count() - 8):
+            if velto.text(command) == name:
+                return command
+        return None
+    return wait_for(find, what=f"a button for {name}")
+
+
+def pressed(velto, command):
+    return bool((velto.state(command) or 0) & TBSTATE_PRESSED)
+
+
+def title_suffix(velto):
+    title = velto.title() or ""
+    suffix = title.split("]", 1)[1] if "]" in title else ""
+    return suffix[3:] if suffix.startswith(" - ") else suffix
+
+
+def test_a_port_and_rate_given_at_start_are_opened_shown_and_stored(program, device, wine):
+    program.start("-p", PORT, "-b", "9600")
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port's button pressed")
+    assert program.title().startswith(TITLE_PREFIX)
+    assert title_suffix(program) == PORT
+    assert "speed 9600 baud" in device.stty()
+    program.close()
+    stored = wine.reg_values()
+    assert stored["SerialPort"] == PORT
+    assert stored["BaudRate"] == 9600
+    assert stored["Flags"] & 0x10000 == 0
+
+
+def test_clicking_the_open_ports_button_closes_it_and_clicking_again_reopens_it(program, device):
+    program.start("-p", PORT)
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port open")
+    program.click_button(command)
+    wait_for(lambda: not pressed(program, command) and title_suffix(program) == "", what="the port closed")
+    program.click_button(command)
+    wait_for(lambda: pressed(program, command) and title_suffix(program) == PORT, what="the port open again")
+
+
+def test_an_unplugged_adapter_reopens_by_itself_and_loses_nothing_sent_half_a_second_after_it_returns(
+        program, device, wine, tmp_path):
+    wine.reg_set("TimeFormat", "HH:mm:ss>")
+    program.start("-p", PORT)
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port open")
+    log = tmp_path / "replug.log"
+    start_log(program, log)
+
+    device.unplug()
+    program.driver("removal", PORT)
+    # The reader ends with the lost port; the removal's scan then tries the port, fails and shows the bare title.
+    wait_for(lambda: title_suffix(program) == "", what="the failed reopen while unplugged")
+
+    device.plug()
+    arrival = program.announce_arrival(PORT)
+    try:
+        assert arrival.stdout.readline().strip() == "sent"
+        # From half a second after the port is back, the device talks whether or not anyone listens yet.
+        threading.Event().wait(0.5)
+        lines = [f"replugged line {i}".encode() for i in range(20)]
+        for line in lines:
+            device.send(line + b"\r\n")
+        opened_after = arrival.stdout.readline().strip()
+        assert opened_after != "timeout", "the port did not reopen after its arrival"
+    finally:
+        arrival.wait(LIMIT)
+    wait_for(lambda: log.exists() and all(line in log.read_bytes() for line in lines), what="every line in the log")
+    wait_for(lambda: pressed(program, port_command(program, PORT)), what="the button pressed again")
+
+
+def start_log(velto, path):
+    velto.click_button(CMD_LOG)
+    velto.answer_save_dialog(path)
+    wait_for(lambda: (velto.text(CMD_LOG) or "").endswith(str(path).replace("/", "\\")),
+             what="the log button showing the path")
+
+
+def test_save_as_text_and_html_and_a_log_with_crlf_and_stamps(program, device, wine, tmp_path):
+    wine.reg_set("TimeFormat", "HH:mm:ss>")
+    program.start("-p", PORT)
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port open")
+
+    log = tmp_path / "session.log"
+    start_log(program, log)
+    assert pressed(program, CMD_LOG)
+    assert program.text(CMD_LOG).startswith("Write to Log File - Z:\\")
+    device.send(b"\x1b[32mgreen <ok>\x1b[0m\nplain\n")
+    wait_for(lambda: log.exists() and b"plain" in log.read_bytes(), what="the lines in the log")
+    program.click_button(CMD_LOG)
+    wait_for(lambda: program.text(CMD_LOG) == "Write to Log File" and not pressed(program, CMD_LOG),
+             what="the log stopped")
+    logged = log.read_bytes().split(b"\r\n")
+    assert STAMP.match(logged[0]) and logged[0].endswith(b"green <ok>"), logged
+    assert STAMP.match(logged[1]) and logged[1].endswith(b"plain"), logged
+
+    text, html = tmp_path / "saved.txt", tmp_path / "saved.html"
+    program.click_button(CMD_SAVE)
+    program.answer_save_dialog(text)
+    program.click_button(CMD_SAVE)
+    program.answer_save_dialog(html, html=True)
+    saved = wait_for(lambda: text.exists() and text.read_bytes(), what="the text file")
+    assert b"green <ok>\r\n" in saved and b"plain\r\n" in saved and b"\x1b" not in saved
+    page = wait_for(lambda: html.exists() and html.read_bytes(), what="the HTML file")
+    assert page.startswith(b"<!DOCTYPE html>\r\n") and page.endswith(b"  </body></html>")
+    assert b"<ok>" in page  # written as received, unescaped
+    colour = re.search(rb'<span style="color: #(\w\w)(\w\w)(\w\w); background-color: #001020">green <ok>', page)
+    assert colour, page
+    red, green, blue = (int(channel, 16) for channel in colour.groups())
+    assert green > 2 * max(red, blue), "the device's green text is not green in the page"
+
+
+def test_a_typed_filter_is_applied_after_a_pause_the_icon_shows_hidden_lines_and_a_click_clears_it(
+        program, device, tmp_path):
+    program.start("-p", PORT)
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port open")
+    program.click_control(IDC_FILTER)
+    program.type_text("keep")
+    wait_for(lambda: (program.state(CMD_SEARCH) or 0) & TBSTATE_INDETERMINATE, what="the filter applied")
+
+    left, top, right, bottom = program.child_rect(IDC_FILTER)
+    side = bottom - top
+    icon_box = (right - side, top, right, bottom)
+    resting = program.screenshot_area(icon_box, tmp_path / "icon-rest.png")
+    stop = threading.Event()
+    talker = threading.Thread(target=talk, args=(device, b"hidden line\n", stop), daemon=True)
+    talker.start()
+    try:
+        frames = {program.screenshot_area(icon_box, tmp_path / f"icon-{i}.png") for i in range(12)}
+    finally:
+        stop.set()
+        talker.join(10)
+    assert len(frames - {resting}) >= 2, "the icon did not animate while hidden lines arrived"
+
+    program.click_control(IDC_FILTER, x_from_right=side // 2)
+    wait_for(lambda: not (program.state(CMD_SEARCH) or 0) & TBSTATE_INDETERMINATE, what="the filter cleared")
+    assert program.control_text(IDC_FILTER) == ""
+
+
+def talk(device, line, stop):
+    while not stop.is_set():
+        device.send(line)
+        stop.wait(0.05)
+
+
+class TcpPeer:
+    """A loopback peer that greets and records what it receives."""
+
+    def __init__(self):
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.listener.settimeout(LIMIT)
+        self.port = self.listener.getsockname()[1]
+        self.connected = threading.Event()
+        self.received = b""
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        try:
+            client, _ = self.listener.accept()
+        except OSError:
+            return
+        self.connected.set()
+        with client:
+            client.settimeout(LIMIT)
+            client.sendall(b"\xff\xfb\x01hello from the peer\r\n")
+            while True:
+                try:
+                    data = client.recv(4096)
+                except OSError:
+                    return
+                if not data:
+                    return
+                self.received += data
+
+    def close(self):
+        self.listener.close()
+        self.thread.join(10)
+
+
+def test_a_tcp_target_typed_on_the_command_line_connects_to_a_loopback_peer(program, wine, tmp_path):
+    peer = TcpPeer()
+    try:
+        target = f"tcp://127.0.0.1:{peer.port}"
+        program.start("-p", target)
+        assert peer.connected.wait(LIMIT), "the program did not connect"
+        command = port_command(program, target)
+        wait_for(lambda: pressed(program, command), what="the endpoint's button pressed")
+        assert title_suffix(program) == target
+        saved = tmp_path / "tcp.txt"
+        program.click_button(CMD_SAVE)
+        program.answer_save_dialog(saved)
+        assert b"hello from the peer\r\n" in wait_for(lambda: saved.exists() and saved.read_bytes(),
+                                                       what="the saved text")
+    finally:
+        program.close()
+        peer.close()

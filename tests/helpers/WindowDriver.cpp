@@ -1,0 +1,278 @@
+// velto_window_driver.exe: what the GUI tests cannot do with xdotool alone. It finds the program's main window
+// and reads its toolbar from outside (states, texts, rectangles in screen coordinates for a click), posts the
+// few window messages a user's action ends in, and broadcasts the device notifications Windows sends when a
+// serial port appears or goes (Wine sends none for a virtual port).
+//
+//   window                         the main window's handle
+//   title                          its title
+//   state COMMAND                  TBSTATE bits of a toolbar button, by command
+//   text COMMAND                   a toolbar button's text
+//   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
+//   count                          number of toolbar buttons
+//   child ID                       "left top right bottom" of a child window of the main window on the screen
+//   control-text ID                the text of a child window (the filter field)
+//   foreground                     1 when the main window is the foreground window
+//   close                          asks the main window to close (as its close box does)
+//   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
+//   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
+//                                  the main window's title ends with SUFFIX and prints the milliseconds from
+//                                  the broadcast to then ("timeout" after a minute)
+//
+// Output goes to standard output, one line; the exit status is 0 on success, 1 when the window or the button
+// is not there, 2 on a usage error.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kTitlePrefix = L"Velto - Serial Terminal";
+constexpr const wchar_t* kDialogClass = L"#32770";
+constexpr UINT kBroadcastTimeoutMs = 5000;
+constexpr DWORD kTitleWaitLimitMs = 60000;
+constexpr DWORD kTitleLookIntervalMs = 2; // a measurement aid: the title is read this often
+constexpr SIZE_T kRemoteBufferSize = 4096;
+constexpr int kNotFound = 1;
+constexpr int kUsage = 2;
+
+struct Search {
+    HWND found;
+};
+
+BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
+    wchar_t className[64] = {};
+    wchar_t title[512] = {};
+    GetClassNameW(window, className, 64);
+    GetWindowTextW(window, title, 512);
+    if (wcscmp(className, kDialogClass) == 0 && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0) {
+        reinterpret_cast<Search*>(context)->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND MainWindow() {
+    Search search{nullptr};
+    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Toolbar(HWND main) {
+    HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
+    return bands ? FindWindowExW(bands, nullptr, TOOLBARCLASSNAMEW, nullptr) : nullptr;
+}
+
+// Memory in the program's process, for the toolbar messages that fill a structure.
+class C_RemoteBuffer {
+public:
+    explicit C_RemoteBuffer(HWND window) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (m_process)
+            m_address = VirtualAllocEx(m_process, nullptr, kRemoteBufferSize, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~C_RemoteBuffer() {
+        if (m_address)
+            VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+        if (m_process)
+            CloseHandle(m_process);
+    }
+    C_RemoteBuffer(const C_RemoteBuffer&) = delete;
+    C_RemoteBuffer& operator=(const C_RemoteBuffer&) = delete;
+
+    LPARAM Address() const { return reinterpret_cast<LPARAM>(m_address); }
+    bool Valid() const { return m_address != nullptr; }
+    bool Read(void* into, SIZE_T size) const {
+        return ReadProcessMemory(m_process, m_address, into, size, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    void* m_address = nullptr;
+};
+
+// UTF-8, so paths and texts of any language reach the test unchanged.
+int PrintText(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &bytes[0], size, nullptr, nullptr);
+    std::printf("%s\n", bytes.c_str());
+    return 0;
+}
+
+int PrintScreenRect(HWND window, RECT rect) {
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
+int ButtonRect(HWND toolbar, int command) {
+    const LRESULT index = SendMessageW(toolbar, TB_COMMANDTOINDEX, WPARAM(command), 0);
+    C_RemoteBuffer buffer(toolbar);
+    RECT rect{};
+    if (index < 0 || !buffer.Valid() || !SendMessageW(toolbar, TB_GETITEMRECT, WPARAM(index), buffer.Address()) ||
+        !buffer.Read(&rect, sizeof(rect)))
+        return kNotFound;
+    return PrintScreenRect(toolbar, rect);
+}
+
+int ButtonText(HWND toolbar, int command) {
+    C_RemoteBuffer buffer(toolbar);
+    const LRESULT length = SendMessageW(toolbar, TB_GETBUTTONTEXTW, WPARAM(command), 0);
+    if (length < 0 || !buffer.Valid() || SIZE_T(length + 1) * sizeof(wchar_t) > kRemoteBufferSize)
+        return kNotFound;
+    std::wstring text(size_t(length) + 1, L'\0');
+    SendMessageW(toolbar, TB_GETBUTTONTEXTW, WPARAM(command), buffer.Address());
+    if (!buffer.Read(&text[0], text.size() * sizeof(wchar_t)))
+        return kNotFound;
+    text.resize(size_t(length));
+    return PrintText(text.c_str());
+}
+
+BOOL CALLBACK SendDeviceChange(HWND window, LPARAM context) {
+    const auto* message = reinterpret_cast<const std::pair<WPARAM, DEV_BROADCAST_PORT_W*>*>(context);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_DEVICECHANGE, message->first, reinterpret_cast<LPARAM>(message->second),
+                        SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, &result);
+    return TRUE;
+}
+
+// As the system does: to every top-level window, with the port's name in the broadcast record.
+int BroadcastPort(WPARAM event, const wchar_t* port) {
+    const size_t length = wcslen(port);
+    const size_t size = sizeof(DEV_BROADCAST_PORT_W) + length * sizeof(wchar_t);
+    auto* record = static_cast<DEV_BROADCAST_PORT_W*>(std::calloc(1, size));
+    if (!record)
+        return kNotFound;
+    record->dbcp_size = DWORD(size);
+    record->dbcp_devicetype = DBT_DEVTYP_PORT;
+    wcscpy(record->dbcp_name, port);
+    std::pair<WPARAM, DEV_BROADCAST_PORT_W*> message{event, record};
+    EnumWindows(SendDeviceChange, reinterpret_cast<LPARAM>(&message));
+    std::free(record);
+    return 0;
+}
+
+bool TitleEndsWith(const wchar_t* suffix) {
+    HWND main = MainWindow();
+    wchar_t title[512] = {};
+    if (!main || !GetWindowTextW(main, title, 512))
+        return false;
+    const size_t length = wcslen(title), suffixLength = wcslen(suffix);
+    return length >= suffixLength && wcscmp(title + length - suffixLength, suffix) == 0;
+}
+
+// From the moment every window has handled the broadcast until the program shows the port in its title.
+int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    if (BroadcastPort(DBT_DEVICEARRIVAL, port) != 0)
+        return kNotFound;
+    std::printf("sent\n");
+    std::fflush(stdout);
+    for (;;) {
+        QueryPerformanceCounter(&now);
+        const double elapsedMs = double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+        if (TitleEndsWith(suffix)) {
+            std::printf("%.1f\n", elapsedMs);
+            return 0;
+        }
+        if (elapsedMs > kTitleWaitLimitMs) {
+            std::printf("timeout\n");
+            return kNotFound;
+        }
+        Sleep(kTitleLookIntervalMs);
+    }
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: velto_window_driver window|title|count|foreground|close|state ID|text ID|rect ID|"
+                         "child ID|control-text ID|arrival COMn [SUFFIX]|removal COMn\n");
+    return kUsage;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2)
+        return Usage();
+    const std::wstring command = argv[1];
+    const wchar_t* argument = argc > 2 ? argv[2] : nullptr;
+    if (command == L"arrival" && argument && argc > 3)
+        return BroadcastAndTime(argument, argv[3]);
+    if (command == L"arrival" || command == L"removal") {
+        if (!argument)
+            return Usage();
+        const int status =
+            BroadcastPort(command == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, argument);
+        std::printf("sent\n");
+        return status;
+    }
+
+    HWND main = MainWindow();
+    if (!main)
+        return kNotFound;
+    HWND toolbar = Toolbar(main);
+    const int id = argument ? _wtoi(argument) : 0;
+    if (command == L"window") {
+        std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(main)));
+        return 0;
+    }
+    if (command == L"title") {
+        wchar_t title[512] = {};
+        GetWindowTextW(main, title, 512);
+        return PrintText(title);
+    }
+    if (command == L"foreground") {
+        std::printf("%d\n", GetForegroundWindow() == main ? 1 : 0);
+        return 0;
+    }
+    if (command == L"close") {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (command == L"control-text") {
+        HWND child = argument ? GetDlgItem(main, id) : nullptr;
+        wchar_t text[1024] = {};
+        // WM_GETTEXT is carried across processes by the system; GetWindowText would not ask the control.
+        if (!child || SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                          kBroadcastTimeoutMs, nullptr) == 0)
+            return kNotFound;
+        return PrintText(text);
+    }
+    if (command == L"child") {
+        HWND child = argument ? GetDlgItem(main, id) : nullptr;
+        RECT rect{};
+        if (!child || !GetClientRect(child, &rect))
+            return kNotFound;
+        return PrintScreenRect(child, rect);
+    }
+    if (!toolbar)
+        return kNotFound;
+    if (command == L"count") {
+        std::printf("%ld\n", long(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)));
+        return 0;
+    }
+    if (!argument)
+        return Usage();
+    if (command == L"state") {
+        const LRESULT state = SendMessageW(toolbar, TB_GETSTATE, WPARAM(id), 0);
+        if (state < 0)
+            return kNotFound;
+        std::printf("%ld\n", long(state));
+        return 0;
+    }
+    if (command == L"text")
+        return ButtonText(toolbar, id);
+    if (command == L"rect")
+        return ButtonRect(toolbar, id);
+    return Usage();
+}
