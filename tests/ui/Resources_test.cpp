@@ -6,6 +6,8 @@
 
 #include "UiTestSupport.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -179,7 +181,9 @@ TEST(ProgramTest, ShowsItsWindowAndEndsWhenClosed) {
         GetWindowTextW(found.window, title, 128);
         EXPECT_EQ(std::wstring(title).rfind(L"Velto - Serial Terminal [", 0), 0u) << title;
         EXPECT_NE(GetDlgItem(found.window, IDC_FILTER), nullptr);
-        EXPECT_NE(GetDlgItem(found.window, IDC_WEB_LINK), nullptr);
+        // The web link moves into the band container beside the toolbar.
+        HWND bands = FindWindowExW(found.window, nullptr, REBARCLASSNAMEW, nullptr);
+        EXPECT_NE(GetDlgItem(bands, IDC_WEB_LINK), nullptr);
         PostMessageW(found.window, WM_CLOSE, 0, 0);
     }
     bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
