@@ -120,6 +120,7 @@ private:
     void LoadTag(const wchar_t* key, C_String& tag) override;
 
     // C_StoreWindow: until the terminal view takes the store over, the placeholder shows nothing of it.
+    void LinesDropped(const Dropped&) override {}
     void RowsChanged(Scroll) override {}
     void CaretMoved() override {}
     void RepaintWanted(bool) override {}
