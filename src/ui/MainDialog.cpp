@@ -65,7 +65,7 @@ INT_PTR C_MainDialog::Run(HINSTANCE instance) {
 INT_PTR C_MainDialog::OnInitDialog() {
     // 1. Icon and title.
     SetIcon(IDI_PROGRAM);
-    FormatProgramTitle(kBaseTitle, m_baseTitle);
+    FormatProgramTitle(kProductTitle, m_baseTitle);
     SetTitleText(nullptr);
     // 2. The problem report learns where to send itself.
     m_services.ConfigureProblemReport(IDI_PROGRAM, kReportPath);

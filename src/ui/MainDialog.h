@@ -36,7 +36,6 @@ class C_MainDialog final : public C_Dialog,
                            private C_ConnectionOptions,
                            private C_StoreWindow {
 public:
-    static constexpr const wchar_t* kBaseTitle = L"Velto - Serial Terminal";
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
     static constexpr const wchar_t* kWebAddress = L"https://www.brannick.example/velto";
