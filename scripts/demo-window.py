@@ -19,7 +19,7 @@ PLACEMENT = "1,40,30,1240,760"
 def main(build, port, out_dir, capture):
     build, out_dir = Path(build), Path(out_dir)
     wine = velto_gui.Wine(build / "wineprefix")
-    wine.reg_set("Decorated", "N", key=r"HKCU\Software\Wine\AppDefaults\velto.exe\X11 Driver")
+    wine.without_window_manager()
     wine.reg_set("Main", PLACEMENT)
     wine.reg_set("TimeFormat", "HH:mm:ss:iii>")
     device_end = wine.prefix + f"/velto-ports/{port.lower()}/device"

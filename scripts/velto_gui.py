@@ -91,6 +91,11 @@ class Wine:
         value = self.reg_values(key).get(name)
         return value if isinstance(value, int) else None
 
+    def without_window_manager(self, program="velto.exe"):
+        """There is no window manager on the private display: Wine manages the program's windows itself (it draws
+        their frames, and sizes them by their borders and grips) and does not wait for one to show up."""
+        self.reg_set("Managed", "N", key=rf"HKCU\Software\Wine\AppDefaults\{program}\X11 Driver")
+
     def reg_delete(self, key=SETTINGS_KEY):
         self.run("reg", "delete", key, "/f")
 
@@ -120,14 +125,7 @@ class Velto:
     def start(self, *args):
         self.process = self.wine.start(self.bin / "velto.exe", *args)
         wait_for(lambda: self.driver("window") is not None, what="the main window")
-        self.x_window = wait_for(self._find_x_window, what="the main window on the display")
         return self
-
-    def _find_x_window(self):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(TITLE_PREFIX)],
-                               capture_output=True, text=True, timeout=LIMIT)
-        windows = found.stdout.split()
-        return windows[0] if windows else None
 
     def driver(self, *args):
         """velto_window_driver.exe's answer, or None when the window or item is not there."""
@@ -160,16 +158,11 @@ class Velto:
         return self.driver("control-text", control)
 
     def window_geometry(self):
-        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", self.x_window], capture_output=True,
-                               text=True, timeout=LIMIT).stdout
-        values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+        """x, y, width and height of the window, frame included."""
+        left, top, right, bottom = map(int, self.driver("frame").split())
+        return left, top, right - left, bottom - top
 
     # What a user does.
-    def activate(self):
-        subprocess.run(["xdotool", "windowactivate", "--sync", self.x_window], capture_output=True, timeout=LIMIT)
-        subprocess.run(["xdotool", "windowfocus", "--sync", self.x_window], capture_output=True, timeout=LIMIT)
-
     def click_at(self, x, y, modifiers=()):
         command = ["xdotool", "mousemove", "--sync", str(x), str(y)]
         for key in modifiers:
@@ -178,6 +171,15 @@ class Velto:
         for key in modifiers:
             command += ["keyup", key]
         subprocess.run(command, check=True, timeout=LIMIT)
+
+    def hover(self, x, y):
+        """Rests the mouse at a point, arriving as a hand would: a tooltip waits for movement over its tool."""
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x - 2), str(y - 2), "mousemove", "--sync", str(x),
+                        str(y)], check=True, timeout=LIMIT)
+
+    def drag(self, start, end):
+        subprocess.run(["xdotool", "mousemove", "--sync", *map(str, start), "mousedown", "1", "mousemove", "--sync",
+                        *map(str, end), "mouseup", "1"], check=True, timeout=LIMIT)
 
     def click_button(self, command, modifiers=()):
         left, top, right, bottom = wait_for(lambda: self.rect(command), what=f"toolbar button {command}")
@@ -196,9 +198,7 @@ class Velto:
 
     def answer_save_dialog(self, path, html=False):
         """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked."""
-        dialog = wait_for(self._find_save_dialog, what="the save dialog")
-        subprocess.run(["xdotool", "windowactivate", "--sync", dialog], capture_output=True, timeout=LIMIT)
-        subprocess.run(["xdotool", "windowfocus", "--sync", dialog], capture_output=True, timeout=LIMIT)
+        wait_for(self._find_save_dialog, what="the save dialog")
         if html:
             # "Files of type": the second entry is HTML. Enter would already save, so back to the name field.
             self.key("alt+t", "Down")
@@ -209,10 +209,7 @@ class Velto:
         wait_for(lambda: not self._find_save_dialog(), what="the save dialog to close")
 
     def _find_save_dialog(self):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Please select file"],
-                               capture_output=True, text=True, timeout=LIMIT)
-        windows = found.stdout.split()
-        return windows[0] if windows else None
+        return self.driver("dialog", "Please select file")
 
     def screenshot(self, path):
         x, y, width, height = self.window_geometry()

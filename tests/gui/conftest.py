@@ -22,8 +22,7 @@ def wine():
         if not (BIN / program).exists():
             pytest.fail(f"{BIN / program} is not built")
     wine = velto_gui.Wine(PREFIX)
-    # Wine draws the frames itself: there is no window manager on the test display.
-    wine.reg_set("Decorated", "N", key=r"HKCU\Software\Wine\AppDefaults\velto.exe\X11 Driver")
+    wine.without_window_manager()
     return wine
 
 

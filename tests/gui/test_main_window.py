@@ -7,9 +7,9 @@ import threading
 import time
 
 import pytest
-from conftest import PORT
-from velto_gui import (CMD_LOG, CMD_PORT_FIRST, CMD_SAVE, CMD_SEARCH, IDC_FILTER, LIMIT, TBSTATE_INDETERMINATE,
-                       TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
+from conftest import PLACEMENT, PORT
+from velto_gui import (CMD_LOG, CMD_PORT_FIRST, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT,
+                       TBSTATE_INDETERMINATE, TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
 
 STAMP = re.compile(rb"^\d\d:\d\d:\d\d>")
 
@@ -218,3 +218,47 @@ def test_a_tcp_target_typed_on_the_command_line_connects_to_a_loopback_peer(prog
     finally:
         program.close()
         peer.close()
+
+
+def test_closed_while_minimised_it_stores_its_normal_place_and_starts_normal(program, wine):
+    program.start()
+    before = program.window_geometry()
+    program.driver("minimize")
+    wait_for(lambda: program.driver("iconic") == "1", what="the window minimised")
+    program.close()
+    show, *rectangle = wine.reg_values()["Main"].split(",")
+    assert show == str(2) and rectangle == PLACEMENT.split(",")[1:]
+    program.start()
+    assert program.driver("iconic") == "0"
+    assert program.window_geometry() == before
+
+
+def test_the_grip_sizes_the_window_and_the_view_and_filter_field_follow(program):
+    program.start()
+    x, y, width, height = program.window_geometry()
+    filter_before, view_before = program.child_rect(IDC_FILTER), program.child_rect(IDC_MAIN_VIEW)
+    grip = (x + width - 4, y + height - 4)
+    program.drag(grip, (grip[0] - 300, grip[1] - 150))
+    wait_for(lambda: program.window_geometry()[2] < width, what="the window narrower")
+    _, _, new_width, new_height = program.window_geometry()
+    dx, dy = new_width - width, new_height - height
+    assert (dx, dy) == (-300, -150)
+    filter_after, view_after = program.child_rect(IDC_FILTER), program.child_rect(IDC_MAIN_VIEW)
+    # The filter field keeps its distance to the bottom and right edges; the view stretches both ways.
+    assert filter_after == (filter_before[0], filter_before[1] + dy, filter_before[2] + dx, filter_before[3] + dy)
+    assert view_after == (view_before[0], view_before[1], view_before[2] + dx, view_before[3] + dy)
+
+
+def test_a_port_buttons_tooltip_describes_the_port(program, device):
+    program.start()
+    def hover_and_read():
+        # The buttons are drawn again after every scan and probe, and a new button needs the mouse to move
+        # over it again before its tooltip comes.
+        left, top, right, bottom = program.rect(port_command(program, PORT))
+        program.hover((left + right) // 2, (top + bottom) // 2)
+        try:
+            return wait_for(lambda: program.driver("tooltip"), limit=5)
+        except AssertionError:
+            return None
+    tip = wait_for(hover_and_read, what="the tooltip")
+    assert tip == f"\\\\.\\{PORT} - \\Device\\VeltoVirtual{PORT[3:]}"

@@ -5,11 +5,17 @@
 //
 //   window                         the main window's handle
 //   title                          its title
+//   frame                          "left top right bottom" of the main window, frame included, on the screen
+//   dialog TITLE                   the handle of a visible window of the program whose title starts with TITLE
 //   state COMMAND                  TBSTATE bits of a toolbar button, by command
 //   text COMMAND                   a toolbar button's text
 //   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
 //   count                          number of toolbar buttons
-//   child ID                       "left top right bottom" of a child window of the main window on the screen
+//   child ID                       "left top right bottom" of a child window of the main window (or of its band
+//                                  container) on the screen
+//   tooltip                        the text of the toolbar's tooltip while it is shown
+//   minimize                       minimises the main window (as its minimise box does)
+//   iconic                         1 while the main window is minimised
 //   control-text ID                the text of a child window (the filter field)
 //   foreground                     1 when the main window is the foreground window
 //   close                          asks the main window to close (as its close box does)
@@ -50,7 +56,9 @@ BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
     wchar_t title[512] = {};
     GetClassNameW(window, className, 64);
     GetWindowTextW(window, title, 512);
-    if (wcscmp(className, kDialogClass) == 0 && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0) {
+    // Visible: the window is found once it has been laid out and placed.
+    if (wcscmp(className, kDialogClass) == 0 && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0 &&
+        IsWindowVisible(window)) {
         reinterpret_cast<Search*>(context)->found = window;
         return FALSE;
     }
@@ -66,6 +74,40 @@ HWND MainWindow() {
 HWND Toolbar(HWND main) {
     HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
     return bands ? FindWindowExW(bands, nullptr, TOOLBARCLASSNAMEW, nullptr) : nullptr;
+}
+
+struct TitleSearch {
+    DWORD process;
+    const wchar_t* prefix;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<TitleSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    if (process != search->process || !IsWindowVisible(window) ||
+        wcsncmp(title, search->prefix, wcslen(search->prefix)) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The program's other top-level windows (its save dialog) by the start of their title.
+HWND WindowWithTitle(HWND main, const wchar_t* prefix) {
+    TitleSearch search{0, prefix, nullptr};
+    GetWindowThreadProcessId(main, &search.process);
+    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Child(HWND main, int id) {
+    if (HWND child = GetDlgItem(main, id))
+        return child;
+    HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
+    return bands ? GetDlgItem(bands, id) : nullptr;
 }
 
 // Memory in the program's process, for the toolbar messages that fill a structure.
@@ -194,8 +236,8 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: velto_window_driver window|title|count|foreground|close|state ID|text ID|rect ID|"
-                         "child ID|control-text ID|arrival COMn [SUFFIX]|removal COMn\n");
+    std::fprintf(stderr, "usage: velto_window_driver window|title|frame|dialog TITLE|count|foreground|close|state ID|text ID|rect ID|"
+                         "child ID|control-text ID|tooltip|minimize|iconic|arrival COMn [SUFFIX]|removal COMn\n");
     return kUsage;
 }
 
@@ -226,6 +268,19 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(main)));
         return 0;
     }
+    if (command == L"frame") {
+        RECT rect{};
+        GetWindowRect(main, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == L"dialog") {
+        HWND found = argument ? WindowWithTitle(main, argument) : nullptr;
+        if (!found)
+            return kNotFound;
+        std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(found)));
+        return 0;
+    }
     if (command == L"title") {
         wchar_t title[512] = {};
         GetWindowTextW(main, title, 512);
@@ -239,8 +294,25 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         return 0;
     }
+    if (command == L"minimize") {
+        PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return 0;
+    }
+    if (command == L"iconic") {
+        std::printf("%d\n", IsIconic(main) ? 1 : 0);
+        return 0;
+    }
+    if (command == L"tooltip") {
+        HWND tips = toolbar ? reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)) : nullptr;
+        wchar_t text[1024] = {};
+        if (!tips || !IsWindowVisible(tips) ||
+            !SendMessageTimeoutW(tips, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                 kBroadcastTimeoutMs, nullptr))
+            return kNotFound;
+        return PrintText(text);
+    }
     if (command == L"control-text") {
-        HWND child = argument ? GetDlgItem(main, id) : nullptr;
+        HWND child = argument ? Child(main, id) : nullptr;
         wchar_t text[1024] = {};
         // WM_GETTEXT is carried across processes by the system; GetWindowText would not ask the control.
         if (!child || SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
@@ -249,7 +321,7 @@ int wmain(int argc, wchar_t** argv) {
         return PrintText(text);
     }
     if (command == L"child") {
-        HWND child = argument ? GetDlgItem(main, id) : nullptr;
+        HWND child = argument ? Child(main, id) : nullptr;
         RECT rect{};
         if (!child || !GetClientRect(child, &rect))
             return kNotFound;
