@@ -328,8 +328,9 @@ void C_MainDialog::OnTimer(UINT_PTR timer) {
         break;
     case TIMER_REOPEN: {
         // OpenTarget stops the timer.
-        const wchar_t* name = m_connection.GetName();
-        m_connection.OpenTarget(name ? name : L"");
+        C_String name;
+        m_connection.GetName(name);
+        m_connection.OpenTarget(name.c_str());
         break;
     }
     case TIMER_ACTIVITY:
