@@ -245,10 +245,11 @@ bool C_Toolbar::OnDrawItem(const DRAWITEMSTRUCT* draw) {
     imageBox.right = imageBox.left + image;
     imageBox.bottom = imageBox.top + image;
     if (checked) {
-        // A checked item with an icon shows the icon in a sunken frame, as the system's menus do.
+        // A checked item with an icon shows the icon framed on a shaded square, as menus with icons do.
         RECT frame = imageBox;
-        InflateRect(&frame, 1, 1);
-        DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
+        InflateRect(&frame, 2, 2);
+        FillRect(dc, &frame, GetSysColorBrush(COLOR_BTNFACE));
+        FrameRect(dc, &frame, GetSysColorBrush(COLOR_HIGHLIGHT));
     }
     ImageList_DrawEx(m_images.Get(), item->image, dc, imageBox.left, imageBox.top, image, image, CLR_NONE, CLR_NONE,
                      greyed ? (ILD_TRANSPARENT | ILD_BLEND50) : ILD_TRANSPARENT);

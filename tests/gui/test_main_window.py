@@ -11,6 +11,7 @@ from conftest import PLACEMENT, PORT
 from velto_gui import (CMD_LOG, CMD_PORT_FIRST, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT,
                        TBSTATE_INDETERMINATE, TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
 
+WEB_LINK = 1015
 STAMP = re.compile(rb"^\d\d:\d\d:\d\d>")
 
 
@@ -262,3 +263,27 @@ def test_a_port_buttons_tooltip_describes_the_port(program, device):
             return None
     tip = wait_for(hover_and_read, what="the tooltip")
     assert tip == f"\\\\.\\{PORT} - \\Device\\VeltoVirtual{PORT[3:]}"
+
+
+def test_buttons_that_do_not_fit_are_offered_at_the_chevron_and_act_from_there(program, device, wine):
+    wine.reg_set("Main", "1,10,10,700,500")  # too narrow for the port buttons
+    program.start("-p", PORT)
+    command = port_command(program, PORT)
+    wait_for(lambda: pressed(program, command), what="the port open")
+    link_left, link_top, _, link_bottom = program.child_rect(WEB_LINK)
+    # The chevron sits at the end of the toolbar's band, just before the web link's band.
+    program.click_at(link_left - 12, (link_top + link_bottom) // 2)
+    program.key("Up", "Return")  # the last entry: the open port, which it closes as its button would
+    wait_for(lambda: title_suffix(program) == "" and not pressed(program, command), what="the port closed")
+
+
+def test_esc_in_the_filter_field_ends_the_program_and_a_running_log_does_not_come_back(program, device, wine,
+                                                                                      tmp_path):
+    program.start("-p", PORT)
+    start_log(program, tmp_path / "left-running.log")
+    program.click_control(IDC_FILTER)
+    program.key("Escape")
+    program.process.wait(LIMIT)
+    assert wine.reg_values()["Flags"] & 0x10000 == 0
+    program.start()
+    assert program.text(CMD_LOG) == "Write to Log File" and not pressed(program, CMD_LOG)
