@@ -114,7 +114,9 @@ void C_MainDialog::ReadSettings(const wchar_t* commandLinePort, uint32_t command
     m_stamps.SetPicture(m_options.timeFormat.c_str());
     m_stamps.SetPowerLine(m_options.powerLine.c_str());
     m_stamps.SetAnimationCharacters(m_options.animationChars.c_str());
-    // The field's change notification applies the stored filter through TIMER_FILTER.
+    // The field's change notification applies the stored filter through TIMER_FILTER. Until then it already
+    // counts as the applied text, so a window closed sooner still stores it.
+    m_filter.SetText(m_options.filter.c_str());
     SetItemText(IDC_FILTER, m_options.filter.c_str());
 }
 
