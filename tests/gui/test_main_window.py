@@ -287,3 +287,12 @@ def test_esc_in_the_filter_field_ends_the_program_and_a_running_log_does_not_com
     assert wine.reg_values()["Flags"] & 0x10000 == 0
     program.start()
     assert program.text(CMD_LOG) == "Write to Log File" and not pressed(program, CMD_LOG)
+
+
+def test_a_stored_filter_is_in_the_field_applied_at_start_and_stored_again(program, wine):
+    wine.reg_set("Filter", "keep,-drop")
+    program.start()
+    assert program.control_text(IDC_FILTER) == "keep,-drop"
+    wait_for(lambda: (program.state(CMD_SEARCH) or 0) & TBSTATE_INDETERMINATE, what="the filter applied")
+    program.close()
+    assert wine.reg_values()["Filter"] == "keep,-drop"
