@@ -21,7 +21,6 @@ namespace {
 
 constexpr UINT kDpiChanged = 0x02E0; // WM_DPICHANGED
 constexpr int kViewGap = 2;          // pixels between the band container and the view, at 96 DPI
-constexpr const wchar_t* kViewPlaceholderClass = L"STATIC";
 
 // The toolbar's images, in their index order: the program's buttons, then the port kinds (see PortButtons).
 constexpr UINT kToolbarIcons[] = {
@@ -52,7 +51,7 @@ constexpr int kWebLinkBand = 1;
 
 } // namespace
 
-C_MainDialog::C_MainDialog(C_ServiceHooks& services) : m_services(services), m_connection(m_store) {}
+C_MainDialog::C_MainDialog(C_ServiceHooks& services) : m_services(services), m_connection(m_view.Store()) {}
 
 C_MainDialog::~C_MainDialog() = default;
 
@@ -90,7 +89,7 @@ INT_PTR C_MainDialog::OnInitDialog() {
     // 10. Filter icon and cue banner.
     AttachFilterField();
     // 11. Focus.
-    SetFocus(m_view);
+    m_view.Focus();
     // 12. Minimum size.
     SetMinimumSize(kMinimumWidth, kMinimumHeight, true);
     // 13. Layout.
@@ -126,13 +125,16 @@ void C_MainDialog::CreateBandsAndLink() {
     m_bands.Create(GetWindow(), IDC_MAIN_BANDS);
 }
 
+// The view is wired before its window exists, so its first fonts and first paint already follow the options.
 void C_MainDialog::CreateView() {
-    RECT rect = kViewRect;
-    MapDialogRect(GetWindow(), &rect);
-    m_view = CreateWindowExW(WS_EX_CLIENTEDGE, kViewPlaceholderClass, nullptr,
-                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL, rect.left, rect.top,
-                             rect.right - rect.left, rect.bottom - rect.top, GetWindow(),
-                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MAIN_VIEW)), GetInstance(), nullptr);
+    m_view.SetSendSink(this);
+    m_view.SetHost(this);
+    m_view.SetFilter(&m_filter);
+    m_view.SetTimeStamps(&m_stamps);
+    m_view.SetKeyModeSource(&m_connection.GetReceiveAssembly().Interpreter());
+    m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags,
+                          m_options.powerLine.c_str());
+    m_view.CreateInDialog(GetWindow(), IDC_MAIN_VIEW);
 }
 
 void C_MainDialog::BuildToolbar() {
@@ -166,20 +168,19 @@ void C_MainDialog::AttachFilterField() {
 
 // The view starts below the band container, whatever height the toolbar's font and DPI gave it.
 void C_MainDialog::RegisterLayout() {
+    HWND window = m_view.GetWindow();
     RECT view{};
-    GetWindowRect(m_view, &view);
+    GetWindowRect(window, &view);
     MapWindowPoints(nullptr, GetWindow(), reinterpret_cast<POINT*>(&view), 2);
     const int top = m_bands.Height() + Dpi::Scale(kViewGap, Dpi::ForWindow(GetWindow()));
-    SetWindowPos(m_view, nullptr, view.left, top, view.right - view.left, view.bottom - top,
+    SetWindowPos(window, nullptr, view.left, top, view.right - view.left, view.bottom - top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    m_layout.Register(GetWindow(), m_view, C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_STRETCH_HEIGHT);
+    m_layout.Register(GetWindow(), window, C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_STRETCH_HEIGHT);
     m_layout.Register(GetWindow(), GetItem(IDC_FILTER),
                       C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_MOVE_DOWN);
 }
 
 void C_MainDialog::WireReceivePath() {
-    m_store.SetWindow(this);
-    m_store.SetFilter(&m_filter);
     C_ReceiveAssembly& assembly = m_connection.GetReceiveAssembly();
     assembly.SetLogSink(&m_log);
     assembly.SetTimeStamps(&m_stamps);

@@ -23,18 +23,19 @@
 #include "platform/Toolbar.h"
 #include "platform/WebLink.h"
 #include "terminal/Filter.h"
-#include "terminal/LineStore.h"
 #include "terminal/LogFile.h"
 #include "terminal/TimeStamp.h"
 #include "ui/ActivityIndicator.h"
 #include "ui/Dialog.h"
 #include "ui/ServiceHooks.h"
 #include "ui/StringTable.h"
+#include "ui/TerminalView.h"
 
 class C_MainDialog final : public C_Dialog,
                            private C_ConnectionWindow,
                            private C_ConnectionOptions,
-                           private C_StoreWindow {
+                           private C_TerminalViewHost,
+                           private C_SendSink {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -46,7 +47,6 @@ public:
     // Dialog units.
     static constexpr int kMinimumWidth = 200;
     static constexpr int kMinimumHeight = 150;
-    static constexpr RECT kViewRect = {4, 22, 4 + 517, 22 + 206};
 
     explicit C_MainDialog(C_ServiceHooks& services);
     ~C_MainDialog() override;
@@ -93,7 +93,7 @@ private:
     void OnFilterField(WORD notification);
     void ApplyFilterFromField();
     void OnActivityTimer();
-    void NoteActivity();
+    void NoteActivity() override;
     void LoadText(unsigned id, C_String& text) override;
 
     // Port buttons and status balloon (MainDialogPorts.cpp).
@@ -104,7 +104,7 @@ private:
 
     // The options dialog, the search bar and the tag dialog (MainDialogDialogs.cpp).
     void RunOptionsDialog();
-    void ToggleSearchBar();
+    void ToggleSearchBar() override;
     void EditPortTag(uint32_t index);
 
     // C_ConnectionWindow (the others above).
@@ -118,13 +118,8 @@ private:
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
 
-    // C_StoreWindow: until the terminal view takes the store over, the placeholder shows nothing of it.
-    void LinesDropped(const Dropped&) override {}
-    void RowsChanged(Scroll) override {}
-    void CaretMoved() override {}
-    void RepaintWanted(bool) override {}
-    void HiddenLineReceived() override { NoteActivity(); }
-    void BringRowIntoView(int) override {}
+    // C_SendSink: keys typed into the view go to the device.
+    void SendText(const wchar_t* text) override { m_connection.SendText(text); }
 
     C_BandContainer m_bands;          // the rebar holding the toolbar and the web link
     C_WebLink m_webLink;              //
@@ -135,12 +130,13 @@ private:
     C_EditIcon m_filterIcon;          // inside the filter field: hidden-line activity, and the clear button
     C_Settings m_settings;            //
     C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
-    C_LineStore m_store;              // what the connection's reader fills and the view shows
+    // The view precedes the connection: the connection's receive assembly writes into the view's line store
+    // and is bound to it when constructed, so the store must exist first and outlive the connection's threads.
+    C_TerminalView m_view;            // owns the line store the connection's reader fills
     C_Connection m_connection;        //
     C_StringTable m_strings;          //
     C_TimeStamps m_stamps;            // made from the text options
     C_Toolbar m_toolbar;              //
-    HWND m_view = nullptr;            // a placeholder child where the terminal view goes
     C_LogFile m_log;                  //
     C_FilterText m_filter;            // the applied filter text, under its own lock
     C_String m_commandLinePort;       //

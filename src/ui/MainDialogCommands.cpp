@@ -57,7 +57,8 @@ void C_MainDialog::Save() {
                                              path);
     // Nothing reports a failed export: the file holds what could be written.
     if (chosen)
-        m_store.Export(path.c_str(), chosen == kHtmlFilter);
+        m_view.Export(path.c_str(),
+                      chosen == kHtmlFilter ? C_TerminalView::ExportFormat::Html : C_TerminalView::ExportFormat::Text);
 }
 
 // The reader thread appends to the log under the log's own lock, so a close here never cuts a write in half.
@@ -87,8 +88,7 @@ void C_MainDialog::ToggleLog() {
 }
 
 void C_MainDialog::Clear() {
-    m_store.Clear();
-    InvalidateRect(m_view, nullptr, FALSE);
+    m_view.Clear();
 }
 
 void C_MainDialog::OnPortButton(WORD id) {
@@ -136,13 +136,12 @@ void C_MainDialog::ApplyFilterFromField() {
     C_String text;
     GetItemText(IDC_FILTER, text);
     m_filter.SetText(text.c_str());
-    ApplyFilter(m_store, m_filter);
+    m_view.ApplyFilter(!m_filter.IsEmpty());
     // With a filter the view shows only some lines, and searching them is not offered.
     const bool active = !m_filter.IsEmpty();
     m_toolbar.SetState(CMD_SEARCH, active ? BYTE(TBSTATE_ENABLED | TBSTATE_INDETERMINATE) : BYTE(TBSTATE_ENABLED));
     if (active)
         ToggleSearchBar();
-    InvalidateRect(m_view, nullptr, FALSE);
 }
 
 // --- activity indicator ------------------------------------------------------------------------------------
