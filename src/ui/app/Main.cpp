@@ -1,6 +1,8 @@
 // velto.exe: runs the main window, which is the program.
-#include "MaintenanceServices.h"
+// The main window first: its connection's socket headers must precede the system's general header.
 #include "ui/MainDialog.h"
+
+#include "MaintenanceServices.h"
 
 namespace {
 
