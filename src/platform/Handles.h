@@ -234,6 +234,40 @@ private:
     HDC m_dc = nullptr;
 };
 
+// The clipboard, opened for one scope: other programs cannot use it meanwhile, so it is never held longer.
+class C_ClipboardOpen {
+public:
+    explicit C_ClipboardOpen(HWND owner) : m_open(OpenClipboard(owner) != FALSE) {}
+    ~C_ClipboardOpen() {
+        if (m_open)
+            CloseClipboard();
+    }
+    C_ClipboardOpen(const C_ClipboardOpen&) = delete;
+    C_ClipboardOpen& operator=(const C_ClipboardOpen&) = delete;
+    explicit operator bool() const { return m_open; }
+
+private:
+    bool m_open;
+};
+
+// A global memory block locked for one scope (the clipboard's blocks are movable). Data() is null when the lock
+// failed, and nothing is unlocked then.
+class C_GlobalLock {
+public:
+    explicit C_GlobalLock(HGLOBAL memory) : m_memory(memory), m_data(memory ? GlobalLock(memory) : nullptr) {}
+    ~C_GlobalLock() {
+        if (m_data)
+            GlobalUnlock(m_memory);
+    }
+    C_GlobalLock(const C_GlobalLock&) = delete;
+    C_GlobalLock& operator=(const C_GlobalLock&) = delete;
+    void* Data() const { return m_data; }
+
+private:
+    HGLOBAL m_memory;
+    void* m_data;
+};
+
 // Selects an object into a device context for one scope, so the context never keeps an object its owner frees.
 // Not for regions: selecting a region answers a complexity, not the previous object (use SelectClipRgn).
 class C_SelectedObject {

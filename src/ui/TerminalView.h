@@ -145,7 +145,8 @@ public:
     bool GetSelection(int64_t& start, int64_t& end) { return m_store.GetSelection(start, end); }
     void OpenLink(uint32_t cell);
 
-    // What the window shows, for the hosts and the tests.
+    // What the window shows, for the hosts and the tests. Rows the writer added count from the window's next
+    // message on (or the next ScrollTo).
     int ScrollPosition() const { return m_scrollPosition; }
     int MaximumScrollPosition() const { return m_maximumScroll; }
     bool IsAtBottom() const { return m_scrollPosition == m_maximumScroll; }

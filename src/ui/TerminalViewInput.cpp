@@ -78,6 +78,9 @@ void C_TerminalView::SetScrollBar(ScrollBarPart part) {
 }
 
 void C_TerminalView::ScrollTo(int position) {
+    // A host may call this straight after text arrived: the rows the writer added count first, or a view that
+    // was at the bottom would follow them again and undo the move.
+    ApplyPendingStoreChanges();
     position = std::max(0, std::min(position, m_maximumScroll));
     if (position == m_scrollPosition)
         return;

@@ -15,30 +15,27 @@ struct KeyCase {
 };
 
 void Press(HWND view, const KeyCase& key) {
-    BYTE state[256] = {};
-    if (key.held & CTRL)
-        state[VK_CONTROL] = 0x80;
-    if (key.held & ALT)
-        state[VK_MENU] = 0x80;
-    if (key.held & SHIFT)
-        state[VK_SHIFT] = 0x80;
-    SetKeyboardState(state);
+    HeldKeys held({BYTE(key.held & CTRL ? VK_CONTROL : 0), BYTE(key.held & ALT ? VK_MENU : 0),
+                   BYTE(key.held & SHIFT ? VK_SHIFT : 0)});
     SendMessageW(view, key.message, key.key, 0);
-    BYTE released[256] = {};
-    SetKeyboardState(released);
 }
 
 void SetClipboard(HWND owner, const wchar_t* text) {
-    ASSERT_TRUE(OpenClipboard(owner));
+    C_ClipboardOpen clipboard(owner);
+    ASSERT_TRUE(clipboard);
     EmptyClipboard();
-    if (text) {
-        size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(memory), text, bytes);
-        GlobalUnlock(memory);
-        SetClipboardData(CF_UNICODETEXT, memory);
+    if (!text)
+        return;
+    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    C_GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    ASSERT_TRUE(memory);
+    {
+        C_GlobalLock data(memory.Get());
+        ASSERT_NE(data.Data(), nullptr);
+        memcpy(data.Data(), text, bytes);
     }
-    CloseClipboard();
+    if (SetClipboardData(CF_UNICODETEXT, memory.Get()))
+        memory.Detach(); // the system's now
 }
 
 } // namespace

@@ -126,15 +126,11 @@ protected:
     }
 
     std::wstring ClipboardText() {
-        std::wstring text;
-        if (OpenClipboard(parent)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                text = static_cast<const wchar_t*>(GlobalLock(data));
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
-        return text;
+        C_ClipboardOpen clipboard(parent);
+        if (!clipboard)
+            return L"(clipboard not opened)";
+        C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
+        return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
     }
 
     C_TerminalView view;
@@ -153,7 +149,8 @@ public:
         BYTE state[256];
         memcpy(state, m_saved, sizeof(state));
         for (BYTE key : keys)
-            state[key] = 0x80;
+            if (key) // 0: none
+                state[key] = 0x80;
         SetKeyboardState(state);
     }
     ~HeldKeys() { SetKeyboardState(m_saved); }

@@ -124,6 +124,16 @@ TEST_F(TerminalViewTest, FollowsOutputAtTheBottomAndStaysPutWhenScrolledUp) {
     EXPECT_TRUE(view.IsAtBottom());
 }
 
+TEST_F(TerminalViewTest, HostScrollingRightAfterTextArrivedIsNotUndone) {
+    // The writer never waits for the window, so its rows are still the window's to take when the host scrolls.
+    std::thread reader([&] { Receive(Lines(0, 50)); });
+    reader.join();
+    view.ScrollTo(0);
+    PumpPending();
+    EXPECT_EQ(view.ScrollPosition(), 0);
+    EXPECT_GT(view.MaximumScrollPosition(), 0);
+}
+
 TEST_F(TerminalViewTest, ScrollBarCodesMoveByLinesAndPages) {
     Receive(Lines(0, 60));
     view.ScrollTo(0);

@@ -6,6 +6,8 @@
 // Rows and columns of -select and -hover count from 0 at the top left of the window.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "foundation/Options.h"
 #include "terminal/ReceiveAssembly.h"
 #include "ui/CommandLine.h"
@@ -23,6 +25,7 @@ constexpr const wchar_t* kTitle = L"Velto view preview";
 constexpr const wchar_t* kFallbackFace = L"DejaVu Sans Mono";
 constexpr UINT WM_REPLAY_DONE = WM_APP + 1;
 constexpr UINT_PTR kEndTimer = 1;
+constexpr UINT_PTR kPointerSubclass = 1;
 constexpr UINT kMillisecondsPerSecond = 1000;
 constexpr uint32_t kBlockSize = 4096; // what a reader hands over per read
 constexpr int64_t kDefaultColumns = 100;
@@ -157,9 +160,10 @@ private:
     }
 
     void AfterReplay() {
-        if (m_options.scrollUpRows > 0)
-            m_view.ScrollTo(m_view.ScrollPosition() - m_options.scrollUpRows * m_view.RowHeight());
         HWND view = m_view.GetWindow();
+        // The wheel, as a user scrolls: a notch of WHEEL_DELTA is one row.
+        if (m_options.scrollUpRows > 0)
+            SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, m_options.scrollUpRows * WHEEL_DELTA), 0);
         if (m_options.selectFrom.row >= 0 && m_options.selectTo.row >= 0) {
             POINT from = CellCentre(m_options.selectFrom);
             POINT to = CellCentre(m_options.selectTo);
@@ -168,10 +172,38 @@ private:
             SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
         }
         if (m_options.hover.row >= 0) {
-            POINT point = CellCentre(m_options.hover);
-            ClientToScreen(view, &point);
-            SetCursorPos(point.x, point.y);
+            m_hover = CellCentre(m_options.hover);
+            POINT screen = m_hover;
+            ClientToScreen(view, &screen);
+            SetCursorPos(screen.x, screen.y);
+            // The pointer the view chooses for that place; pictures of an X screen leave the real one out, so it
+            // is drawn over the view after each of its paints.
+            SendMessageW(view, WM_SETCURSOR, WPARAM(view), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            m_pointer = GetCursor();
+            if (m_pointer && SetWindowSubclass(view, DrawPointerAfterPaint, kPointerSubclass, DWORD_PTR(this)))
+                InvalidateRect(view, nullptr, FALSE);
         }
+    }
+
+    static LRESULT CALLBACK DrawPointerAfterPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                  UINT_PTR, DWORD_PTR data) {
+        if (message == WM_NCDESTROY)
+            RemoveWindowSubclass(window, DrawPointerAfterPaint, kPointerSubclass);
+        LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        if (message == WM_PAINT)
+            reinterpret_cast<C_Preview*>(data)->DrawPointer(window);
+        return result;
+    }
+
+    void DrawPointer(HWND view) {
+        ICONINFO info = {};
+        if (!GetIconInfo(m_pointer, &info))
+            return;
+        C_Bitmap mask(info.hbmMask);
+        C_Bitmap colour(info.hbmColor);
+        C_WindowDc dc(view);
+        DrawIconEx(dc.Get(), m_hover.x - int(info.xHotspot), m_hover.y - int(info.yHotspot), m_pointer, 0, 0, 0,
+                   nullptr, DI_NORMAL);
     }
 
     const PreviewOptions& m_options;
@@ -179,6 +211,8 @@ private:
     C_TerminalView m_view;
     C_ReceiveAssembly m_assembly{m_view.Store()};
     std::thread m_reader;
+    POINT m_hover{};
+    HCURSOR m_pointer = nullptr; // shared, not ours to destroy
 };
 
 bool ReadCell(const C_CommandLine& commandLine, const wchar_t* name, Cell& first, Cell* second) {
