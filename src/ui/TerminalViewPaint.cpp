@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -82,6 +83,7 @@ bool C_TerminalView::CreateFonts() {
     m_linkFont = std::move(link);
     m_characterWidth = measured.cx;
     m_rowHeight = measured.cy;
+    m_advanceKinds.assign(size_t(WCHAR_MAX) + 1, kAdvanceUnknown);
     m_powerLineAvailable = FaceHasGlyphs(face, m_powerLine);
     if (m_stamps)
         m_stamps->SetPowerLineGlyphsAvailable(m_powerLineAvailable);
@@ -267,11 +269,35 @@ void C_TerminalView::PaintRow(const wchar_t* cells, const Attribute* attributes,
                 IntersectRect(&box, &box, &area);
                 options |= ETO_CLIPPED;
             }
-            ExtTextOutW(dc, left, area.top, options, &box, cells + i, drawn, m_advances.data());
+            const INT* advances = RunIsOnGrid(cells + i, drawn) ? nullptr : m_advances.data();
+            ExtTextOutW(dc, left, area.top, options, &box, cells + i, drawn, advances);
         }
         left += int(run) * m_characterWidth;
         i += run;
     }
+}
+
+// A character the font lacks may be drawn from another font with another width, so only the font's own glyphs
+// of exactly one cell count. Asked once per character and font; the font is selected into the back buffer.
+bool C_TerminalView::RunIsOnGrid(const wchar_t* cells, uint32_t count) {
+    if (m_advanceKinds.empty())
+        return false;
+    HDC dc = m_backBuffer.Get();
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t& kind = m_advanceKinds[cells[i]];
+        if (kind == kAdvanceUnknown) {
+            WORD glyph = kMissingGlyph;
+            INT width = 0;
+            bool own = GetGlyphIndicesW(dc, cells + i, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR &&
+                       glyph != kMissingGlyph;
+            kind = own && GetCharWidth32W(dc, cells[i], cells[i], &width) && width == m_characterWidth
+                       ? kAdvanceOnGrid
+                       : kAdvanceOffGrid;
+        }
+        if (kind != kAdvanceOnGrid)
+            return false;
+    }
+    return true;
 }
 
 // --- caret ------------------------------------------------------------------------------------------------

@@ -41,6 +41,19 @@ TEST_F(TerminalViewTest, PaintsEachCellInItsColoursOnTheGrid) {
     EXPECT_EQ(PixelAt(1, 0, 0, 0), 0x0040C0u) << "behind the text: its background";
 }
 
+TEST_F(TerminalViewTest, EveryCharacterTakesOneCellWhateverItsOwnWidth) {
+    // In a proportional face 'i' is narrow and 'W' wide; the block after three of them still stands in cell 3.
+    view.SetFontOptions(L"DejaVu Sans", 200, 0, L"");
+    ASSERT_TRUE(view.CreateFonts());
+    for (const char* letters : {"iii", "WWW", "XXX"}) {
+        view.Clear();
+        Receive(std::string("\x1b[38;2;240;128;0m") + letters + "\xe2\x96\x88 \x1b[0m\r\n");
+        Paint();
+        EXPECT_EQ(CentreOf(0, 3), 0xF08000u) << letters;
+        EXPECT_EQ(CentreOf(0, 4), kDefaultBackground) << letters;
+    }
+}
+
 TEST_F(TerminalViewTest, SelectionMergesItsColourIntoTextAndBackground) {
     Receive("\xe2\x96\x88\xe2\x96\x88  \r\n");
     view.Store().SetSelection(1, 3);
