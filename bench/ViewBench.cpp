@@ -53,16 +53,17 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
-const char* const kWords[] = {"sensor", "reading", "value", "timeout", "ok",     "retry", "buffer", "flush",
-                              "packet", "frame",   "status", "ready",   "idle",  "link",  "up",     "down"};
+const char* const kWords[] = {"sensor", "reading", "value",  "timeout", "ok",   "retry", "buffer", "flush",
+                              "packet", "frame",   "status", "ready",   "idle", "link",  "up",     "down"};
 
 // A coloured log as devices write it, lines of about 300 characters (so they wrap at 200): a grey time, a
 // coloured level, a message with two highlighted values, now and then a link.
 std::string LogLine(unsigned n) {
     static const char* const levels[] = {"\x1b[32mINFO ", "\x1b[32mINFO ", "\x1b[33mWARN ", "\x1b[31mERROR"};
     char head[96];
-    snprintf(head, sizeof head, "\x1b[38;2;128;128;128m2024-01-12 10:%02u:%02u.%03u\x1b[0m %s\x1b[0m task-%02u: ",
-             n / 60000 % 60, n / 1000 % 60, n % 1000, levels[n % 4], n % 17);
+    snprintf(head, sizeof head,
+             "\x1b[38;2;128;128;128m2024-01-12 10:%02u:%02u.%03u\x1b[0m %s\x1b[0m task-%02u: ", n / 60000 % 60,
+             n / 1000 % 60, n % 1000, levels[n % 4], n % 17);
     std::string line = head;
     size_t visible = 40;
     for (unsigned k = n, word = 0; visible < 300; k = k * 1103515245u + 12345u, ++word) {
@@ -139,8 +140,8 @@ class C_Bench {
 public:
     bool Create() {
         m_view.SetFontOptions(kFace, 200, 0, L"");
-        m_frame = CreateWindowExW(0, L"STATIC", L"view bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100,
-                                  100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_frame = CreateWindowExW(0, L"STATIC", L"view bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!m_frame || !m_view.Create(m_frame, {0, 0, 100, 100}))
             return false;
         RECT outer = {0, 0, kColumns * m_view.CharacterWidth() + 2 * C_TerminalView::kMargin,

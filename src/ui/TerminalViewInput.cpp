@@ -341,7 +341,7 @@ void C_TerminalView::OnChar(wchar_t character) {
 }
 
 bool C_TerminalView::OnKeyDown(UINT key, TerminalKeys::KeyMessage message) {
-    TerminalKeys::CursorKeyMode mode = CursorKeyApplicationMode() ? TerminalKeys::CursorKeyMode::Application
-                                                                   : TerminalKeys::CursorKeyMode::Normal;
+    TerminalKeys::CursorKeyMode mode =
+        CursorKeyApplicationMode() ? TerminalKeys::CursorKeyMode::Application : TerminalKeys::CursorKeyMode::Normal;
     return Perform(TerminalKeys::ForKey(key, TerminalKeys::HeldModifiers(), mode, message));
 }

@@ -237,8 +237,7 @@ void C_TerminalView::RenderBackBuffer() {
         }
     }
     if (!IsAtBottom() && m_scrollToEndIcon)
-        ImageList_Draw(m_scrollToEndIcon.Get(), 0, dc, m_scrollToEndRect.left, m_scrollToEndRect.top,
-                       ILD_TRANSPARENT);
+        ImageList_Draw(m_scrollToEndIcon.Get(), 0, dc, m_scrollToEndRect.left, m_scrollToEndRect.top, ILD_TRANSPARENT);
 }
 
 // One text call per run of cells with equal attributes, each character on its cell of the grid. A run's last

@@ -147,6 +147,24 @@ TEST_F(TerminalViewTest, HostScrollingRightAfterTextArrivedIsNotUndone) {
     EXPECT_GT(view.MaximumScrollPosition(), 0);
 }
 
+TEST_F(TerminalViewTest, SearchShowsTheFoundRowWithARowToSpare) {
+    Receive(Lines(0, 60));
+    const int row = view.RowHeight();
+    const int client = view.ClientSize().cy;
+    struct Step {
+        const wchar_t* text;
+        int scroll;
+    } steps[] = {
+        {L"line 3", 3 * row},                          // above: scrolled to its top
+        {L"line 5", 3 * row},                          // already in view: stays
+        {L"line 55", 55 * row + 2 * row - client + 4}, // below: shown with a row beneath it
+    };
+    for (const Step& step : steps) {
+        ASSERT_TRUE(view.Search(step.text, C_TerminalView::SEARCH_FORWARD)) << testing::PrintToString(step.text);
+        EXPECT_EQ(view.ScrollPosition(), step.scroll) << testing::PrintToString(step.text);
+    }
+}
+
 TEST_F(TerminalViewTest, ScrollBarCodesMoveByLinesAndPages) {
     Receive(Lines(0, 60));
     view.ScrollTo(0);
@@ -270,11 +288,8 @@ TEST_F(TerminalViewTest, HitTestClampsToTheRowAndTheLastRow) {
         POINT point;
         uint32_t cell;
     } cases[] = {
-        {{0, 0}, 0},
-        {CellPoint(0, 1), 1},
-        {CellPoint(0, 30), 4},  // right of "abc": the cell after the row
-        {CellPoint(1, 1), 5},
-        {CellPoint(8, 30), 7},  // below the last row: the last row
+        {{0, 0}, 0},          {CellPoint(0, 1), 1},  {CellPoint(0, 30), 4}, // right of "abc": the cell after the row
+        {CellPoint(1, 1), 5}, {CellPoint(8, 30), 7},                        // below the last row: the last row
     };
     for (const Case& c : cases)
         EXPECT_EQ(view.HitTest(c.point), c.cell) << c.point.x << "," << c.point.y;

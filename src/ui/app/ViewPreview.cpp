@@ -79,8 +79,8 @@ public:
         if (!RegisterClassExW(&frameClass))
             return false;
         std::wstring title = std::wstring(kTitle) + L" - " + m_options.capture.c_str();
-        m_frame = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 400,
-                                  300, nullptr, nullptr, instance, this);
+        m_frame = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 400, 300,
+                                  nullptr, nullptr, instance, this);
         if (!m_frame)
             return false;
         m_view.SetFontOptions(m_options.face.c_str(), m_options.fontSize, 0, C_PersistedOptions::kDefaultPowerLine);
@@ -185,8 +185,8 @@ private:
         }
     }
 
-    static LRESULT CALLBACK DrawPointerAfterPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                  UINT_PTR, DWORD_PTR data) {
+    static LRESULT CALLBACK DrawPointerAfterPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                  DWORD_PTR data) {
         if (message == WM_NCDESTROY)
             RemoveWindowSubclass(window, DrawPointerAfterPaint, kPointerSubclass);
         LRESULT result = DefSubclassProc(window, message, wParam, lParam);
@@ -219,8 +219,7 @@ bool ReadCell(const C_CommandLine& commandLine, const wchar_t* name, Cell& first
     C_String text;
     if (!commandLine.GetText(name, text))
         return true;
-    int read = second ? swscanf(text.c_str(), L"%d,%d,%d,%d", &first.row, &first.column, &second->row,
-                                &second->column)
+    int read = second ? swscanf(text.c_str(), L"%d,%d,%d,%d", &first.row, &first.column, &second->row, &second->column)
                       : swscanf(text.c_str(), L"%d,%d", &first.row, &first.column);
     return read == (second ? 4 : 2);
 }
