@@ -102,6 +102,38 @@ TEST_F(TerminalViewTest, NarrowerWindowRewrapsTheStore) {
     EXPECT_EQ(view.Store().RowCount(), 7u);
 }
 
+TEST_F(TerminalViewTest, CaretBlinksByInvertingItsBarOnTheScreenOnly) {
+    Receive("ok");
+    Paint(); // a paint ends with phase 1
+    RECT caret = view.CaretRect();
+    ASSERT_FALSE(IsRectEmpty(&caret));
+    C_WindowDc screen(view.GetWindow());
+    auto screenPixel = [&](int x, int y) {
+        COLORREF colour = GetPixel(screen.Get(), x, y);
+        return uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+    };
+    const int x = (caret.left + caret.right) / 2;
+    const int y = caret.bottom - 1;
+    // Gray, then white and light gray, and so on: what the inversions amount to over the cell's background.
+    struct Step {
+        int phase;
+        uint32_t mask;
+    } steps[] = {{0, 0x808080}, {2, 0xBFBFBF}, {1, 0x3F3F3F}, {2, 0x000000}, {1, 0x808080}};
+    for (const Step& step : steps) {
+        if (step.phase)
+            view.BlinkCaret(step.phase);
+        EXPECT_EQ(screenPixel(x, y), kViewBackground ^ step.mask) << "after phase " << step.phase;
+        EXPECT_EQ(screenPixel(x, caret.top - 1), kViewBackground) << "above the bar";
+    }
+    EXPECT_EQ(CentreOf(0, 2), kViewBackground) << "the back buffer holds no caret";
+
+    // The cursor moves on: the old place shows the new character's cell, clean, after the next paint.
+    Receive("!");
+    Paint();
+    EXPECT_EQ(screenPixel(x, y), kDefaultBackground);
+    EXPECT_EQ(screenPixel(x + view.CharacterWidth(), y), kViewBackground ^ 0x808080u);
+}
+
 // --- scrolling --------------------------------------------------------------------------------------------
 
 TEST_F(TerminalViewTest, FollowsOutputAtTheBottomAndStaysPutWhenScrolledUp) {
