@@ -21,6 +21,7 @@ def main(build, port, out_dir, capture):
     wine = velto_gui.Wine(build / "wineprefix")
     wine.without_window_manager()
     wine.reg_set("Main", PLACEMENT)
+    wine.update_check_done()
     wine.reg_set("TimeFormat", "HH:mm:ss:iii>")
     device_end = wine.prefix + f"/velto-ports/{port.lower()}/device"
     velto = velto_gui.Velto(wine, build / "bin")

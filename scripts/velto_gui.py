@@ -96,6 +96,11 @@ class Wine:
         their frames, and sizes them by their borders and grips) and does not wait for one to show up."""
         self.reg_set("Managed", "N", key=rf"HKCU\Software\Wine\AppDefaults\{program}\X11 Driver")
 
+    def update_check_done(self):
+        """Marks this week's update check as done, so the program asks no update server: this machine's network
+        answers connections to any address, the update server's placeholder address among them."""
+        self.reg_set("LastCheck", int(time.time()), "REG_QWORD")
+
     def reg_delete(self, key=SETTINGS_KEY):
         self.run("reg", "delete", key, "/f")
 

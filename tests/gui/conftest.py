@@ -32,9 +32,11 @@ PLACEMENT = "1,10,10,1270,720"
 
 @pytest.fixture
 def settings(wine):
-    """The program starts from a settings key holding only its window placement and leaves none behind."""
+    """The program starts from a settings key holding only its window placement and a weekly update check just
+    done (so it asks no server), and leaves none behind."""
     wine.reg_delete()
     wine.reg_set("Main", PLACEMENT)
+    wine.update_check_done()
     yield wine
     wine.reg_delete()
 

@@ -7,6 +7,9 @@
 //   title                          its title
 //   frame                          "left top right bottom" of the main window, frame included, on the screen
 //   dialog TITLE                   the handle of a visible window of the program whose title starts with TITLE
+//   dialog-child TITLE ID          "left top right bottom" of a child of that window (a message box's button) on
+//                                  the screen
+//   dialog-text TITLE ID           the text of a child of that window (65535: a message box's question)
 //   state COMMAND                  TBSTATE bits of a toolbar button, by command
 //   text COMMAND                   a toolbar button's text
 //   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
@@ -236,7 +239,8 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: velto_window_driver window|title|frame|dialog TITLE|count|foreground|close|state ID|text ID|rect ID|"
+    std::fprintf(stderr, "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
+                         "dialog-text TITLE ID|count|foreground|close|state ID|text ID|rect ID|"
                          "child ID|control-text ID|tooltip|minimize|iconic|arrival COMn [SUFFIX]|removal COMn\n");
     return kUsage;
 }
@@ -280,6 +284,18 @@ int wmain(int argc, wchar_t** argv) {
             return kNotFound;
         std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(found)));
         return 0;
+    }
+    if ((command == L"dialog-child" || command == L"dialog-text") && argument && argc > 3) {
+        HWND found = WindowWithTitle(main, argument);
+        HWND child = found ? GetDlgItem(found, _wtoi(argv[3])) : nullptr;
+        RECT rect{};
+        wchar_t text[1024] = {};
+        if (!child)
+            return kNotFound;
+        if (command == L"dialog-text")
+            return SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                       kBroadcastTimeoutMs, nullptr) ? PrintText(text) : kNotFound;
+        return GetClientRect(child, &rect) ? PrintScreenRect(child, rect) : kNotFound;
     }
     if (command == L"title") {
         wchar_t title[512] = {};

@@ -2,8 +2,10 @@
 // The main window's seam to the maintenance services, filled in by the program's entry point, the one place
 // that sees both the user interface and the services.
 #include "foundation/Options.h"
+#include "maintenance/AutoUpdate.h"
 #include "maintenance/Diagnostics.h"
 #include "maintenance/ReportUpload.h"
+#include "maintenance/UpdateAddress.h"
 #include "ui/ServiceHooks.h"
 
 class C_MaintenanceServices final : public C_ServiceHooks {
@@ -16,10 +18,16 @@ public:
         ResolveReportHost(HKEY_CURRENT_USER, kSettingsKeyPath, host);
         m_diagnostics.Configure(iconId, host.c_str(), reportPath, nullptr, nullptr);
     }
-    // The update check is not wired yet: its requests are accepted and ignored.
-    void StartUpdateCheck(HWND, HKEY, const wchar_t*, const wchar_t*) override {}
-    void StopUpdateCheck() override {}
+    // The window names itself and where the time of the last check is kept; the server is the update
+    // service's own (or a test's server on this machine).
+    void StartUpdateCheck(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName) override {
+        C_String address;
+        if (ResolveUpdateAddress(root, keyPath, address))
+            m_update.Start(address.c_str(), window, root, keyPath, valueName);
+    }
+    void StopUpdateCheck() override { m_update.Stop(); }
 
 private:
     C_Diagnostics& m_diagnostics;
+    C_AutoUpdate m_update;
 };
