@@ -151,6 +151,18 @@ class Velto:
     def button_count(self):
         return int(self.driver("count"))
 
+    def port_command(self, text):
+        """The command of the port button showing text; None while there is none."""
+        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - 8):
+            if self.text(command) == text:
+                return command
+        return None
+
+    def pressed_button(self, text):
+        """True while the port button showing text is pressed."""
+        command = self.port_command(text)
+        return command is not None and bool((self.state(command) or 0) & TBSTATE_PRESSED)
+
     def rect(self, command):
         answer = self.driver("rect", command)
         return tuple(map(int, answer.split())) if answer else None

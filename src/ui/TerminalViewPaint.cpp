@@ -59,6 +59,9 @@ bool C_TerminalView::CreateFonts() {
     face.lfWeight = (m_fontFlags & FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
     face.lfCharSet = DEFAULT_CHARSET;
     face.lfQuality = DEFAULT_QUALITY;
+    // Decides only when the face is missing or not named (none of the default faces installed): the mapper then
+    // takes a fixed-pitch font, not a proportional one spread over the cell grid.
+    face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     lstrcpynW(face.lfFaceName, m_faceName.c_str(), LF_FACESIZE);
     C_Font normal(CreateFontIndirectW(&face));
     face.lfUnderline = TRUE;

@@ -8,7 +8,7 @@ import time
 
 import pytest
 from conftest import PLACEMENT, PORT
-from velto_gui import (CMD_LOG, CMD_PORT_FIRST, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT,
+from velto_gui import (CMD_LOG, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT,
                        TBSTATE_INDETERMINATE, TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
 
 WEB_LINK = 1015
@@ -17,16 +17,35 @@ STAMP = re.compile(rb"^\d\d:\d\d:\d\d>")
 
 def port_command(velto, name):
     """The command of the port button showing name, once the port list has it."""
-    def find():
-        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + velto.button_count() - 8):
-            if velto.text(command) == name:
-                return command
-        return None
-    return wait_for(find, what=f"a button for {name}")
+    return wait_for(lambda: velto.port_command(name), what=f"a button for {name}")
 
 
 def pressed(velto, command):
     return bool((velto.state(command) or 0) & TBSTATE_PRESSED)
+
+
+def view_pixels(velto, path):
+    """The terminal view as the screen shows it: its width and its pixels as RGB bytes."""
+    left, top, right, bottom = velto.child_rect(IDC_MAIN_VIEW)
+    return right - left, velto.screenshot_area((left, top, right, bottom), path)
+
+
+def coloured(pixels, test):
+    """How many pixels test(red, green, blue) accepts."""
+    return sum(1 for pixel in zip(pixels[0::3], pixels[1::3], pixels[2::3]) if test(*pixel))
+
+
+# The device's colours as the view paints them, with room for the store's 15-bit colours and for smoothed glyphs.
+def red(r, g, b):
+    return r > 180 and g < 80 and b < 90
+
+
+def green_background(r, g, b):
+    return g > 130 and r < 60 and b < 60
+
+
+def yellow_background(r, g, b):
+    return r > 150 and g > 120 and b < 60
 
 
 def title_suffix(velto):
@@ -35,13 +54,22 @@ def title_suffix(velto):
     return suffix[3:] if suffix.startswith(" - ") else suffix
 
 
-def test_a_port_and_rate_given_at_start_are_opened_shown_and_stored(program, device, wine):
+def test_a_port_and_rate_given_at_start_are_opened_shown_and_stored(program, device, wine, tmp_path):
     program.start("-p", PORT, "-b", "9600")
     command = port_command(program, PORT)
     wait_for(lambda: pressed(program, command), what="the port's button pressed")
     assert program.title().startswith(TITLE_PREFIX)
     assert title_suffix(program) == PORT
     assert "speed 9600 baud" in device.stty()
+    _, before = view_pixels(program, tmp_path / "view-before.png")
+    assert coloured(before, red) == 0
+    device.send(b"\x1b[1;31mRED ALERT FROM THE DEVICE\x1b[0m\r\n")
+    wait_for(lambda: coloured(view_pixels(program, tmp_path / "view.png")[1], red) > 50,
+             what="the device's red text on screen")
+    program.click_control(IDC_MAIN_VIEW)
+    program.type_text("ping")
+    program.key("Return")
+    device.wait_received(b"ping\r")
     program.close()
     stored = wine.reg_values()
     assert stored["SerialPort"] == PORT
@@ -80,14 +108,26 @@ def test_an_unplugged_adapter_reopens_by_itself_and_loses_nothing_sent_half_a_se
         # From half a second after the port is back, the device talks whether or not anyone listens yet.
         threading.Event().wait(0.5)
         lines = [f"replugged line {i}".encode() for i in range(20)]
-        for line in lines:
-            device.send(line + b"\r\n")
+        for i, line in enumerate(lines):
+            device.send(b"\x1b[43m" + b" " * (i + 1) + b"\x1b[0m" + line + b"\r\n")
         opened_after = arrival.stdout.readline().strip()
         assert opened_after != "timeout", "the port did not reopen after its arrival"
     finally:
         arrival.wait(LIMIT)
     wait_for(lambda: log.exists() and all(line in log.read_bytes() for line in lines), what="every line in the log")
+    # On screen each line starts with a yellow block as many characters wide as its number plus one, so twenty
+    # different block widths mean twenty lines shown.
+    wait_for(lambda: len(block_widths(view_pixels(program, tmp_path / "replugged.png"), yellow_background)) == 20,
+             what="every line on screen")
     wait_for(lambda: pressed(program, port_command(program, PORT)), what="the button pressed again")
+
+
+def block_widths(view, test):
+    """The distinct numbers of pixels that test accepts in the view's pixel rows (rows without any left out)."""
+    width, pixels = view
+    row_bytes = width * 3
+    widths = {coloured(pixels[at:at + row_bytes], test) for at in range(0, len(pixels), row_bytes)}
+    return widths - {0}
 
 
 def start_log(velto, path):
@@ -136,9 +176,15 @@ def test_a_typed_filter_is_applied_after_a_pause_the_icon_shows_hidden_lines_and
     program.start("-p", PORT)
     command = port_command(program, PORT)
     wait_for(lambda: pressed(program, command), what="the port open")
+    device.send(b"\x1b[42mkeep this\x1b[0m\r\n\x1b[1;31mdrop this\x1b[0m\r\n")
+    wait_for(lambda: coloured(view_pixels(program, tmp_path / "both.png")[1], red) > 50, what="both lines shown")
     program.click_control(IDC_FILTER)
     program.type_text("keep")
     wait_for(lambda: (program.state(CMD_SEARCH) or 0) & TBSTATE_INDETERMINATE, what="the filter applied")
+    def narrowed():
+        _, kept = view_pixels(program, tmp_path / "kept.png")
+        return coloured(kept, red) == 0 and coloured(kept, green_background) > 50
+    wait_for(narrowed, what="only the matching line shown")
 
     left, top, right, bottom = program.child_rect(IDC_FILTER)
     side = bottom - top
@@ -157,6 +203,7 @@ def test_a_typed_filter_is_applied_after_a_pause_the_icon_shows_hidden_lines_and
     program.click_control(IDC_FILTER, x_from_right=side // 2)
     wait_for(lambda: not (program.state(CMD_SEARCH) or 0) & TBSTATE_INDETERMINATE, what="the filter cleared")
     assert program.control_text(IDC_FILTER) == ""
+    wait_for(lambda: coloured(view_pixels(program, tmp_path / "all.png")[1], red) > 50, what="every line again")
 
 
 def talk(device, line, stop):

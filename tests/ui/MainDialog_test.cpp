@@ -4,6 +4,8 @@
 #include "ui/MainDialog.h"
 
 #include "UiTestSupport.h"
+#include "ui/MainWindowIds.h"
+#include "ui/ResourceIds.h"
 
 #include <commctrl.h>
 
@@ -131,6 +133,46 @@ TEST(MainDialogTest, ConfiguresTheReportFirstAndStartsTheUpdateCheckOnlyWhenItIs
         EXPECT_EQ(RunWithChecks(dialog, nullptr), 0);
         EXPECT_EQ(services.calls, c.calls) << "flags " << c.flags;
     }
+}
+
+RECT ChildRect(HWND main, HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST(MainDialogTest, StartsReadyToTypeWithItsIconsTheFilterCueTheViewBetweenToolbarAndFieldAndAMinimumSize) {
+    ProgramSettings stored(0);
+    RecordingServices services;
+    C_MainDialog dialog(services);
+    RunWithChecks(dialog, [&](HWND main) {
+        HWND view = GetDlgItem(main, IDC_MAIN_VIEW);
+        HWND field = GetDlgItem(main, IDC_FILTER);
+        HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
+        ASSERT_TRUE(view && field && bands);
+        EXPECT_EQ(GetFocus(), view);
+        EXPECT_TRUE(SendMessageW(main, WM_GETICON, ICON_BIG, 0));
+        EXPECT_TRUE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
+
+        wchar_t cue[256] = {};
+        SendMessageW(field, EM_GETCUEBANNER, reinterpret_cast<WPARAM>(cue), 256);
+        C_StringTable strings;
+        EXPECT_STREQ(cue, strings.LoadString(IDS_FILTER_CUE));
+
+        const RECT viewRect = ChildRect(main, view), fieldRect = ChildRect(main, field),
+                   bandRect = ChildRect(main, bands);
+        EXPECT_GE(viewRect.top, bandRect.bottom);
+        EXPECT_LE(viewRect.bottom, fieldRect.top);
+
+        // Sizing below the minimum stops at 200 x 150 dialog units of client area.
+        SetWindowPos(main, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT minimum = {0, 0, C_MainDialog::kMinimumWidth, C_MainDialog::kMinimumHeight}, client{};
+        MapDialogRect(main, &minimum);
+        GetClientRect(main, &client);
+        EXPECT_GE(client.right, minimum.right);
+        EXPECT_GE(client.bottom, minimum.bottom);
+    });
 }
 
 TEST(MainDialogTest, StatusBalloonOnlyWhileTheProgramIsInTheForegroundAndGoneASecondLater) {
