@@ -29,12 +29,12 @@ def main(build, port, out_dir, capture):
     picture, html, log = out_dir / "velto.png", out_dir / "velto.html", out_dir / "velto-session.log"
     try:
         velto.start("-p", port)
-        velto_gui.wait_for(lambda: (velto.title() or "").endswith(" - " + port), what=f"{port} open")
+        velto.wait_open(port)
         # The Log button first, so the log holds the whole boot.
         for stale in (html, log):
             stale.unlink(missing_ok=True)
         velto.click_button(velto_gui.CMD_LOG)
-        velto.answer_save_dialog(log)
+        velto.answer_save_dialog(log, title=velto_gui.LOG_TITLE)
         board = subprocess.Popen([sys.executable, str(Path(__file__).resolve().parent / "demo-device.py"),
                                   device_end, str(capture)])
         velto_gui.wait_for(lambda: BOOT_MARKER in read(log), what="the board's boot log")

@@ -23,6 +23,10 @@ LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
 CMD_PORT_FIRST = 5100
 IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
+# The titles of the save dialogs: Save's, Log's, and the start both share.
+SAVE_TITLE = "Please select file to save"
+LOG_TITLE = "Please select file to log"
+SAVE_DIALOGS = "Please select file"
 TBSTATE_CHECKED, TBSTATE_PRESSED, TBSTATE_ENABLED, TBSTATE_INDETERMINATE = 0x1, 0x2, 0x4, 0x10
 
 
@@ -163,6 +167,15 @@ class Velto:
         command = self.port_command(text)
         return command is not None and bool((self.state(command) or 0) & TBSTATE_PRESSED)
 
+    def wait_open(self, name):
+        """The serial port's button command once the port is open: its button pressed and the Options button
+        naming the line's settings. Opening renames the Options button, which moves every button after it, so
+        no click on the toolbar may come before."""
+        command = wait_for(lambda: self.port_command(name), what=f"a button for {name}")
+        wait_for(lambda: (self.state(command) or 0) & TBSTATE_PRESSED and " - " in (self.text(CMD_OPTIONS) or ""),
+                 what=f"{name} open")
+        return command
+
     def rect(self, command):
         answer = self.driver("rect", command)
         return tuple(map(int, answer.split())) if answer else None
@@ -213,9 +226,10 @@ class Velto:
     def key(self, *keys):
         subprocess.run(["xdotool", "key", "--delay", "30", *keys], check=True, timeout=LIMIT)
 
-    def answer_save_dialog(self, path, html=False):
-        """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked."""
-        wait_for(self._find_save_dialog, what="the save dialog")
+    def answer_save_dialog(self, path, html=False, title=SAVE_TITLE):
+        """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked. The
+        title tells Save's dialog from Log's, so a click that hit the wrong button fails here, not later."""
+        wait_for(lambda: self.driver("dialog", title), what=f"the dialog \"{title}\"")
         if html:
             # "Files of type": the second entry is HTML. Enter would already save, so back to the name field.
             self.key("alt+t", "Down")
@@ -226,7 +240,7 @@ class Velto:
         wait_for(lambda: not self._find_save_dialog(), what="the save dialog to close")
 
     def _find_save_dialog(self):
-        return self.driver("dialog", "Please select file")
+        return self.driver("dialog", SAVE_DIALOGS)
 
     def screenshot(self, path):
         x, y, width, height = self.window_geometry()

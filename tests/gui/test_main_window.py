@@ -8,7 +8,7 @@ import time
 
 import pytest
 from conftest import PLACEMENT, PORT
-from velto_gui import (CMD_LOG, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT,
+from velto_gui import (CMD_LOG, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT, LOG_TITLE,
                        TBSTATE_INDETERMINATE, TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
 
 WEB_LINK = 1015
@@ -56,8 +56,7 @@ def title_suffix(velto):
 
 def test_a_port_and_rate_given_at_start_are_opened_shown_and_stored(program, device, wine, tmp_path):
     program.start("-p", PORT, "-b", "9600")
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port's button pressed")
+    command = program.wait_open(PORT)
     assert program.title().startswith(TITLE_PREFIX)
     assert title_suffix(program) == PORT
     assert "speed 9600 baud" in device.stty()
@@ -79,8 +78,7 @@ def test_a_port_and_rate_given_at_start_are_opened_shown_and_stored(program, dev
 
 def test_clicking_the_open_ports_button_closes_it_and_clicking_again_reopens_it(program, device):
     program.start("-p", PORT)
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port open")
+    command = program.wait_open(PORT)
     program.click_button(command)
     wait_for(lambda: not pressed(program, command) and title_suffix(program) == "", what="the port closed")
     program.click_button(command)
@@ -91,8 +89,7 @@ def test_an_unplugged_adapter_reopens_by_itself_and_loses_nothing_sent_half_a_se
         program, device, wine, tmp_path):
     wine.reg_set("TimeFormat", "HH:mm:ss>")
     program.start("-p", PORT)
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port open")
+    command = program.wait_open(PORT)
     log = tmp_path / "replug.log"
     start_log(program, log)
 
@@ -132,7 +129,7 @@ def block_widths(view, test):
 
 def start_log(velto, path):
     velto.click_button(CMD_LOG)
-    velto.answer_save_dialog(path)
+    velto.answer_save_dialog(path, title=LOG_TITLE)
     wait_for(lambda: (velto.text(CMD_LOG) or "").endswith(str(path).replace("/", "\\")),
              what="the log button showing the path")
 
@@ -140,8 +137,7 @@ def start_log(velto, path):
 def test_save_as_text_and_html_and_a_log_with_crlf_and_stamps(program, device, wine, tmp_path):
     wine.reg_set("TimeFormat", "HH:mm:ss>")
     program.start("-p", PORT)
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port open")
+    command = program.wait_open(PORT)
 
     log = tmp_path / "session.log"
     start_log(program, log)
@@ -174,8 +170,7 @@ def test_save_as_text_and_html_and_a_log_with_crlf_and_stamps(program, device, w
 def test_a_typed_filter_is_applied_after_a_pause_the_icon_shows_hidden_lines_and_a_click_clears_it(
         program, device, tmp_path):
     program.start("-p", PORT)
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port open")
+    command = program.wait_open(PORT)
     device.send(b"\x1b[42mkeep this\x1b[0m\r\n\x1b[1;31mdrop this\x1b[0m\r\n")
     wait_for(lambda: coloured(view_pixels(program, tmp_path / "both.png")[1], red) > 50, what="both lines shown")
     program.click_control(IDC_FILTER)
@@ -315,8 +310,7 @@ def test_a_port_buttons_tooltip_describes_the_port(program, device):
 def test_buttons_that_do_not_fit_are_offered_at_the_chevron_and_act_from_there(program, device, wine):
     wine.reg_set("Main", "1,10,10,700,500")  # too narrow for the port buttons
     program.start("-p", PORT)
-    command = port_command(program, PORT)
-    wait_for(lambda: pressed(program, command), what="the port open")
+    command = program.wait_open(PORT)
     link_left, link_top, _, link_bottom = program.child_rect(WEB_LINK)
     # The chevron sits at the end of the toolbar's band, just before the web link's band.
     program.click_at(link_left - 12, (link_top + link_bottom) // 2)
@@ -327,6 +321,7 @@ def test_buttons_that_do_not_fit_are_offered_at_the_chevron_and_act_from_there(p
 def test_esc_in_the_filter_field_ends_the_program_and_a_running_log_does_not_come_back(program, device, wine,
                                                                                       tmp_path):
     program.start("-p", PORT)
+    program.wait_open(PORT)
     start_log(program, tmp_path / "left-running.log")
     program.click_control(IDC_FILTER)
     program.key("Escape")
