@@ -186,7 +186,9 @@ def test_a_typed_filter_is_applied_after_a_pause_the_icon_shows_hidden_lines_and
     icon_box = (right - side, top, right, bottom)
     resting = program.screenshot_area(icon_box, tmp_path / "icon-rest.png")
     stop = threading.Event()
-    talker = threading.Thread(target=talk, args=(device, b"hidden line\n", stop), daemon=True)
+    # Red like the line the filter dropped: however many arrive while the icon is watched, the view's last rows
+    # are red once the filter is cleared.
+    talker = threading.Thread(target=talk, args=(device, b"\x1b[1;31mhidden line\x1b[0m\n", stop), daemon=True)
     talker.start()
     try:
         frames = {program.screenshot_area(icon_box, tmp_path / f"icon-{i}.png") for i in range(12)}
