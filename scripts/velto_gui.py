@@ -192,6 +192,40 @@ class Velto:
         left, top, right, bottom = map(int, self.driver("frame").split())
         return left, top, right - left, bottom - top
 
+    # The main window's dialogs (options, search bar, tag), each found by a control of its own.
+    def dialog_rect(self, control):
+        """The frame of the open dialog that has the control, or None."""
+        answer = self.driver("owned", control)
+        return tuple(map(int, answer.split())) if answer else None
+
+    def wait_dialog(self, control, is_open=True):
+        if is_open:
+            return wait_for(lambda: self.dialog_rect(control), what=f"the dialog with control {control}")
+        return wait_for(lambda: self.dialog_rect(control) is None, what=f"the dialog with control {control} closed")
+
+    def checked(self, control):
+        answer = self.driver("checked", control)
+        return int(answer) if answer is not None else None
+
+    def combo_selection(self, control):
+        """The selected entry's text, or None when nothing is selected."""
+        return self.driver("combo", control)
+
+    def dropped_list(self):
+        """The screen rectangle of the combo box list that is dropped down, or None."""
+        answer = self.driver("dropped")
+        return tuple(map(int, answer.split())) if answer else None
+
+    def type_into(self, control, text):
+        """Clicks into a field (an editable combo box's too), selects what it holds and types over it."""
+        self.click_control(control)
+        self.key("ctrl+a")
+        if text:
+            self.type_text(text)
+        else:
+            self.key("BackSpace")
+        wait_for(lambda: self.control_text(control) == text, what=f"{text!r} in control {control}")
+
     # What a user does.
     def click_at(self, x, y, modifiers=()):
         command = ["xdotool", "mousemove", "--sync", str(x), str(y)]
@@ -216,7 +250,7 @@ class Velto:
         self.click_at((left + right) // 2, (top + bottom) // 2, modifiers)
 
     def click_control(self, control, x_from_right=None):
-        left, top, right, bottom = self.child_rect(control)
+        left, top, right, bottom = wait_for(lambda: self.child_rect(control), what=f"control {control}")
         x = right - x_from_right if x_from_right is not None else (left + right) // 2
         self.click_at(x, (top + bottom) // 2)
 

@@ -189,6 +189,9 @@ void C_MainDialog::WireReceivePath() {
 // --- end -----------------------------------------------------------------------------------------------------
 
 INT_PTR C_MainDialog::OnEnd(INT_PTR) {
+    // An open search bar closes as its own close box would, so its place is kept for the next start too.
+    if (m_searchBar.IsOpen())
+        ToggleSearchBar();
     // 1. Settings: the filter as last applied; Write leaves FLAG_LOGGING out.
     m_filter.GetText(m_options.filter);
     m_options.Write(m_settings);

@@ -27,15 +27,20 @@
 #include "terminal/TimeStamp.h"
 #include "ui/ActivityIndicator.h"
 #include "ui/Dialog.h"
+#include "ui/OptionsDialog.h"
+#include "ui/SearchBar.h"
 #include "ui/ServiceHooks.h"
 #include "ui/StringTable.h"
+#include "ui/TagDialog.h"
 #include "ui/TerminalView.h"
 
 class C_MainDialog final : public C_Dialog,
                            private C_ConnectionWindow,
                            private C_ConnectionOptions,
                            private C_TerminalViewHost,
-                           private C_SendSink {
+                           private C_SendSink,
+                           private C_OptionsHost,
+                           private C_SearchHost {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -106,6 +111,13 @@ private:
     void RunOptionsDialog();
     void ToggleSearchBar() override;
     void EditPortTag(uint32_t index);
+    // C_OptionsHost
+    C_PersistedOptions& GetOptions() override { return m_options; }
+    void ApplyDisplayOptions() override;
+    void RefreshPorts() override;
+    // C_SearchHost
+    bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) override;
+    void SetSearchButtonState(SearchButtonState state) override;
 
     // C_ConnectionWindow (the others above).
     void SetTitleSuffix(const wchar_t* text) override;
@@ -126,8 +138,10 @@ private:
     C_SizeGrip m_sizeGrip;            //
     C_ServiceHooks& m_services;       // the update check and the problem report
     C_LayoutManager m_layout;         //
+    C_OptionsDialog m_optionsDialog;  //
     C_StatusBalloon m_balloon;        //
     C_EditIcon m_filterIcon;          // inside the filter field: hidden-line activity, and the clear button
+    C_TagDialog m_tagDialog;          //
     C_Settings m_settings;            //
     C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
     // The view precedes the connection: the connection's receive assembly writes into the view's line store
@@ -136,6 +150,7 @@ private:
     C_Connection m_connection;        //
     C_StringTable m_strings;          //
     C_TimeStamps m_stamps;            // made from the text options
+    C_SearchBar m_searchBar{*this};   // open or closed while the window runs; keeps the last search text
     C_Toolbar m_toolbar;              //
     C_LogFile m_log;                  //
     C_FilterText m_filter;            // the applied filter text, under its own lock

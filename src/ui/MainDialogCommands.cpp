@@ -137,11 +137,9 @@ void C_MainDialog::ApplyFilterFromField() {
     GetItemText(IDC_FILTER, text);
     m_filter.SetText(text.c_str());
     m_view.ApplyFilter(!m_filter.IsEmpty());
-    // With a filter the view shows only some lines, and searching them is not offered.
-    const bool active = !m_filter.IsEmpty();
-    m_toolbar.SetState(CMD_SEARCH, active ? BYTE(TBSTATE_ENABLED | TBSTATE_INDETERMINATE) : BYTE(TBSTATE_ENABLED));
-    if (active)
-        ToggleSearchBar();
+    // With a filter the view shows only some lines, and searching them is not offered: an open search bar
+    // closes and the Search button stays greyed until the filter is emptied.
+    m_searchBar.SetFilterActive(!m_filter.IsEmpty());
 }
 
 // --- activity indicator ------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 //   dialog-text TITLE ID           the text of a child of that window (65535: a message box's question)
 //   state COMMAND                  TBSTATE bits of a toolbar button, by command
 //   text COMMAND                   a toolbar button's text
+//   set-state COMMAND STATE        sets a toolbar button's TBSTATE bits
 //   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
 //   count                          number of toolbar buttons
 //   child ID                       "left top right bottom" of a child window of the main window (or of its band
@@ -19,7 +20,12 @@
 //   tooltip                        the text of the toolbar's tooltip while it is shown
 //   minimize                       minimises the main window (as its minimise box does)
 //   iconic                         1 while the main window is minimised
-//   control-text ID                the text of a child window (the filter field)
+//   control-text ID                the text of a child window (the filter field), or of a control of an open
+//                                  dialog of the main window (child, checked and combo look there too)
+//   owned ID                       "left top right bottom" of the main window's open dialog that has control ID
+//   checked ID                     the check state of a check box (0, 1 or 2)
+//   combo ID                       the text of a combo box's selected entry (status 1 when none is selected)
+//   dropped                        "left top right bottom" of the combo box list that is dropped down
 //   foreground                     1 when the main window is the foreground window
 //   close                          asks the main window to close (as its close box does)
 //   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
@@ -43,6 +49,7 @@ namespace {
 
 constexpr const wchar_t* kTitlePrefix = L"Velto - Serial Terminal";
 constexpr const wchar_t* kDialogClass = L"#32770";
+constexpr const wchar_t* kDroppedListClass = L"ComboLBox";
 constexpr UINT kBroadcastTimeoutMs = 5000;
 constexpr DWORD kTitleWaitLimitMs = 60000;
 constexpr DWORD kTitleLookIntervalMs = 2; // a measurement aid: the title is read this often
@@ -60,8 +67,9 @@ BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
     GetClassNameW(window, className, 64);
     GetWindowTextW(window, title, 512);
     // Visible: the window is found once it has been laid out and placed.
+    // Unowned: the options, search and tag dialogs carry the same title but belong to the main window.
     if (wcscmp(className, kDialogClass) == 0 && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0 &&
-        IsWindowVisible(window)) {
+        IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) {
         reinterpret_cast<Search*>(context)->found = window;
         return FALSE;
     }
@@ -106,11 +114,37 @@ HWND WindowWithTitle(HWND main, const wchar_t* prefix) {
     return search.found;
 }
 
+struct OwnedSearch {
+    HWND owner;
+    int control;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<OwnedSearch*>(context);
+    if (GetWindow(window, GW_OWNER) != search->owner || !IsWindowVisible(window) ||
+        !GetDlgItem(window, search->control))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The main window's open dialog (options, search bar, tag) that has the control. The ids of the modal dialogs
+// overlap, but only one of them is open at a time.
+HWND OwnedDialog(HWND main, int id) {
+    OwnedSearch search{main, id, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND Child(HWND main, int id) {
     if (HWND child = GetDlgItem(main, id))
         return child;
     HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
-    return bands ? GetDlgItem(bands, id) : nullptr;
+    if (HWND child = bands ? GetDlgItem(bands, id) : nullptr)
+        return child;
+    HWND dialog = OwnedDialog(main, id);
+    return dialog ? GetDlgItem(dialog, id) : nullptr;
 }
 
 // Memory in the program's process, for the toolbar messages that fill a structure.
@@ -154,6 +188,39 @@ int PrintText(const wchar_t* text) {
 
 int PrintScreenRect(HWND window, RECT rect) {
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
+// The selected entry's text of a combo box, or kNotFound when none is selected. The system carries these
+// messages of the standard controls across processes.
+int ComboSelection(HWND combo) {
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    const LRESULT length = index < 0 ? CB_ERR : SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(index), 0);
+    if (length < 0)
+        return kNotFound;
+    std::wstring text(size_t(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(size_t(length));
+    return PrintText(text.c_str());
+}
+
+BOOL CALLBACK MatchDroppedList(HWND window, LPARAM found) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, kDroppedListClass) != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The screen rectangle of the combo box list that is dropped down, a top-level window of the program's thread.
+int DroppedListRect(HWND main) {
+    HWND list = nullptr;
+    RECT rect{};
+    EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchDroppedList, reinterpret_cast<LPARAM>(&list));
+    if (!list || !GetWindowRect(list, &rect))
+        return kNotFound;
     std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
     return 0;
 }
@@ -240,8 +307,9 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
 
 int Usage() {
     std::fprintf(stderr, "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
-                         "dialog-text TITLE ID|count|foreground|close|state ID|text ID|rect ID|"
-                         "child ID|control-text ID|tooltip|minimize|iconic|arrival COMn [SUFFIX]|removal COMn\n");
+                         "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
+                         "child ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
+                         "arrival COMn [SUFFIX]|removal COMn\n");
     return kUsage;
 }
 
@@ -336,6 +404,27 @@ int wmain(int argc, wchar_t** argv) {
             return kNotFound;
         return PrintText(text);
     }
+    if (command == L"owned") {
+        HWND dialog = argument ? OwnedDialog(main, id) : nullptr;
+        RECT rect{};
+        if (!dialog || !GetWindowRect(dialog, &rect))
+            return kNotFound;
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == L"checked") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        if (!child)
+            return kNotFound;
+        std::printf("%ld\n", long(SendMessageW(child, BM_GETCHECK, 0, 0)));
+        return 0;
+    }
+    if (command == L"combo") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        return child ? ComboSelection(child) : kNotFound;
+    }
+    if (command == L"dropped")
+        return DroppedListRect(main);
     if (command == L"child") {
         HWND child = argument ? Child(main, id) : nullptr;
         RECT rect{};
@@ -357,6 +446,11 @@ int wmain(int argc, wchar_t** argv) {
             return kNotFound;
         std::printf("%ld\n", long(state));
         return 0;
+    }
+    if (command == L"set-state") {
+        // As if the button had been drawn otherwise: only a rebuild of the buttons sets it right again.
+        const LRESULT state = argc > 3 ? _wtoi(argv[3]) : -1;
+        return state >= 0 && SendMessageW(toolbar, TB_SETSTATE, WPARAM(id), MAKELPARAM(state, 0)) ? 0 : kNotFound;
     }
     if (command == L"text")
         return ButtonText(toolbar, id);
