@@ -5,6 +5,7 @@
 // touches no new memory) and a fresh one growing from empty (each of its pages costs a page fault on first
 // touch). Also reports the memory the store needs per stored character.
 // The "RESULT" lines are for scripts/bench, which sets them beside libvterm's.
+#include "BenchClock.h"
 #include "BenchInputs.h"
 #include "terminal/LineStore.h"
 #include "terminal/ReceiveAssembly.h"
@@ -20,18 +21,8 @@ namespace {
 
 using BenchInputs::kBlockSize;
 
-// Processor time of this thread: on a shared machine the wall clock also counts other programs' turns.
-double ThreadSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) { return double(uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7; };
-    return seconds(kernel) + seconds(user);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using BenchClock::Median;
+using BenchClock::ThreadSeconds;
 
 // One pass of the input through the assembly, as a reader hands it over; processor seconds.
 double Feed(C_ReceiveAssembly& assembly, const std::string& input) {

@@ -1,6 +1,7 @@
 // The terminal view under load, on a real window: how long a full paint of a 200 x 60 view of coloured, wrapped
 // text takes; how fast text is received into a visible view that follows the output, against the same input into a
 // store without a window; and how quickly the window answers messages while 15 MB/s arrive.
+#include "BenchClock.h"
 #include "terminal/LineStore.h"
 #include "terminal/ReceiveAssembly.h"
 #include "ui/TerminalView.h"
@@ -35,18 +36,8 @@ double Seconds() {
     return double(now.QuadPart) / double(frequency.QuadPart);
 }
 
-// Processor time of this thread: on a shared machine the wall clock also counts other programs' turns.
-double ThreadSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) { return double(uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7; };
-    return seconds(kernel) + seconds(user);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using BenchClock::Median;
+using BenchClock::ThreadSeconds;
 
 double Percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());

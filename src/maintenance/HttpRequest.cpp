@@ -93,6 +93,7 @@ private:
     bool Send();
     bool SendForm();
     bool WritePart(const INTERNET_BUFFERSW& part, uint64_t& sent);
+    bool SendWithoutClientCertificate();
     bool SendWithRetries();
     void ReportAnswer();
     bool ReadBody();
@@ -245,15 +246,19 @@ bool C_Exchange::WritePart(const INTERNET_BUFFERSW& part, uint64_t& sent) {
 
 // A proxy that wants credentials gets the system's password dialog and, when the user gives them, the request
 // once more; a server that asks for a client certificate gets the request again without one.
+bool C_Exchange::SendWithoutClientCertificate() {
+    if (Send())
+        return true;
+    if (GetLastError() != ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED)
+        return false;
+    m_f->InternetSetOptionW(m_handle.Get(), INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, nullptr, 0);
+    return Send();
+}
+
 bool C_Exchange::SendWithRetries() {
     const WinInetFunctions& f = *m_f;
-    if (!Send()) {
-        if (GetLastError() != ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED)
-            return false;
-        f.InternetSetOptionW(m_handle.Get(), INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, nullptr, 0);
-        if (!Send())
-            return false;
-    }
+    if (!SendWithoutClientCertificate())
+        return false;
     DWORD status = QueryStatusCode(f, m_handle.Get());
     SetStatus(status);
     if (status != HTTP_STATUS_PROXY_AUTH_REQ)
@@ -262,13 +267,8 @@ bool C_Exchange::SendWithRetries() {
     if (f.InternetErrorDlg(owner, m_handle.Get(), ERROR_INTERNET_INCORRECT_PASSWORD, kProxyDialogFlags, nullptr) !=
         ERROR_INTERNET_FORCE_RETRY)
         return true; // the 407 answer is the answer
-    if (!Send()) {
-        if (GetLastError() != ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED)
-            return false;
-        f.InternetSetOptionW(m_handle.Get(), INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, nullptr, 0);
-        if (!Send())
-            return false;
-    }
+    if (!SendWithoutClientCertificate())
+        return false;
     SetStatus(QueryStatusCode(f, m_handle.Get()));
     return true;
 }
