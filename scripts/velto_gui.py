@@ -227,8 +227,20 @@ class Velto:
         wait_for(lambda: self.control_text(control) == text, what=f"{text!r} in control {control}")
 
     # What a user does.
+    @staticmethod
+    def _move_to(x, y):
+        """xdotool's arguments that bring the pointer to a point. A synchronous move to where the pointer already
+        is waits some 15 s for motion that never comes (xdotool 3.2016 over a window of the program), so the
+        pointer is only moved when it is elsewhere."""
+        answer = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True,
+                                check=True, timeout=LIMIT).stdout
+        where = dict(line.split("=", 1) for line in answer.split() if "=" in line)
+        if (where.get("X"), where.get("Y")) == (str(x), str(y)):
+            return []
+        return ["mousemove", "--sync", str(x), str(y)]
+
     def click_at(self, x, y, modifiers=()):
-        command = ["xdotool", "mousemove", "--sync", str(x), str(y)]
+        command = ["xdotool", *self._move_to(x, y)]
         for key in modifiers:
             command += ["keydown", key]
         command += ["click", "1"]
@@ -238,12 +250,12 @@ class Velto:
 
     def hover(self, x, y):
         """Rests the mouse at a point, arriving as a hand would: a tooltip waits for movement over its tool."""
-        subprocess.run(["xdotool", "mousemove", "--sync", str(x - 2), str(y - 2), "mousemove", "--sync", str(x),
-                        str(y)], check=True, timeout=LIMIT)
+        subprocess.run(["xdotool", *self._move_to(x - 2, y - 2), "mousemove", "--sync", str(x), str(y)], check=True,
+                       timeout=LIMIT)
 
     def drag(self, start, end):
-        subprocess.run(["xdotool", "mousemove", "--sync", *map(str, start), "mousedown", "1", "mousemove", "--sync",
-                        *map(str, end), "mouseup", "1"], check=True, timeout=LIMIT)
+        subprocess.run(["xdotool", *self._move_to(*start), "mousedown", "1", "mousemove", "--sync", *map(str, end),
+                        "mouseup", "1"], check=True, timeout=LIMIT)
 
     def click_button(self, command, modifiers=()):
         left, top, right, bottom = wait_for(lambda: self.rect(command), what=f"toolbar button {command}")
