@@ -199,6 +199,11 @@ def test_with_a_filter_the_search_button_does_not_open_the_search_bar(program, w
     program.click_button(CMD_SEARCH)
     program.wait_dialog(SEARCH_TEXT)
     assert search_button(program) & TBSTATE_CHECKED
+    # The bar still open when the program closes keeps its place, as its own closing would; the icon's click
+    # left no filter to store.
+    program.close()
+    stored = wine.reg_values()
+    assert re.fullmatch(r"\d+(,-?\d+){4}", stored.get("Search", "")) and stored["Filter"] == ""
 
 
 def test_typing_searches_after_a_pause_and_keeps_the_current_match_while_it_still_matches(program, device,
