@@ -33,7 +33,7 @@ double Feed(C_ReceiveAssembly& assembly, const std::string& input) {
         assembly.ProcessReceivedData(data + at, n);
         assembly.FlushIfIdle();
     }
-    assembly.FlushPendingLine(true, false);
+    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     return ThreadSeconds() - start;
 }
 

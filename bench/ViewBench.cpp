@@ -124,7 +124,7 @@ void Receive(C_ReceiveAssembly& assembly, const std::string& input) {
     const uint8_t* data = reinterpret_cast<const uint8_t*>(input.data());
     for (size_t at = 0; at < input.size(); at += kBlockSize)
         assembly.ProcessReceivedData(data + at, uint32_t(std::min<size_t>(kBlockSize, input.size() - at)));
-    assembly.FlushPendingLine(true, false);
+    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
 }
 
 class C_Bench {
@@ -249,7 +249,7 @@ public:
                 m_assembly.ProcessReceivedData(data + at, count);
                 at += count;
             }
-            m_assembly.FlushPendingLine(true, false);
+            m_assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
             streamEnd = Seconds();
             streaming = false;
         });

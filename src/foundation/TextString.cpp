@@ -362,11 +362,11 @@ void C_String::ReplaceChar(wchar_t from, wchar_t to) {
 }
 
 wchar_t* C_String::Replace(const wchar_t* find, const wchar_t* with, bool inPlace) {
-    return ReplaceAll(find, with, inPlace, false);
+    return ReplaceAll(find, with, inPlace ? REPLACE_IN_PLACE : REPLACE_EXACT);
 }
 
 wchar_t* C_String::ReplaceNoCase(const wchar_t* find, const wchar_t* with) {
-    return ReplaceAll(find, with, false, true);
+    return ReplaceAll(find, with, REPLACE_IGNORE_CASE);
 }
 
 static bool ContainsText(const wchar_t* text, const wchar_t* find, bool ignoreCase) {
@@ -382,9 +382,11 @@ static bool ContainsText(const wchar_t* text, const wchar_t* find, bool ignoreCa
 // Every search starts again at the beginning of the text, so replacing two quotes by one collapses a whole
 // run of quotes. A find text that is empty or contained in the replacement would never stop doing that;
 // for those the search continues after the inserted text instead.
-wchar_t* C_String::ReplaceAll(const wchar_t* find, const wchar_t* with, bool inPlace, bool ignoreCase) {
+wchar_t* C_String::ReplaceAll(const wchar_t* find, const wchar_t* with, uint32_t replaceFlags) {
     if (!m_text || !find || !*find)
         return m_text;
+    bool inPlace = (replaceFlags & REPLACE_IN_PLACE) != 0;
+    bool ignoreCase = (replaceFlags & REPLACE_IGNORE_CASE) != 0;
     if (!with)
         with = L"";
     uint32_t findLength = uint32_t(wcslen(find));
@@ -668,11 +670,11 @@ wchar_t* C_String::Tokenize(bool first, const wchar_t* delimiters) {
     return at;
 }
 
-bool C_String::SplitFirst(C_String& out, const wchar_t* delimiters, bool noSkip, bool keepQuotes) {
+bool C_String::SplitFirst(C_String& out, const wchar_t* delimiters, uint32_t splitFlags) {
     if (!m_text)
         return false;
     const wchar_t* at = m_text;
-    if (!noSkip)
+    if (!(splitFlags & SPLIT_NO_SKIP))
         at += wcsspn(at, delimiters);
     if (!*at)
         return false;
@@ -685,7 +687,7 @@ bool C_String::SplitFirst(C_String& out, const wchar_t* delimiters, bool noSkip,
     }
     end += wcscspn(end, delimiters);
     uint32_t tokenLength = uint32_t(end - at);
-    if (!keepQuotes && tokenLength >= 2 && at[0] == L'"' && at[tokenLength - 1] == L'"') {
+    if (!(splitFlags & SPLIT_KEEP_QUOTES) && tokenLength >= 2 && at[0] == L'"' && at[tokenLength - 1] == L'"') {
         ++at;
         tokenLength -= 2;
     }

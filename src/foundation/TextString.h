@@ -98,7 +98,14 @@ public:
 
     // Tokens and lines.
     wchar_t* Tokenize(bool first, const wchar_t* delimiters);
-    bool SplitFirst(C_String& out, const wchar_t* delimiters, bool noSkip = false, bool keepQuotes = false);
+    // SplitFirst cuts the first token off the front: leading delimiters are skipped and a token enclosed in
+    // double quotes loses them, unless the flags say otherwise.
+    enum SplitFlags : uint32_t {
+        SPLIT_DEFAULT = 0,
+        SPLIT_NO_SKIP = 0x1,     // a leading delimiter ends an empty first token
+        SPLIT_KEEP_QUOTES = 0x2, // the enclosing double quotes stay part of the token
+    };
+    bool SplitFirst(C_String& out, const wchar_t* delimiters, uint32_t splitFlags = SPLIT_DEFAULT);
     void RewindLines() { m_lineCursor = m_text; }
     bool ReadLine(C_String& out);
 
@@ -107,7 +114,8 @@ private:
     bool EnsureCapacity(uint32_t needed, uint32_t grownCapacity);
     bool Fail(); // the standard recovery: Empty (260), result false
     void Rescan();
-    wchar_t* ReplaceAll(const wchar_t* find, const wchar_t* with, bool inPlace, bool ignoreCase);
+    enum ReplaceFlags : uint32_t { REPLACE_EXACT = 0, REPLACE_IN_PLACE = 0x1, REPLACE_IGNORE_CASE = 0x2 };
+    wchar_t* ReplaceAll(const wchar_t* find, const wchar_t* with, uint32_t replaceFlags);
     int FindNoCaseFrom(const wchar_t* text, uint32_t start) const;
 
     wchar_t* m_text = nullptr;

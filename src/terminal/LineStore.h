@@ -125,8 +125,14 @@ public:
     void SetSelection(int64_t start, int64_t end);
     bool GetSelection(int64_t& start, int64_t& end);
     uint32_t GetSearchPosition();
-    bool Find(const wchar_t* text, bool backward, bool caseSensitive, int64_t start);
-    bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental);
+    enum SearchFlags : uint32_t {
+        SEARCH_FORWARD = 0,
+        SEARCH_BACKWARD = 0x1,
+        SEARCH_MATCH_CASE = 0x2,
+        SEARCH_INCREMENTAL = 0x4, // typing in the search field: the current match is found again and extended
+    };
+    bool Find(const wchar_t* text, uint32_t searchFlags, int64_t start);
+    bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start);
     // The row the view paints a cell in: a display row, or a visible segment while filtering; -1 if none.
     int VisibleRowOfIndex(uint32_t cell);
 
@@ -194,7 +200,7 @@ private:
     void FlagLink(C_LinkDetector::Range range);
 
     bool RewrapFrom(uint32_t line);
-    int64_t FindIn(const wchar_t* text, uint32_t length, bool backward, bool caseSensitive, uint32_t start);
+    int64_t FindIn(const wchar_t* text, uint32_t length, uint32_t searchFlags, uint32_t start);
     uint32_t FirstRowOfCell(uint32_t cell) const;
     uint32_t FirstSegmentFrom(uint32_t cell) const;
     bool LineIsVisible(uint32_t line);

@@ -35,7 +35,8 @@ int C_LineStore::VisibleRowOfIndex(uint32_t cell) {
 }
 
 // The first match at or after start, or the last one that begins before start.
-int64_t C_LineStore::FindIn(const wchar_t* text, uint32_t length, bool backward, bool caseSensitive, uint32_t start) {
+int64_t C_LineStore::FindIn(const wchar_t* text, uint32_t length, uint32_t searchFlags, uint32_t start) {
+    bool caseSensitive = (searchFlags & SEARCH_MATCH_CASE) != 0;
     const wchar_t* cells = m_cells.Data();
     uint32_t count = m_cells.Count();
     if (length > count)
@@ -44,7 +45,7 @@ int64_t C_LineStore::FindIn(const wchar_t* text, uint32_t length, bool backward,
         return caseSensitive ? wmemcmp(cells + at, text, length) == 0 : CaseFold::Equal(cells + at, text, length);
     };
     uint32_t lastStart = count - length;
-    if (backward) {
+    if (searchFlags & SEARCH_BACKWARD) {
         for (uint32_t at = start < lastStart + 1 ? start : lastStart + 1; at-- > 0;)
             if (matchesAt(at))
                 return at;
@@ -56,7 +57,7 @@ int64_t C_LineStore::FindIn(const wchar_t* text, uint32_t length, bool backward,
     return -1;
 }
 
-bool C_LineStore::Find(const wchar_t* text, bool backward, bool caseSensitive, int64_t start) {
+bool C_LineStore::Find(const wchar_t* text, uint32_t searchFlags, int64_t start) {
     if (!text || !*text)
         return false;
     uint32_t length = uint32_t(wcslen(text));
@@ -70,7 +71,7 @@ bool C_LineStore::Find(const wchar_t* text, bool backward, bool caseSensitive, i
         int64_t from = start == kSearchPosition ? int64_t(m_searchPosition) : (start == kStoreEnd ? count - 1 : start);
         if (from < 0 || from >= count)
             from = 0;
-        found = FindIn(text, length, backward, caseSensitive, uint32_t(from));
+        found = FindIn(text, length, searchFlags, uint32_t(from));
         if (found >= 0) {
             m_selection = {found, found + length};
             m_searchPosition = uint32_t(found) + 1;
@@ -88,19 +89,20 @@ bool C_LineStore::Find(const wchar_t* text, bool backward, bool caseSensitive, i
 
 // Searching again moves past the current match; typing in the search field (incremental) finds the same
 // place again while the text grows. When nothing is found before the end, the search goes round once.
-bool C_LineStore::Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) {
+bool C_LineStore::Search(const wchar_t* text, uint32_t searchFlags, int64_t start) {
     if (!text || !*text)
         return false;
+    bool backward = (searchFlags & SEARCH_BACKWARD) != 0;
     int64_t selectionStart;
     int64_t selectionEnd;
     if (start == kSearchPosition && GetSelection(selectionStart, selectionEnd)) {
         start = selectionStart;
-        if (!backward && !incremental)
+        if (!backward && !(searchFlags & SEARCH_INCREMENTAL))
             ++start;
     }
-    if (Find(text, backward, caseSensitive, start))
+    if (Find(text, searchFlags, start))
         return true;
     if (backward)
-        return start != kStoreEnd && Find(text, backward, caseSensitive, kStoreEnd);
-    return start != 0 && Find(text, backward, caseSensitive, 0);
+        return start != kStoreEnd && Find(text, searchFlags, kStoreEnd);
+    return start != 0 && Find(text, searchFlags, 0);
 }

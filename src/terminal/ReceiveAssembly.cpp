@@ -47,12 +47,12 @@ void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length
     // A read can end in the middle of a character; its first bytes wait for the next read instead of making
     // the whole flush undecodable. The idle flush takes them if nothing follows.
     if (FlushIntervalPassed())
-        Flush(true, false, true);
+        FlushPendingLine(FLUSH_DECODE_UTF8 | FLUSH_KEEP_PARTIAL_CHARACTER);
 }
 
 void C_ReceiveAssembly::FlushIfIdle() {
     if (!m_pending.IsEmpty() && FlushIntervalPassed())
-        FlushPendingLine(true, false);
+        FlushPendingLine(FLUSH_DECODE_UTF8);
 }
 
 // A run of ordinary bytes in one step: exactly what ProcessByte would do to each of them, where only the
@@ -87,7 +87,7 @@ void C_ReceiveAssembly::ProcessByte(uint8_t byte) {
 }
 
 void C_ReceiveAssembly::HandleBackspace() {
-    FlushPendingLine(true, false);
+    FlushPendingLine(FLUSH_DECODE_UTF8);
     C_LineStore::Position cursor = m_store.GetCursor();
     m_store.SetCursor(cursor.column > 0 ? cursor.column - 1 : cursor.column, cursor.row);
 }
@@ -103,7 +103,7 @@ bool C_ReceiveAssembly::HandleLineEnd(uint8_t byte) {
     }
     if (lineEnd) {
         m_pending.AppendByte(kLineFeed);
-        FlushPendingLine(true, true);
+        FlushPendingLine(FLUSH_DECODE_UTF8 | FLUSH_LINE_END);
     }
     m_previousLineEndByte = byte;
     InsertTimeStamp(byte);
@@ -129,7 +129,7 @@ void C_ReceiveAssembly::InsertTimeStamp(uint8_t byte) {
 // way to the powerline arrow in the stamp's blue on the line's background; a filtered view draws no arrow,
 // since its lines reach the store whole, stamp and all.
 void C_ReceiveAssembly::WriteTimeStamp() {
-    FlushPendingLine(true, false);
+    FlushPendingLine(FLUSH_DECODE_UTF8);
     if (!m_stamps->MakeStamp(m_stamp))
         return;
     Rgb foreground;
@@ -140,12 +140,12 @@ void C_ReceiveAssembly::WriteTimeStamp() {
     if (arrow)
         m_stamp.RemoveTrailingChar(L'>');
     m_pending.AppendText(m_stamp.c_str(), m_stamp.GetLength());
-    FlushPendingLine(false, false);
+    FlushPendingLine(FLUSH_CHARACTERS);
     if (arrow) {
         m_store.SetColours(C_TimeStamps::kBackground, background);
         m_stamps->GetPowerLine(m_stamp);
         m_pending.AppendText(m_stamp.c_str(), m_stamp.GetLength());
-        FlushPendingLine(false, false);
+        FlushPendingLine(FLUSH_CHARACTERS);
     }
     m_store.SetColours(foreground, background);
 }
@@ -154,11 +154,9 @@ void C_ReceiveAssembly::AppendPendingBytes(const char* bytes, uint32_t length) {
     m_pending.AppendBytes(reinterpret_cast<const uint8_t*>(bytes), length);
 }
 
-void C_ReceiveAssembly::FlushPendingLine(bool decodeUtf8, bool lineEnd) {
-    Flush(decodeUtf8, lineEnd, false);
-}
-
-void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter) {
+void C_ReceiveAssembly::FlushPendingLine(uint32_t flushFlags) {
+    bool decodeUtf8 = (flushFlags & FLUSH_DECODE_UTF8) != 0;
+    bool lineEnd = (flushFlags & FLUSH_LINE_END) != 0;
     uint32_t length = m_pending.Length();
     if (!length)
         return;
@@ -168,7 +166,7 @@ void C_ReceiveAssembly::Flush(bool decodeUtf8, bool lineEnd, bool keepIncomplete
     } else if (!lineEnd && length < kFilteredFlushThreshold) {
         return; // a filtered line reaches the store whole
     }
-    uint32_t kept = keepIncompleteCharacter && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
+    uint32_t kept = (flushFlags & FLUSH_KEEP_PARTIAL_CHARACTER) && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
     if (length - kept < m_pending.TextEnd())
         kept = 0; // never split inserted text
     if (kept == length)

@@ -46,6 +46,14 @@ public:
     static constexpr uint8_t kShiftOut = 0x0E;
     static constexpr uint8_t kShiftIn = 0x0F;
 
+    // How a flush treats what is pending.
+    enum FlushFlags : uint32_t {
+        FLUSH_CHARACTERS = 0,               // the pending text is characters already (a time stamp)
+        FLUSH_DECODE_UTF8 = 0x1,            // received bytes: decoded as UTF-8 where they form it
+        FLUSH_LINE_END = 0x2,               // a line end was just appended: a filtered line is complete
+        FLUSH_KEEP_PARTIAL_CHARACTER = 0x4, // the end of a read: a character it cut waits for the next read
+    };
+
     explicit C_ReceiveAssembly(C_LineStore& store);
     C_ReceiveAssembly(const C_ReceiveAssembly&) = delete;
     C_ReceiveAssembly& operator=(const C_ReceiveAssembly&) = delete;
@@ -62,7 +70,7 @@ public:
     void ProcessByte(uint8_t byte);
     bool HandleLineEnd(uint8_t byte);
     void InsertTimeStamp(uint8_t byte);
-    void FlushPendingLine(bool decodeUtf8, bool lineEnd);
+    void FlushPendingLine(uint32_t flushFlags);
 
     // The readers wait 20 ms while text is pending, without limit otherwise.
     uint32_t PendingLength() const { return m_pending.Length(); }
@@ -72,13 +80,12 @@ public:
     const C_EscapeInterpreter& Interpreter() const { return m_interpreter; }
 
 private:
-    void FlushPendingText() override { FlushPendingLine(true, false); }
+    void FlushPendingText() override { FlushPendingLine(FLUSH_DECODE_UTF8); }
     void AppendPendingBytes(const char* bytes, uint32_t length) override;
 
     void WriteTimeStamp();
     uint32_t HandlePlainRun(const uint8_t* bytes, uint32_t available);
     void HandleBackspace();
-    void Flush(bool decodeUtf8, bool lineEnd, bool keepIncompleteCharacter);
     void HandToStore(const wchar_t* text, uint32_t length);
     bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
 

@@ -133,10 +133,10 @@ INT_PTR C_SearchBar::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
             SetTimer(GetWindow(), TIMER_SEARCH, kTypingPauseMs, nullptr);
         return TRUE;
     case IDC_SEARCH_NEXT: // also Enter, the bar's default button
-        SearchFor(IsKeyHeld(VK_SHIFT), false);
+        SearchFor(IsKeyHeld(VK_SHIFT) ? C_LineStore::SEARCH_BACKWARD : C_LineStore::SEARCH_FORWARD);
         return TRUE;
     case IDC_SEARCH_PREVIOUS:
-        SearchFor(true, false);
+        SearchFor(C_LineStore::SEARCH_BACKWARD);
         return TRUE;
     default:
         return C_Dialog::OnCommand(id, wParam, lParam);
@@ -146,16 +146,18 @@ INT_PTR C_SearchBar::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
 INT_PTR C_SearchBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == TIMER_SEARCH) {
         KillTimer(GetWindow(), TIMER_SEARCH);
-        SearchFor(false, true);
+        SearchFor(C_LineStore::SEARCH_FORWARD | C_LineStore::SEARCH_INCREMENTAL);
         return TRUE;
     }
     return C_Dialog::OnMessage(message, wParam, lParam);
 }
 
-void C_SearchBar::SearchFor(bool backward, bool incremental) {
+void C_SearchBar::SearchFor(uint32_t searchFlags) {
     C_String text;
     GetItemText(IDC_SEARCH_TEXT, text, kSearchTextLimit);
-    m_host.Search(text.c_str(), backward, IsItemChecked(IDC_SEARCH_CASE), kFromCurrentPlace, incremental);
+    if (IsItemChecked(IDC_SEARCH_CASE))
+        searchFlags |= C_LineStore::SEARCH_MATCH_CASE;
+    m_host.Search(text.c_str(), searchFlags, kFromCurrentPlace);
 }
 
 // --- keyboard hook ---------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 // loop belongs to the main window's modal dialog. While a filter narrows the view the bar cannot be opened.
 #include "foundation/TextString.h"
 #include "platform/Handles.h"
+#include "terminal/LineStore.h"
 #include "ui/Dialog.h"
 #include "ui/StringTable.h"
 
@@ -17,8 +18,9 @@ enum class SearchButtonState { Normal, Checked, Indeterminate };
 // What the bar needs of the main window.
 class C_SearchHost {
 public:
-    // Finds text in the view and selects it, wrapping around once; start -1 is the current place.
-    virtual bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) = 0;
+    // Finds text in the view and selects it, wrapping around once; searchFlags are C_LineStore::SearchFlags,
+    // start -1 is the current place.
+    virtual bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start) = 0;
     virtual void SetSearchButtonState(SearchButtonState state) = 0;
 
 protected:
@@ -65,7 +67,7 @@ private:
     void RemoveHook();
     void TakeMessage(MSG& message);
     void PlaceOverOwner();
-    void SearchFor(bool backward, bool incremental);
+    void SearchFor(uint32_t searchFlags); // direction and kind; the case comes from the check box
     void KeepState();
 
     C_SearchHost& m_host;

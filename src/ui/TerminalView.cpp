@@ -118,8 +118,7 @@ int C_TerminalView::Export(const wchar_t* path, ExportFormat format) {
 }
 
 bool C_TerminalView::Search(const wchar_t* text, uint32_t searchFlags, int64_t start) {
-    return m_store.Search(text, (searchFlags & SEARCH_BACKWARD) != 0, (searchFlags & SEARCH_MATCH_CASE) != 0, start,
-                          (searchFlags & SEARCH_INCREMENTAL) != 0);
+    return m_store.Search(text, searchFlags, start);
 }
 
 void C_TerminalView::Clear() {

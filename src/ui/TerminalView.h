@@ -79,12 +79,6 @@ public:
 
     enum class Follow { Keep, Tail };
     enum class ExportFormat { Text, Html };
-    enum SearchFlags : uint32_t {
-        SEARCH_FORWARD = 0,
-        SEARCH_BACKWARD = 0x1,
-        SEARCH_MATCH_CASE = 0x2,
-        SEARCH_INCREMENTAL = 0x4, // typing in the search field: the current match is found again and extended
-    };
 
     C_TerminalView();
     ~C_TerminalView();
@@ -128,7 +122,7 @@ public:
     // After the filter text changed: filterSet is whether the text is not empty.
     void ApplyFilter(bool filterSet);
     // The search bar's search with its single wrap-around; start is a cell, C_LineStore::kSearchPosition or
-    // C_LineStore::kStoreEnd. Selects and shows what it finds.
+    // C_LineStore::kStoreEnd; searchFlags are C_LineStore::SearchFlags. Selects and shows what it finds.
     bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start = C_LineStore::kSearchPosition);
 
     // Operations behind the messages, public for the hosts and the tests.

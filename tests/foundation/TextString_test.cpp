@@ -411,10 +411,10 @@ TEST(StringTokens, SplitFirstSkipsAndKeeps) {
     s.Assign(L"  one  \"two \\\" x\" three");
     EXPECT_TRUE(s.SplitFirst(token, L" "));
     EXPECT_EQ(Text(token), L"one");
-    EXPECT_TRUE(s.SplitFirst(token, L" ", false, true));
+    EXPECT_TRUE(s.SplitFirst(token, L" ", C_String::SPLIT_KEEP_QUOTES));
     EXPECT_EQ(Text(token), L"\"two \\\" x\"");
     s.Assign(L",x");
-    EXPECT_TRUE(s.SplitFirst(token, L",", true));
+    EXPECT_TRUE(s.SplitFirst(token, L",", C_String::SPLIT_NO_SKIP));
     EXPECT_EQ(Text(token), L"");
     EXPECT_EQ(Text(s), L"x");
 }

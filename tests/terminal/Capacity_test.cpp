@@ -105,7 +105,7 @@ TEST(Capacity, CursorSelectionAndSearchFollowTheCells) {
     unsigned n = 0;
     for (; n < 150; ++n)
         t.Receive(NumberedLine(n));
-    ASSERT_TRUE(t.store.Find(L"line 149", false, true, 0));
+    ASSERT_TRUE(t.store.Find(L"line 149", C_LineStore::SEARCH_MATCH_CASE, 0));
     int64_t start, end;
     ASSERT_TRUE(t.store.GetSelection(start, end));
     uint64_t droppedBefore = t.store.GetDropTotals().cells;

@@ -17,29 +17,31 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+constexpr uint32_t kForward = C_LineStore::SEARCH_FORWARD;
+constexpr uint32_t kBackward = C_LineStore::SEARCH_BACKWARD;
+constexpr uint32_t kMatchCase = C_LineStore::SEARCH_MATCH_CASE;
+constexpr uint32_t kIncremental = C_LineStore::SEARCH_INCREMENTAL;
+
 struct SearchCall {
     std::wstring text;
-    bool backward;
-    bool caseSensitive;
+    uint32_t flags;
     int64_t start;
-    bool incremental;
     DWORD at; // tick count
     bool operator==(const SearchCall& other) const {
-        return text == other.text && backward == other.backward && caseSensitive == other.caseSensitive &&
-               start == other.start && incremental == other.incremental;
+        return text == other.text && flags == other.flags && start == other.start;
     }
 };
 
 std::ostream& operator<<(std::ostream& out, const SearchCall& call) {
-    return out << std::string(call.text.begin(), call.text.end()) << (call.backward ? " backward" : " forward")
-               << (call.caseSensitive ? " case" : "") << " from " << call.start
-               << (call.incremental ? " incremental" : "");
+    return out << std::string(call.text.begin(), call.text.end()) << (call.flags & kBackward ? " backward" : " forward")
+               << (call.flags & kMatchCase ? " case" : "") << " from " << call.start
+               << (call.flags & kIncremental ? " incremental" : "");
 }
 
 class RecordingHost : public C_SearchHost {
 public:
-    bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) override {
-        searches.push_back({text, backward, caseSensitive, start, incremental, GetTickCount()});
+    bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start) override {
+        searches.push_back({text, searchFlags, start, GetTickCount()});
         return true;
     }
     void SetSearchButtonState(SearchButtonState state) override { buttons.push_back(state); }
@@ -185,7 +187,7 @@ TEST_F(SearchBarTest, TypingSearchesAfterThePause) {
     }
     EXPECT_TRUE(host.searches.empty());
     ASSERT_TRUE(WaitForSearches(1));
-    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"err", false, false, -1, true, 0}}));
+    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"err", kForward | kIncremental, -1, 0}}));
     // Timers do not fire early; the tick count's own granularity is allowed for.
     EXPECT_GE(host.searches[0].at - lastKey + 20, DWORD(C_SearchBar::kTypingPauseMs));
     PumpUntil([] { return false; }, 2 * C_SearchBar::kTypingPauseMs);
@@ -205,10 +207,10 @@ TEST_F(SearchBarTest, ButtonsAndEnterSearchInTheirDirections) {
         HeldKeys shift({VK_SHIFT});
         PressKey(Field(), WM_KEYDOWN, VK_RETURN);
     }
-    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"Boot", false, false, -1, false, 0},
-                                                      {L"Boot", true, false, -1, false, 0},
-                                                      {L"Boot", false, true, -1, false, 0},
-                                                      {L"Boot", true, true, -1, false, 0}}));
+    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"Boot", kForward, -1, 0},
+                                                      {L"Boot", kBackward, -1, 0},
+                                                      {L"Boot", kForward | kMatchCase, -1, 0},
+                                                      {L"Boot", kBackward | kMatchCase, -1, 0}}));
 }
 
 // The view's own Ctrl+F and F3 would open the bar again at once, so the hook takes them away from it.
@@ -251,7 +253,7 @@ TEST_F(SearchBarTest, EscClosesAndTheTextIsThereAtTheNextOpening) {
     EXPECT_STREQ(text, L"timeout");
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_SEARCH_CASE), BST_CHECKED);
     ASSERT_TRUE(WaitForSearches(1)); // the remembered text is searched for once the pause has passed
-    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"timeout", false, true, -1, true, 0}}));
+    EXPECT_EQ(host.searches, (std::vector<SearchCall>{{L"timeout", kForward | kMatchCase | kIncremental, -1, 0}}));
 }
 
 } // namespace

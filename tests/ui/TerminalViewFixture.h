@@ -85,7 +85,7 @@ protected:
     // Received bytes on this thread, flushed at once as the idle flush would.
     void Receive(const std::string& bytes) {
         assembly.ProcessReceivedData(reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()));
-        assembly.FlushPendingLine(true, false);
+        assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     }
 
     // Received bytes on a reader thread of their own, while this thread answers the view's messages.

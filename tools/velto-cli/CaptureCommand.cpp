@@ -157,7 +157,7 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     session.RunFor(DWORD(values.seconds) * 1000);
     session.Close();
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
-    assembly.FlushPendingLine(true, false);
+    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     log.Close();
     ReportDroppedLines(session.Store(), kCommand);
     return output.Write(session.Store());

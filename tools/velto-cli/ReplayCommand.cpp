@@ -134,7 +134,7 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
         }
     }
     // What is still pending is flushed as the idle flush would, without waiting for it.
-    assembly.FlushPendingLine(true, false);
+    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     double seconds = Seconds() - start;
 
     ReportDroppedLines(store, kCommand);

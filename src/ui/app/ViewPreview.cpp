@@ -105,7 +105,7 @@ public:
                 size_t count = data.size() - at < kBlockSize ? data.size() - at : kBlockSize;
                 m_assembly.ProcessReceivedData(reinterpret_cast<const uint8_t*>(data.data() + at), uint32_t(count));
             }
-            m_assembly.FlushPendingLine(true, false);
+            m_assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
             PostMessageW(m_frame, WM_REPLAY_DONE, 0, 0);
         });
     }
