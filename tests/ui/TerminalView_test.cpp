@@ -192,7 +192,7 @@ TEST_F(TerminalViewTest, SearchShowsTheFoundRowWithARowToSpare) {
         {L"line 55", 55 * row + 2 * row - client + 4}, // below: shown with a row beneath it
     };
     for (const Step& step : steps) {
-        ASSERT_TRUE(view.Search(step.text, C_TerminalView::SEARCH_FORWARD)) << testing::PrintToString(step.text);
+        ASSERT_TRUE(view.Search(step.text, C_LineStore::SEARCH_FORWARD)) << testing::PrintToString(step.text);
         EXPECT_EQ(view.ScrollPosition(), step.scroll) << testing::PrintToString(step.text);
     }
 }
