@@ -8,8 +8,8 @@ struct C_Connection::Command : public C_ListEntry {
     WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards
 };
 
-C_Connection::C_Connection(C_LineStore& store)
-    : m_assembly(store), m_serial(*this), m_pipe(*this), m_tcp(*this), m_udp(*this) {}
+C_Connection::C_Connection(C_ReceiveSink& sink)
+    : m_sink(sink), m_serial(*this), m_pipe(*this), m_tcp(*this), m_udp(*this) {}
 
 C_Connection::~C_Connection() {
     if (m_started)
@@ -144,7 +144,7 @@ DWORD C_Connection::ReaderMain(void* self, DWORD) {
 // Both ends of a connection refresh the port list (and the availability marks) without reopening anything.
 void C_Connection::Read() {
     RefreshPorts(PORTS_CHANGED_REDRAW);
-    m_assembly.ResetFlushTime();
+    m_sink.ResetFlushTime();
     for (;;) {
         if (m_reader.StopRequested())
             break;

@@ -2,8 +2,8 @@
 // C_Connection: the connection manager. It turns the user's requests (refresh the port list, open a target,
 // close, send text) into commands that one command thread executes in order, so no transport work ever runs on
 // the user-interface thread. While a target is open a reader thread repeats the transport's read step, which
-// feeds the receive assembly. After every refresh a short-lived probe thread marks which listed ports could be
-// opened right now.
+// feeds the receive sink the owner passed in (the terminal's receive assembly). After every refresh a
+// short-lived probe thread marks which listed ports could be opened right now.
 //
 // Progress reaches the main window only as status balloons (sent), port-list announcements (posted), the window
 // title, the Options button's text and the reopen timer, all through C_ConnectionWindow. A status is sent and
@@ -19,7 +19,6 @@
 #include "connection/PortList.h"
 #include "connection/SerialTransport.h"
 #include "connection/Thread.h"
-#include "terminal/ReceiveAssembly.h"
 
 #include <atomic>
 #include <cstdint>
@@ -34,7 +33,8 @@ public:
     // the first wake-up and would otherwise sleep until data comes.
     static constexpr DWORD kReaderWakeIntervalMs = 100;
 
-    explicit C_Connection(C_LineStore& store);
+    // Everything read goes to sink, on the reader thread; it must outlive Stop.
+    explicit C_Connection(C_ReceiveSink& sink);
     ~C_Connection();
     C_Connection(const C_Connection&) = delete;
     C_Connection& operator=(const C_Connection&) = delete;
@@ -67,16 +67,14 @@ public:
     C_PortList& GetPortList() { return m_ports; }
     // "tag - name" of the listed port named name, the name alone without a tag, empty when none has that name.
     bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(m_ports, name, out); }
-    // Received data goes here; the owner wires the log, the clock and the time-stamp options.
-    C_ReceiveAssembly& GetReceiveAssembly() { return m_assembly; }
 
 private:
     enum CommandKind : uint32_t { COMMAND_REFRESH = 0, COMMAND_OPEN = 1, COMMAND_CLOSE = 2, COMMAND_SEND = 3 };
     struct Command;
 
     // C_TransportHost
-    C_ReceiveSink& GetReceiveSink() override { return m_assembly; }
-    bool HasPendingLine() override { return m_assembly.PendingLength() != 0; }
+    C_ReceiveSink& GetReceiveSink() override { return m_sink; }
+    bool HasPendingLine() override { return m_sink.HasPendingLine(); }
     HANDLE GetDataEvent() override { return m_dataEvent; }
     bool IsStopRequested() override { return m_reader.StopRequested(); }
     HWND GetMainWindow() override;
@@ -109,7 +107,7 @@ private:
     bool ProbeTarget(const wchar_t* target) override;
     bool ProbeStopping() override;
 
-    C_ReceiveAssembly m_assembly;
+    C_ReceiveSink& m_sink;
     C_ConnectionWindow* m_window = nullptr;
     C_ConnectionOptions* m_options = nullptr;
 

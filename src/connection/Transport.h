@@ -1,14 +1,14 @@
 #pragma once
 // C_Transport: what the connection drives, whatever the target is (serial port, named pipe, TCP, UDP). The
 // command thread opens, closes and writes; the reader thread repeats ReadStep, which hands what it reads to
-// the receive assembly. Failures are results, never exceptions.
+// the connection's receive sink. Failures are results, never exceptions.
 //
 // C_TransportHost is the connection as the transports see it: where received bytes go, the data event that
 // completes every overlapped read and wakes the socket read steps, the reader's stop flag, the status balloon
 // and the window that receives socket notifications. The connection implements it and passes itself to every
 // transport it embeds.
+#include "foundation/ReceiveSink.h"
 #include "foundation/TextString.h"
-#include "terminal/ReceiveSink.h"
 
 #include <windows.h>
 
@@ -32,7 +32,7 @@ struct SerialLineSettings {
 class C_TransportHost {
 public:
     virtual C_ReceiveSink& GetReceiveSink() = 0;
-    // True while the receive assembly holds a line that has not been flushed yet; a read step then waits only
+    // True while the receive sink holds a line that has not been flushed yet; a read step then waits only
     // briefly so the line becomes visible soon after its last byte.
     virtual bool HasPendingLine() = 0;
     // The current data event (auto-reset). It is replaced at every successful open, so ask for it at every use

@@ -8,11 +8,12 @@
 // its line end, so it can be tested as a line.
 //
 // Each flush is decoded as UTF-8 as a whole; a flush that is not valid UTF-8 keeps its bytes as characters.
-// Runs on the reader thread; the connection embeds one and keeps it for the life of the program.
+// Runs on the reader thread; the main window owns one beside its view and hands it to the connection as its
+// receive sink.
 #include "terminal/EscapeInterpreter.h"
 #include "terminal/LineStore.h"
 #include "terminal/PendingLine.h"
-#include "terminal/ReceiveSink.h"
+#include "foundation/ReceiveSink.h"
 #include "terminal/TimeStamp.h"
 
 #include <cstdint>
@@ -66,16 +67,15 @@ public:
     // C_ReceiveSink
     void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
     void FlushIfIdle() override;
+    bool HasPendingLine() override { return m_pending.Length() != 0; }
+    void ResetFlushTime() override { m_lastFlush = 0; }
 
     void ProcessByte(uint8_t byte);
     bool HandleLineEnd(uint8_t byte);
     void InsertTimeStamp(uint8_t byte);
     void FlushPendingLine(uint32_t flushFlags);
 
-    // The readers wait 20 ms while text is pending, without limit otherwise.
     uint32_t PendingLength() const { return m_pending.Length(); }
-    // The reader sets this when it starts, so the first block is flushed at its end.
-    void ResetFlushTime() { m_lastFlush = 0; }
 
     const C_EscapeInterpreter& Interpreter() const { return m_interpreter; }
 

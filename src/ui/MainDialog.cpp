@@ -51,7 +51,7 @@ constexpr int kWebLinkBand = 1;
 
 } // namespace
 
-C_MainDialog::C_MainDialog(C_ServiceHooks& services) : m_services(services), m_connection(m_view.Store()) {}
+C_MainDialog::C_MainDialog(C_ServiceHooks& services) : m_services(services), m_assembly(m_view.Store()), m_connection(m_assembly) {}
 
 C_MainDialog::~C_MainDialog() = default;
 
@@ -131,7 +131,7 @@ void C_MainDialog::CreateView() {
     m_view.SetHost(this);
     m_view.SetFilter(&m_filter);
     m_view.SetTimeStamps(&m_stamps);
-    m_view.SetKeyModeSource(&m_connection.GetReceiveAssembly().Interpreter());
+    m_view.SetKeyModeSource(&m_assembly.Interpreter());
     m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags,
                           m_options.powerLine.c_str());
     m_view.CreateInDialog(GetWindow(), IDC_MAIN_VIEW);
@@ -181,9 +181,8 @@ void C_MainDialog::RegisterLayout() {
 }
 
 void C_MainDialog::WireReceivePath() {
-    C_ReceiveAssembly& assembly = m_connection.GetReceiveAssembly();
-    assembly.SetLogSink(&m_log);
-    assembly.SetTimeStamps(&m_stamps);
+    m_assembly.SetLogSink(&m_log);
+    m_assembly.SetTimeStamps(&m_stamps);
 }
 
 // --- end -----------------------------------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "platform/WebLink.h"
 #include "terminal/Filter.h"
 #include "terminal/LogFile.h"
+#include "terminal/ReceiveAssembly.h"
 #include "terminal/TimeStamp.h"
 #include "ui/ActivityIndicator.h"
 #include "ui/Dialog.h"
@@ -144,9 +145,10 @@ private:
     C_TagDialog m_tagDialog;          //
     C_Settings m_settings;            //
     C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
-    // The view precedes the connection: the connection's receive assembly writes into the view's line store
-    // and is bound to it when constructed, so the store must exist first and outlive the connection's threads.
+    // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
+    // and the connection's reader into the assembly, so each must exist first and outlive the reader.
     C_TerminalView m_view;            // owns the line store the connection's reader fills
+    C_ReceiveAssembly m_assembly;     // received bytes become the store's lines; the log and stamps are wired in
     C_Connection m_connection;        //
     C_StringTable m_strings;          //
     C_TimeStamps m_stamps;            // made from the text options

@@ -5,6 +5,7 @@
 #include "connection/Connection.h"
 #include "connection/StandInWindow.h"
 #include "foundation/SettingsStore.h"
+#include "terminal/ReceiveAssembly.h"
 
 #include <functional>
 #include <map>
@@ -58,9 +59,10 @@ public:
     std::string StoreText();
 
     C_LineStore store;
+    C_ReceiveAssembly assembly{store};
     MemoryTags tags;
     C_StandInWindow window{*this};
-    C_Connection connection{store};
+    C_Connection connection{assembly};
 
     std::vector<Status> statuses;
     std::vector<double> statusTimes; // milliseconds, when each status arrived

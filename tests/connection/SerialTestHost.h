@@ -19,8 +19,10 @@ public:
         m_blocks.push_back(length);
     }
     void FlushIfIdle() override { ++m_flushes; }
+    void ResetFlushTime() override {}
 
     C_ReceiveSink& GetReceiveSink() override { return *this; }
+    // Answers both the transport and the sink.
     bool HasPendingLine() override { return m_pendingLine; }
     HANDLE GetDataEvent() override { return m_dataEvent.Get(); }
     bool IsStopRequested() override { return m_stop; }

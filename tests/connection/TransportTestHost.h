@@ -41,10 +41,12 @@ public:
     // C_ReceiveSink
     void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
     void FlushIfIdle() override { ++m_flushes; }
+    void ResetFlushTime() override {}
 
     // C_TransportHost
     C_ReceiveSink& GetReceiveSink() override { return *this; }
-    // A pending line keeps every read step's wait short, so a test can call steps on its own thread.
+    // A pending line keeps every read step's wait short, so a test can call steps on its own thread (answers
+    // the sink too).
     bool HasPendingLine() override { return m_pendingLine; }
     HANDLE GetDataEvent() override { return m_dataEvent.Get(); }
     bool IsStopRequested() override { return m_stopRequested; }

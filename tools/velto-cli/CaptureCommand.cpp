@@ -137,7 +137,7 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     C_ConnectionSession session;
     session.Window().SetSerialLineSettings({DWORD(values.baudRate), values.parity, values.stopBits});
     session.Window().SetCharSendDelay(uint32_t(values.charDelay));
-    C_ReceiveAssembly& assembly = session.Connection().GetReceiveAssembly();
+    C_ReceiveAssembly& assembly = session.Assembly();
     receiving.Apply(values.output, session.Store(), assembly);
     if (log.IsOpen())
         assembly.SetLogSink(&log);

@@ -6,6 +6,7 @@
 #include "connection/StandInWindow.h"
 #include "foundation/Settings.h"
 #include "terminal/LineStore.h"
+#include "terminal/ReceiveAssembly.h"
 
 #include <cstdint>
 
@@ -28,6 +29,8 @@ public:
     C_StandInWindow& Window() { return m_window; }
     C_Connection& Connection() { return m_connection; }
     C_LineStore& Store() { return m_store; }
+    // Received data becomes the store's lines here; the caller wires the log and the receive options.
+    C_ReceiveAssembly& Assembly() { return m_assembly; }
 
     // Reads tags from the program's own settings; false when the stand-in window could not be made or the
     // connection could not start.
@@ -58,6 +61,7 @@ private:
     void OnReopenTimer(bool running) override;
 
     C_LineStore m_store;
+    C_ReceiveAssembly m_assembly{m_store};
     C_Settings m_settings;
     C_StandInWindow m_window;
     C_Connection m_connection;

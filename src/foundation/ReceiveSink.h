@@ -1,0 +1,20 @@
+#pragma once
+// What a connection's reader hands received bytes to. The terminal's receive assembly implements it; the
+// connection and its transports see only this, so they are built and tested without the terminal engine.
+#include <cstdint>
+
+class C_ReceiveSink {
+public:
+    // Every block read, in order; called on the reader thread.
+    virtual void ProcessReceivedData(const uint8_t* data, uint32_t length) = 0;
+    // Called when a read waited without data: text pending for a while becomes visible.
+    virtual void FlushIfIdle() = 0;
+    // True while a line waits for more bytes; the reader then waits only briefly, so the line shows soon
+    // after its last byte.
+    virtual bool HasPendingLine() = 0;
+    // Called by each reader as it starts, so the first block read is flushed at its end.
+    virtual void ResetFlushTime() = 0;
+
+protected:
+    ~C_ReceiveSink() = default;
+};
