@@ -1,7 +1,7 @@
 #pragma once
 // What the connection needs of the main window, and nothing more: a window to post and send to, the string
 // table, the title, the Options button's text, the reopen timer, and the options in force. The main window
-// implements both interfaces; tools and tests use C_StandInWindow (StandInWindow.h), which plays the main
+// implements both interfaces; tools and tests use C_StandInWindow (tools/stand-in), which plays the main
 // window's part on a hidden window.
 #include "connection/Transport.h"
 #include "foundation/TextString.h"

@@ -3,7 +3,7 @@
 // text, port-list announcement and reopen timer is recorded in order as the window receives it, and the test
 // pumps the thread's messages while it waits for what it expects.
 #include "connection/Connection.h"
-#include "connection/StandInWindow.h"
+#include "stand-in/StandInWindow.h"
 #include "foundation/SettingsStore.h"
 #include "terminal/ReceiveAssembly.h"
 

@@ -3,7 +3,7 @@
 // ports: every status is printed on standard error as it is shown ("TITLE: NAME"), and the session follows the
 // opens as the main window would see them, retries on the reopen timer included.
 #include "connection/Connection.h"
-#include "connection/StandInWindow.h"
+#include "stand-in/StandInWindow.h"
 #include "foundation/Settings.h"
 #include "terminal/LineStore.h"
 #include "terminal/ReceiveAssembly.h"

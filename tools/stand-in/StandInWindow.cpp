@@ -1,6 +1,6 @@
 // The connection's header first: it brings the socket library's header, which must precede the system's.
 #include "connection/Connection.h"
-#include "connection/StandInWindow.h"
+#include "stand-in/StandInWindow.h"
 #include "terminal/Tags.h"
 
 #include <dbt.h>
