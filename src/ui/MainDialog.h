@@ -117,7 +117,7 @@ private:
     void ApplyDisplayOptions() override;
     void RefreshPorts() override;
     // C_SearchHost
-    bool Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) override;
+    bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start) override;
     void SetSearchButtonState(SearchButtonState state) override;
 
     // C_ConnectionWindow (the others above).

@@ -28,15 +28,8 @@ void C_MainDialog::ToggleSearchBar() {
     m_searchBar.Toggle(GetInstance(), GetWindow());
 }
 
-bool C_MainDialog::Search(const wchar_t* text, bool backward, bool caseSensitive, int64_t start, bool incremental) {
-    uint32_t flags = C_TerminalView::SEARCH_FORWARD;
-    if (backward)
-        flags |= C_TerminalView::SEARCH_BACKWARD;
-    if (caseSensitive)
-        flags |= C_TerminalView::SEARCH_MATCH_CASE;
-    if (incremental)
-        flags |= C_TerminalView::SEARCH_INCREMENTAL;
-    return m_view.Search(text, flags, start);
+bool C_MainDialog::Search(const wchar_t* text, uint32_t searchFlags, int64_t start) {
+    return m_view.Search(text, searchFlags, start);
 }
 
 void C_MainDialog::SetSearchButtonState(SearchButtonState state) {
