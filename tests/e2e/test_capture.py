@@ -4,6 +4,7 @@ import os
 import select
 import socket
 import subprocess
+import sys
 import threading
 import time
 from pathlib import Path
@@ -13,6 +14,9 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 BIN = Path(os.environ.get("VELTO_BIN", ROOT / "build" / "bin"))
 CLI = BIN / "velto-cli.exe"
+sys.path.insert(0, str(ROOT / "tests" / "support"))
+from loopback_tcp import TcpPeer  # noqa: E402
+
 PREFIX = os.environ.get("VELTO_WINEPREFIX", str(ROOT / "build" / "wineprefix"))
 PORT_NAME = "COM5"  # the end-to-end tests run after the test programs, so this prefix's COM5 is theirs
 RUN_LIMIT = 180
@@ -104,48 +108,9 @@ def test_ports_lists_the_virtual_port_from_the_serial_map(echo_device):
             f"\\\\.\\{PORT_NAME} - \\Device\\VeltoVirtual5"] in rows
 
 
-class TcpPeer:
-    """Greets at once (with Telnet negotiation in front, which the terminal drops) and answers each line."""
-
-    def __init__(self):
-        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.listener.settimeout(60)
-        self.port = self.listener.getsockname()[1]
-        self.received = b""
-        self.thread = threading.Thread(target=self.run, daemon=True)
-        self.thread.start()
-
-    def run(self):
-        try:
-            client, _ = self.listener.accept()
-        except OSError:
-            return
-        with client:
-            client.settimeout(60)
-            client.sendall(b"\xff\xfb\x01\xff\xfb\x03welcome\r\n")
-            pending = b""
-            while True:
-                try:
-                    data = client.recv(4096)
-                except OSError:
-                    return
-                if not data:
-                    return
-                self.received += data
-                pending += data
-                while b"\n" in pending:
-                    line, pending = pending.split(b"\n", 1)
-                    client.sendall(b"echo:" + line + b"\r\n")
-
-    def close(self):
-        self.listener.close()
-        self.thread.join(10)
-
-
 def test_tcp_capture_filters_the_view_but_logs_everything(tmp_path):
-    peer = TcpPeer()
+    # Telnet negotiation in front of the greeting, which the terminal drops.
+    peer = TcpPeer(b"\xff\xfb\x01\xff\xfb\x03welcome\r\n", answer=lambda line: b"echo:" + line + b"\r\n")
     log = tmp_path / "tcp.log"
     try:
         target = f"tcp://127.0.0.1:{peer.port}"

@@ -2,12 +2,12 @@
 and plugged back, saving, logging, filtering and a TCP endpoint. Checked at the device end, in the title and the
 toolbar, in the registry of the prefix and in the files the program writes."""
 import re
-import socket
 import threading
 import time
 
 import pytest
 from conftest import PLACEMENT, PORT
+from loopback_tcp import TcpPeer
 from velto_gui import (CMD_LOG, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, LIMIT, LOG_TITLE,
                        TBSTATE_INDETERMINATE, TBSTATE_PRESSED, TITLE_PREFIX, wait_for)
 
@@ -209,45 +209,8 @@ def talk(device, line, stop):
         stop.wait(0.05)
 
 
-class TcpPeer:
-    """A loopback peer that greets and records what it receives."""
-
-    def __init__(self):
-        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.listener.settimeout(LIMIT)
-        self.port = self.listener.getsockname()[1]
-        self.connected = threading.Event()
-        self.received = b""
-        self.thread = threading.Thread(target=self.run, daemon=True)
-        self.thread.start()
-
-    def run(self):
-        try:
-            client, _ = self.listener.accept()
-        except OSError:
-            return
-        self.connected.set()
-        with client:
-            client.settimeout(LIMIT)
-            client.sendall(b"\xff\xfb\x01hello from the peer\r\n")
-            while True:
-                try:
-                    data = client.recv(4096)
-                except OSError:
-                    return
-                if not data:
-                    return
-                self.received += data
-
-    def close(self):
-        self.listener.close()
-        self.thread.join(10)
-
-
 def test_a_tcp_target_typed_on_the_command_line_connects_to_a_loopback_peer(program, wine, tmp_path):
-    peer = TcpPeer()
+    peer = TcpPeer(b"\xff\xfb\x01hello from the peer\r\n", timeout=LIMIT)
     try:
         target = f"tcp://127.0.0.1:{peer.port}"
         program.start("-p", target)
