@@ -19,6 +19,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace TerminalText {
+struct Range;
+}
+
 class C_EscapeInterpreter;
 class C_TimeStamps;
 
@@ -136,6 +140,7 @@ public:
     void CopySelection();
     void SelectWord(POINT point);
     void SelectLine(POINT point);
+    void SelectAround(POINT point, TerminalText::Range (*around)(const C_LineStore&, uint32_t));
     bool GetSelection(int64_t& start, int64_t& end) { return m_store.GetSelection(start, end); }
     void OpenLink(uint32_t cell);
 

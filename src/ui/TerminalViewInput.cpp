@@ -232,24 +232,21 @@ void C_TerminalView::OnLeftButtonDoubleClick(POINT point, LONG messageTime) {
 }
 
 void C_TerminalView::SelectWord(POINT point) {
-    uint32_t cell = HitTest(point);
-    TerminalText::Range word;
-    {
-        C_Lock lock(m_store.Lock());
-        word = TerminalText::WordAround(m_store, cell);
-    }
-    m_store.SetSelection(word.start, word.end);
-    InvalidateAll();
+    SelectAround(point, TerminalText::WordAround);
 }
 
 void C_TerminalView::SelectLine(POINT point) {
+    SelectAround(point, TerminalText::LineAround);
+}
+
+void C_TerminalView::SelectAround(POINT point, TerminalText::Range (*around)(const C_LineStore&, uint32_t)) {
     uint32_t cell = HitTest(point);
-    TerminalText::Range line;
+    TerminalText::Range range;
     {
         C_Lock lock(m_store.Lock());
-        line = TerminalText::LineAround(m_store, cell);
+        range = around(m_store, cell);
     }
-    m_store.SetSelection(line.start, line.end);
+    m_store.SetSelection(range.start, range.end);
     InvalidateAll();
 }
 
