@@ -7,8 +7,8 @@
 // The "RESULT" lines are for scripts/bench, which sets them beside libvterm's.
 #include "BenchClock.h"
 #include "BenchInputs.h"
-#include "terminal/LineStore.h"
-#include "terminal/ReceiveAssembly.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
 
 #include <windows.h>
 

@@ -2,9 +2,9 @@
 // text takes; how fast text is received into a visible view that follows the output, against the same input into a
 // store without a window; and how quickly the window answers messages while 15 MB/s arrive.
 #include "BenchClock.h"
-#include "terminal/LineStore.h"
-#include "terminal/ReceiveAssembly.h"
-#include "ui/TerminalView.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
+#include "ui/view/TerminalView.h"
 
 #include <windows.h>
 

@@ -22,7 +22,7 @@ function(velto_add_resources target)
     # The resource compiler finds the icons and the included scripts relative to res/, the identifiers in src/.
     target_include_directories(${target} PRIVATE "${VELTO_RESOURCE_DIR}" "${PROJECT_SOURCE_DIR}/src")
     set_property(SOURCE "${script}" APPEND PROPERTY OBJECT_DEPENDS ${parts}
-                 "${PROJECT_SOURCE_DIR}/src/ui/ResourceIds.h")
+                 "${PROJECT_SOURCE_DIR}/src/ui/framework/ResourceIds.h")
     set_property(SOURCE "${script}" APPEND PROPERTY COMPILE_DEFINITIONS
                  VELTO_VERSION_MAJOR=${major} VELTO_VERSION_MINOR=${minor})
 endfunction()

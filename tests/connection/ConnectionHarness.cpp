@@ -1,7 +1,7 @@
 #include "ConnectionHarness.h"
 
-#include "terminal/StoreExport.h"
-#include "terminal/Tags.h"
+#include "terminal/export/StoreExport.h"
+#include "connection/discovery/Tags.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // A connection manager running against a stand-in main window on the test thread: every status, title, Options
 // text, port-list announcement and reopen timer is recorded in order as the window receives it, and the test
 // pumps the thread's messages while it waits for what it expects.
-#include "connection/Connection.h"
+#include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
-#include "foundation/SettingsStore.h"
-#include "terminal/ReceiveAssembly.h"
+#include "foundation/settings/SettingsStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
 
 #include <functional>
 #include <map>

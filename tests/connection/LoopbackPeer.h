@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 // The name a port, transport or connection answers, as a std::wstring for comparisons in tests.
-#include "foundation/TextString.h"
+#include "foundation/base/TextString.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The connection as a serial transport sees it, for tests: records every block and idle flush, answers the
 // line settings chosen by the test, and owns the data event and the stop flag.
-#include "connection/Event.h"
-#include "connection/Transport.h"
+#include "connection/threads/Event.h"
+#include "connection/transports/Transport.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers shared by the thread tests: a message-only window owned by the test thread, and events with waits
 // generous enough for a loaded machine.
-#include "connection/Event.h"
-#include "connection/Thread.h"
+#include "connection/threads/Event.h"
+#include "connection/threads/Thread.h"
 
 #include <windows.h>
 

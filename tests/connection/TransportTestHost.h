@@ -2,8 +2,8 @@
 // What the socket and pipe transport tests run against: a connection stand-in that records everything the
 // transport hands it, a hidden window on the test thread for the socket notifications, and a message pump that
 // waits for a condition with a generous limit.
-#include "connection/Transport.h"
-#include "connection/Event.h"
+#include "connection/transports/Transport.h"
+#include "connection/threads/Event.h"
 
 #include <windows.h>
 

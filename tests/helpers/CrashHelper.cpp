@@ -29,9 +29,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "maintenance/Diagnostics.h"
-#include "maintenance/ReportDialog.h"
-#include "platform/Handles.h"
+#include "maintenance/crash/Diagnostics.h"
+#include "maintenance/crash/ReportDialog.h"
+#include "platform/system/Handles.h"
 
 namespace {
 

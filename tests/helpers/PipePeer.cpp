@@ -8,7 +8,7 @@
 //   split     sends "abc", waits for GO-EVENT, sends "def\r\n", and stays until the client goes away.
 // Every wait has a limit and the whole program ends by itself after kLifetimeMs, so a failing test never leaves
 // it behind.
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 #include <windows.h>
 

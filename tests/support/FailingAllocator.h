@@ -1,7 +1,7 @@
 #pragma once
 // Test seams of the foundation: make heap allocations fail, and record the diagnostic trace.
-#include "foundation/Memory.h"
-#include "foundation/Trace.h"
+#include "foundation/base/Memory.h"
+#include "foundation/base/Trace.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // Whole-file reads and writes for tests that check what the program wrote, byte for byte. Reading shares
 // writing, so a file still held open by the code under test can be read.
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed with everything in it afterwards.
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 #include <windows.h>
 

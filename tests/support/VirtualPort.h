@@ -9,8 +9,8 @@
 // A port is ready only once the program's own enumeration lists it: otherwise the tests that use it would fail
 // much later, for a reason they cannot tell. Problem() then says in one line what the enumeration and the
 // serial-device map held.
-#include "connection/SerialPort.h"
-#include "platform/Handles.h"
+#include "connection/transports/SerialPort.h"
+#include "platform/system/Handles.h"
 #include "support/FileBytes.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 #pragma once
 // A line store with a recording window and a receive assembly on a manual clock: bytes in, stored lines,
 // colours and notifications out.
-#include "terminal/LineStore.h"
-#include "terminal/ReceiveAssembly.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
 
 #include <string>
 #include <vector>

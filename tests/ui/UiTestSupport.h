@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for tests that run real windows under Wine: pumping messages until something happened, and a
 // registry key of the test's own that is removed afterwards.
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 #include <windows.h>
 

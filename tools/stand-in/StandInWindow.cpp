@@ -1,7 +1,7 @@
 // The connection's header first: it brings the socket library's header, which must precede the system's.
-#include "connection/Connection.h"
+#include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
-#include "terminal/Tags.h"
+#include "connection/discovery/Tags.h"
 
 #include <dbt.h>
 

@@ -5,8 +5,8 @@
 // observer, in the order the connection made them. Like the main window it reopens the selected port when a
 // refresh asks for it, retries on the reopen timer and refreshes on device arrival and removal; the string
 // table is the English one.
-#include "connection/ConnectionWindow.h"
-#include "foundation/SettingsStore.h"
+#include "connection/manager/ConnectionWindow.h"
+#include "foundation/settings/SettingsStore.h"
 
 #include <windows.h>
 

@@ -7,8 +7,8 @@
 #include "ExitStatus.h"
 #include "SendText.h"
 #include "StoreOutput.h"
-#include "foundation/Options.h"
-#include "terminal/LogFile.h"
+#include "foundation/settings/Options.h"
+#include "terminal/export/LogFile.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "ConnectionSession.h"
 
 #include "Console.h"
-#include "foundation/Options.h"
+#include "foundation/settings/Options.h"
 
 #include <string>
 

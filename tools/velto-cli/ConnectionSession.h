@@ -2,11 +2,11 @@
 // The real connection manager on a hidden stand-in window with a message loop, for the subcommands that talk to
 // ports: every status is printed on standard error as it is shown ("TITLE: NAME"), and the session follows the
 // opens as the main window would see them, retries on the reopen timer included.
-#include "connection/Connection.h"
+#include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
-#include "foundation/Settings.h"
-#include "terminal/LineStore.h"
-#include "terminal/ReceiveAssembly.h"
+#include "foundation/settings/Settings.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Standard output and standard error of the console program. Output is written as raw bytes (exports are
 // byte-exact); messages on standard error are single lines in the ANSI code page.
-#include "terminal/ByteSink.h"
+#include "terminal/export/ByteSink.h"
 
 #include <string>
 

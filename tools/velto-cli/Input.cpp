@@ -1,6 +1,6 @@
 #include "Input.h"
 
-#include "platform/Handles.h"
+#include "platform/system/Handles.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The input of a subcommand: a file, or standard input when the name is "-", read a piece at a time so that
 // an input of any size passes through bounded memory.
-#include "foundation/File.h"
+#include "foundation/base/File.h"
 
 #include <cstdint>
 #include <string>

@@ -6,7 +6,7 @@
 #include "ExitStatus.h"
 #include "Input.h"
 #include "StoreOutput.h"
-#include "terminal/ReceiveAssembly.h"
+#include "terminal/receive/ReceiveAssembly.h"
 
 #include <psapi.h>
 

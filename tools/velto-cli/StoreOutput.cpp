@@ -2,7 +2,7 @@
 
 #include "Console.h"
 #include "ExitStatus.h"
-#include "terminal/StoreExport.h"
+#include "terminal/export/StoreExport.h"
 
 void AddStoreOutputOptions(C_OptionTable& options, StoreOutputOptions& values) {
     options.AddFlag(L"--html", L"write the HTML export (colours as spans) instead of plain text", values.html);

@@ -2,11 +2,11 @@
 // The options shared by every subcommand that fills a line store and writes it out (replay now; capture
 // later), and the writing itself.
 #include "Options.h"
-#include "foundation/File.h"
-#include "terminal/Filter.h"
-#include "terminal/LineStore.h"
-#include "terminal/ReceiveAssembly.h"
-#include "terminal/TimeStamp.h"
+#include "foundation/base/File.h"
+#include "terminal/store/Filter.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/ReceiveAssembly.h"
+#include "terminal/receive/TimeStamp.h"
 
 #include <string>
 

@@ -4,13 +4,13 @@
 // the given seconds, so a script can photograph each template in turn.
 #include <windows.h>
 
-#include "ui/CommandLine.h"
-#include "ui/Dialog.h"
-#include "ui/Language.h"
-#include "ui/OptionsDialog.h"
-#include "ui/ProgramTitle.h"
-#include "ui/ResourceIds.h"
-#include "ui/StringTable.h"
+#include "ui/framework/CommandLine.h"
+#include "ui/framework/Dialog.h"
+#include "ui/framework/Language.h"
+#include "ui/dialogs/OptionsDialog.h"
+#include "ui/framework/ProgramTitle.h"
+#include "ui/framework/ResourceIds.h"
+#include "ui/framework/StringTable.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 // velto.exe: runs the main window, which is the program.
 // The main window first: its connection's socket headers must precede the system's general header.
-#include "ui/MainDialog.h"
+#include "ui/window/MainDialog.h"
 
 #include "MaintenanceServices.h"
 

@@ -1,12 +1,12 @@
 #pragma once
 // The main window's seam to the maintenance services, filled in by the program's entry point, the one place
 // that sees both the user interface and the services.
-#include "foundation/Options.h"
-#include "maintenance/AutoUpdate.h"
-#include "maintenance/Diagnostics.h"
-#include "maintenance/ReportUpload.h"
-#include "maintenance/UpdateAddress.h"
-#include "ui/ServiceHooks.h"
+#include "foundation/settings/Options.h"
+#include "maintenance/update/AutoUpdate.h"
+#include "maintenance/crash/Diagnostics.h"
+#include "maintenance/crash/ReportUpload.h"
+#include "maintenance/service/UpdateAddress.h"
+#include "ui/window/ServiceHooks.h"
 
 class C_MaintenanceServices final : public C_ServiceHooks {
 public:

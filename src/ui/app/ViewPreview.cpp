@@ -8,11 +8,11 @@
 
 #include <commctrl.h>
 
-#include "foundation/Options.h"
-#include "terminal/ReceiveAssembly.h"
-#include "ui/CommandLine.h"
-#include "ui/ResourceIds.h"
-#include "ui/TerminalView.h"
+#include "foundation/settings/Options.h"
+#include "terminal/receive/ReceiveAssembly.h"
+#include "ui/framework/CommandLine.h"
+#include "ui/framework/ResourceIds.h"
+#include "ui/view/TerminalView.h"
 
 #include <cstdio>
 #include <string>

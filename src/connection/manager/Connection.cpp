@@ -1,0 +1,156 @@
+#include "connection/manager/Connection.h"
+
+#include <new>
+
+struct C_Connection::Command : public C_ListEntry {
+    CommandKind kind = COMMAND_REFRESH;
+    C_String text;     // the target, or the text to send
+    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards
+};
+
+C_Connection::C_Connection(C_ReceiveSink& sink)
+    : m_sink(sink), m_serial(*this), m_pipe(*this), m_tcp(*this), m_udp(*this) {}
+
+C_Connection::~C_Connection() {
+    if (m_started)
+        Stop();
+}
+
+bool C_Connection::Start(C_ConnectionWindow& window, C_ConnectionOptions& options) {
+    if (m_started)
+        return false;
+    m_window = &window;
+    m_options = &options;
+    m_current = nullptr;
+    m_ports.Clear();
+    m_shutdown = CreateManualResetEvent();
+    m_serial.Start();
+    m_tcp.Start();
+    m_udp.Start();
+    if (!m_shutdown || !m_commands.Start(&C_Connection::HandleCommand, this)) {
+        m_serial.Stop();
+        m_tcp.Stop();
+        m_udp.Stop();
+        return false;
+    }
+    m_started = true;
+    return true;
+}
+
+// The command thread closes the connection on its way out; the probe is told to stop between two ports and
+// awaited, so no port is left half-probed and no thread outlives the objects it uses.
+void C_Connection::Stop() {
+    if (!m_started)
+        return;
+    m_started = false;
+    SetEvent(m_shutdown.Get());
+    m_commands.Stop();
+    m_probe.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred);
+    m_serial.Stop();
+    m_tcp.Stop();
+    m_udp.Stop();
+    m_ports.Clear();
+}
+
+void C_Connection::RefreshPorts(WPARAM number) {
+    Post(COMMAND_REFRESH, nullptr, number);
+}
+
+void C_Connection::OpenTarget(const wchar_t* target) {
+    if (m_window)
+        m_window->SetReopenTimer(false);
+    Post(COMMAND_OPEN, target, 0);
+}
+
+void C_Connection::CloseTarget() {
+    Post(COMMAND_CLOSE, nullptr, 0);
+}
+
+void C_Connection::SendText(const wchar_t* text) {
+    Post(COMMAND_SEND, text, 0);
+}
+
+bool C_Connection::IsOpen() const {
+    const C_Transport* current = m_current;
+    return current && current->IsOpen();
+}
+
+bool C_Connection::GetName(C_String& name) const {
+    const C_Transport* current = m_current;
+    if (current)
+        return current->GetName(name);
+    name.Empty();
+    return false;
+}
+
+void C_Connection::ShowStatus(StatusText text, const wchar_t* name) {
+    if (!m_window)
+        return;
+    C_String title;
+    m_window->LoadText(text, title);
+    SendMessageW(m_window->GetWindow(), WM_SHOW_STATUS, reinterpret_cast<WPARAM>(title.c_str()),
+                 reinterpret_cast<LPARAM>(name));
+}
+
+HWND C_Connection::GetMainWindow() {
+    return m_window ? m_window->GetWindow() : nullptr;
+}
+
+SerialLineSettings C_Connection::GetSerialLineSettings() {
+    return m_options ? m_options->GetSerialLineSettings() : SerialLineSettings{};
+}
+
+void C_Connection::Post(CommandKind kind, const wchar_t* text, WPARAM number) {
+    Command* command = new (std::nothrow) Command;
+    if (!command)
+        return;
+    command->kind = kind;
+    command->number = number;
+    if (!command->text.Assign(text ? text : L"") || !m_commands.PostCommand(command))
+        delete command;
+}
+
+bool C_Connection::HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context) {
+    C_Connection& connection = *static_cast<C_Connection*>(context);
+    if (phase == PHASE_COMMAND)
+        connection.Run(*static_cast<Command*>(entry));
+    else if (phase == PHASE_ENDING)
+        connection.RunCloseTarget();
+    return true;
+}
+
+void C_Connection::Run(Command& command) {
+    switch (command.kind) {
+    case COMMAND_REFRESH:
+        RunRefresh(command.number);
+        break;
+    case COMMAND_OPEN:
+        RunOpenTarget(command.text.c_str());
+        break;
+    case COMMAND_CLOSE:
+        RunCloseTarget();
+        break;
+    case COMMAND_SEND:
+        RunSendText(command.text);
+        break;
+    }
+}
+
+DWORD C_Connection::ReaderMain(void* self, DWORD) {
+    static_cast<C_Connection*>(self)->Read();
+    return 0;
+}
+
+// Both ends of a connection refresh the port list (and the availability marks) without reopening anything.
+void C_Connection::Read() {
+    RefreshPorts(PORTS_CHANGED_REDRAW);
+    m_sink.ResetFlushTime();
+    for (;;) {
+        if (m_reader.StopRequested())
+            break;
+        C_Transport* current = m_current;
+        if (!current || !current->ReadStep())
+            break;
+    }
+    RefreshPorts(PORTS_CHANGED_REDRAW);
+}

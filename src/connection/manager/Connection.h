@@ -1,0 +1,137 @@
+#pragma once
+// C_Connection: the connection manager. It turns the user's requests (refresh the port list, open a target,
+// close, send text) into commands that one command thread executes in order, so no transport work ever runs on
+// the user-interface thread. While a target is open a reader thread repeats the transport's read step, which
+// feeds the receive sink the owner passed in (the terminal's receive assembly). After every refresh a
+// short-lived probe thread marks which listed ports could be opened right now.
+//
+// Progress reaches the main window only as status balloons (sent), port-list announcements (posted), the window
+// title, the Options button's text and the reopen timer, all through C_ConnectionWindow. A status is sent and
+// awaited, so every wait for a thread that may send one dispatches messages (C_Thread::WaitFinished).
+// The socket headers first: the socket library's header must come before the system's general one.
+#include "connection/sockets/TcpTransport.h"
+#include "connection/sockets/UdpTransport.h"
+
+#include "connection/threads/CommandThread.h"
+#include "connection/manager/ConnectionWindow.h"
+#include "connection/threads/Event.h"
+#include "connection/transports/PipeTransport.h"
+#include "connection/discovery/PortList.h"
+#include "connection/transports/SerialTransport.h"
+#include "connection/threads/Thread.h"
+
+#include <atomic>
+#include <cstdint>
+
+class C_Connection final : private C_TransportHost, private C_PortProber {
+public:
+    // An open refused with access denied (another program holds the port) is retried this often, a second apart.
+    static constexpr uint32_t kMaxAccessDeniedRetries = 5;
+    // The probe waits this long after a refresh, so a burst of device notifications costs one probe pass.
+    static constexpr DWORD kProbeDelayMs = 1000;
+    // A close wakes the reader again this often until it has ended: a read step may start a new wait just after
+    // the first wake-up and would otherwise sleep until data comes.
+    static constexpr DWORD kReaderWakeIntervalMs = 100;
+
+    // Everything read goes to sink, on the reader thread; it must outlive Stop.
+    explicit C_Connection(C_ReceiveSink& sink);
+    ~C_Connection();
+    C_Connection(const C_Connection&) = delete;
+    C_Connection& operator=(const C_Connection&) = delete;
+
+    // User-interface thread. Start once the window exists; both objects must outlive Stop. False when the
+    // command thread cannot be started (then nothing runs and commands are discarded).
+    bool Start(C_ConnectionWindow& window, C_ConnectionOptions& options);
+    // Closes what is open, stops the threads and clears the port list; waits while dispatching messages.
+    void Stop();
+
+    // Each queues a command (discarded while the command thread is not running).
+    void RefreshPorts(WPARAM number);
+    void OpenTarget(const wchar_t* target); // also stops the reopen timer
+    void CloseTarget();
+    void SendText(const wchar_t* text);
+
+    // True once every command posted so far has been executed (a script waits for its sends with it).
+    bool CommandsDone() { return m_commands.IsIdle(); }
+
+    // The current transport's answers: false and an empty name before the first open; after a close the last
+    // transport's name stays. The name is a copy, safe on any thread.
+    bool IsOpen() const;
+    bool GetName(C_String& name) const;
+
+    // Sends a status text (by its string-table entry) with the name it concerns to the main window and returns
+    // once the window has shown it. name may be null.
+    void ShowStatus(StatusText text, const wchar_t* name) override;
+
+    // The main window walks it under its lock to draw the port buttons.
+    C_PortList& GetPortList() { return m_ports; }
+    // "tag - name" of the listed port named name, the name alone without a tag, empty when none has that name.
+    bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(m_ports, name, out); }
+
+private:
+    enum CommandKind : uint32_t { COMMAND_REFRESH = 0, COMMAND_OPEN = 1, COMMAND_CLOSE = 2, COMMAND_SEND = 3 };
+    struct Command;
+
+    // C_TransportHost
+    C_ReceiveSink& GetReceiveSink() override { return m_sink; }
+    bool HasPendingLine() override { return m_sink.HasPendingLine(); }
+    HANDLE GetDataEvent() override { return m_dataEvent; }
+    bool IsStopRequested() override { return m_reader.StopRequested(); }
+    HWND GetMainWindow() override;
+    void PostCloseTarget() override { CloseTarget(); }
+    SerialLineSettings GetSerialLineSettings() override;
+
+    void Post(CommandKind kind, const wchar_t* text, WPARAM number);
+    static bool HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context);
+    void Run(Command& command);
+
+    // Command thread (ConnectionCommands.cpp).
+    void RunOpenTarget(const wchar_t* target);
+    void RunCloseTarget();
+    void RunSendText(C_String& text);
+    C_Transport& TransportFor(const wchar_t* target);
+    bool PrepareDataEvent();
+    void ShowOptionsText(const C_String& description);
+    void AwaitReader();
+
+    // Reader thread.
+    static DWORD ReaderMain(void* self, DWORD);
+    void Read();
+
+    // Port list (ConnectionPorts.cpp): the refresh on the command thread, the probe on its own thread.
+    void RunRefresh(WPARAM number);
+    static bool AddPortInfo(const PortInfo& info, void* context, C_SerialPort& port);
+    void AddCommandLineEntry();
+    static DWORD ProbeMain(void* self, DWORD);
+    void Probe();
+    bool ProbeTarget(const wchar_t* target) override;
+    bool ProbeStopping() override;
+
+    C_ReceiveSink& m_sink;
+    C_ConnectionWindow* m_window = nullptr;
+    C_ConnectionOptions* m_options = nullptr;
+
+    C_SerialTransport m_serial;
+    C_PipeTransport m_pipe;
+    C_TcpTransport m_tcp;
+    C_UdpTransport m_udp;
+    // Set by the command thread, read by the user-interface and reader threads without a lock. Never reset to
+    // none once set, so the last transport's name stays reachable after a close.
+    std::atomic<C_Transport*> m_current{nullptr};
+
+    // Created at the first open. Later opens reset it instead of replacing it: a socket event on the
+    // user-interface thread may be signalling it at that moment, and a closed handle's number can be reused.
+    C_Handle m_dataEventOwner;
+    std::atomic<HANDLE> m_dataEvent{nullptr};
+    // Manual-reset, set by Stop: ends the probe's and the send delay's waits.
+    C_Handle m_shutdown;
+
+    C_PortList m_ports;
+    uint32_t m_retryCount = 0; // command thread only
+    bool m_started = false;
+
+    // Threads last: destroyed first, so nothing they use goes away under them.
+    C_Thread m_probe;
+    C_Thread m_reader;
+    C_CommandThread m_commands;
+};

@@ -1,0 +1,55 @@
+#include "connection/sockets/TcpTransport.h"
+
+#include "connection/sockets/SocketText.h"
+
+#include <cstring>
+
+C_TcpTransport::C_TcpTransport(C_TransportHost& host)
+    : C_SocketTransport(host, {C_AsyncSocket::FLAG_STREAM, WM_TCP_SOCKET, kDefaultPort}),
+      m_sendRoom(CreateAutoResetEvent()) {}
+
+// The socket does not block, so a full send buffer takes part of a text or none of it; dropping the rest would
+// lose what the user typed or pasted. Waiting for the write-ready event rather than polling the socket keeps
+// this thread off a socket that the user-interface thread may close meanwhile.
+void C_TcpTransport::Write(const char* text) {
+    const SOCKET socket = GetSocket();
+    if (socket == INVALID_SOCKET || !text)
+        return;
+    const char* next = text;
+    size_t remaining = strlen(text);
+    while (remaining > 0) {
+        const int sent = m_layer.Send(socket, next, int(remaining));
+        if (sent > 0) {
+            next += sent;
+            remaining -= size_t(sent);
+            continue;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitForEvent(m_sendRoom.Get(), kSendRoomTimeoutMs))
+            return;
+    }
+}
+
+void C_TcpTransport::HandleBlock(const uint8_t* block, uint32_t count) {
+    const uint32_t offset = SkipTelnetNegotiation(block, count);
+    m_host.GetReceiveSink().ProcessReceivedData(block + offset, count - offset);
+}
+
+void C_TcpTransport::HandleEvent(C_AsyncSocket::Event event, SOCKET socket) {
+    switch (event) {
+    case C_AsyncSocket::EVENT_CONNECTED:
+        AdoptSocket(socket);
+        break;
+    case C_AsyncSocket::EVENT_CONNECT_FAILED:
+    case C_AsyncSocket::EVENT_CLOSED:
+        ForgetSocket();
+        SetEvent(m_sendRoom.Get()); // a waiting send finds the socket gone
+        m_host.PostCloseTarget();
+        break;
+    case C_AsyncSocket::EVENT_READABLE:
+        SignalData();
+        break;
+    case C_AsyncSocket::EVENT_WRITABLE:
+        SetEvent(m_sendRoom.Get());
+        break;
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The persisted options: the values the program keeps between runs, their defaults, the order in which they are
+// read at start and written at close, the choice of the default terminal font and the command-line overrides.
+// The main window owns one and hands it to the settings store; everything here works without a window.
+#include "foundation/settings/Settings.h"
+#include "foundation/settings/SettingsStore.h"
+#include "foundation/base/TextString.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Bits of the Flags option.
+constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;    // check for updates at start
+constexpr uint32_t FLAG_BOLD = 0x2;           // draw the terminal font bold
+constexpr uint32_t FLAG_LOGGING = 0x10000;    // a log file is being written: run-time state, never stored
+constexpr uint32_t kStoredFlagsMask = 0xFFFF; // only these bits are written, and only these are read back
+
+// Where the program keeps its settings, and the names of everything stored there.
+constexpr const wchar_t* kSettingsKeyPath = L"Software\\Brannick\\Velto";
+
+namespace SettingName {
+constexpr const wchar_t* Flags = L"Flags";
+constexpr const wchar_t* FontSize = L"FontSize";
+constexpr const wchar_t* BaudRate = L"BaudRate";
+constexpr const wchar_t* CharSendDelay = L"CharSendDelay";
+constexpr const wchar_t* Parity = L"Parity";
+constexpr const wchar_t* StopBits = L"StopBits";
+constexpr const wchar_t* FontName = L"FontName";
+constexpr const wchar_t* SerialPort = L"SerialPort";
+constexpr const wchar_t* Filter = L"Filter";
+constexpr const wchar_t* TimeFormat = L"TimeFormat";
+constexpr const wchar_t* PowerLine = L"PowerLine";
+constexpr const wchar_t* AnimationChars = L"AnimationChars";
+// Written by others under the same key: the window placements, the update check's values, the port tags.
+constexpr const wchar_t* MainPlacement = L"Main";
+constexpr const wchar_t* SearchPlacement = L"Search";
+constexpr const wchar_t* LastCheck = L"LastCheck";
+constexpr const wchar_t* LastCheckVersion = L"LastCheckVersion";
+constexpr const wchar_t* TagsSection = L"Tags";
+} // namespace SettingName
+
+// Opens the store the way the program does: registry, current user, the program's key.
+int OpenProgramSettings(C_Settings& settings);
+
+// Whether a font family is installed. The real one asks the system; tests hand in a list.
+using FontInstalledQuery = bool (*)(void* context, const wchar_t* faceName);
+// EnumFontFamiliesEx on a screen device context, any character set, with the name cut to 31 characters.
+bool IsFontFamilyInstalled(void* context, const wchar_t* faceName);
+
+// The first installed name of a list separated by ';' (the first name may also end at ','); false, leaving out
+// empty, when none is installed.
+bool ChooseFirstInstalledFont(const wchar_t* candidates, FontInstalledQuery query, void* context, C_String& out);
+
+class C_PersistedOptions {
+public:
+    static constexpr uint32_t kDefaultFlags = FLAG_AUTO_UPDATE;
+    static constexpr uint32_t kDefaultFontSize = 200; // twentieths of a point: 10 pt
+    static constexpr uint32_t kDefaultBaudRate = 115200;
+    static constexpr uint32_t kDefaultCharSendDelay = 0;
+    static constexpr uint8_t kDefaultParity = 0;   // none
+    static constexpr uint8_t kDefaultStopBits = 0; // one
+    static constexpr const wchar_t* kDefaultPowerLine = L"\xE0B0";
+    static constexpr const wchar_t* kDefaultAnimationChars =
+        L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
+    static constexpr const wchar_t* kDefaultFontCandidates =
+        L"Cascadia Code PL Regular;Cascadia Code Regular;Lucida Console for Powerline;Lucida Console;Consolas";
+
+    C_PersistedOptions();
+    C_PersistedOptions(const C_PersistedOptions&) = delete;
+    C_PersistedOptions& operator=(const C_PersistedOptions&) = delete;
+
+    // Before reading: the first installed default font becomes FontName (its default when not stored).
+    void ChooseDefaultFont(FontInstalledQuery query = IsFontFamilyInstalled, void* context = nullptr);
+    // At start. A command-line port (non-empty) is used instead of the stored one, which is then not read; a
+    // nonzero command-line baud rate replaces the stored one after everything was read.
+    void Read(const C_SettingsStore& store, const wchar_t* commandLinePort = nullptr, uint32_t commandLineBaud = 0);
+    // At close (the window placement "Main" follows, written by the window). True when every value was written;
+    // a failed write does not stop the others.
+    bool Write(C_SettingsStore& store) const;
+
+    uint32_t flags = kDefaultFlags;
+    uint32_t fontSize = kDefaultFontSize;
+    uint32_t baudRate = kDefaultBaudRate;
+    uint32_t charSendDelay = kDefaultCharSendDelay; // milliseconds between characters sent
+    uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
+    uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
+    C_String fontName;
+    C_String serialPort;       // the current port or endpoint, opened at start
+    C_String lastSelectedPort; // the port last chosen by the user; starts as the current port
+    C_String filter;           // the main window guards it with its filter lock
+    C_String timeFormat;       // empty: no time stamps
+    C_String powerLine;
+    C_String animationChars;
+};

@@ -1,0 +1,97 @@
+#pragma once
+// C_AutoUpdate: at most once a week, asks the maker's update server whether a newer version exists; if so,
+// asks the user, downloads the new files next to the running program, swaps them in and restarts it.
+//
+// The check runs on a worker thread. Its questions go to the main window's thread as the registered message
+// "_C_AutoUpdate", sent synchronously, which the component answers itself from the window's procedure (it
+// subclasses the window from Start to Stop), so the main window's message loop needs nothing else.
+#include "connection/threads/Thread.h"
+#include "foundation/settings/Settings.h"
+#include "foundation/base/TextString.h"
+#include "maintenance/http/HttpClient.h"
+#include "maintenance/update/UpdateHost.h"
+#include "platform/system/SubClassing.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+class C_XmlDocument;
+class C_XmlNode;
+
+class C_AutoUpdate : private C_SubClassTarget {
+public:
+    // Options of Start.
+    static constexpr uint32_t FLAG_INVENTORY_QUERY = 0x1;
+    static constexpr uint32_t FLAG_NO_WORKER = 0x2; // Start prepares everything but runs no check
+    static constexpr uint32_t FLAG_INI_SETTINGS = 0x4;
+    static constexpr uint32_t FLAG_IGNORE_INTERVAL = 0x8;
+
+    static constexpr const wchar_t* kMessageName = L"_C_AutoUpdate";
+    static constexpr uint32_t kSubClassTag = 0x61757570; // "auup"
+    static constexpr uint64_t kInterval = 604800;        // seconds: one week
+    static constexpr const wchar_t* kAgent = L"AutoUpdate";
+    static constexpr const wchar_t* kVersionSuffix = L"Version";
+
+    // wParam of the registered message: which question to ask.
+    static constexpr WPARAM QUESTION_UPDATE = 0;
+    static constexpr WPARAM QUESTION_RESTART = 1;
+
+    explicit C_AutoUpdate(C_UpdateHost& host = C_UpdateHost::System()) : m_host(host) {}
+    ~C_AutoUpdate() { Stop(); }
+    C_AutoUpdate(const C_AutoUpdate&) = delete;
+    C_AutoUpdate& operator=(const C_AutoUpdate&) = delete;
+
+    // Runs on the window's thread. True when the check is due and was started (or, with FLAG_NO_WORKER, is
+    // ready for a Check); false when it is not due, the program runs packaged, or something needed could not be
+    // set up.
+    bool Start(const wchar_t* url, HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+               uint32_t flags = 0, const wchar_t* itemName = nullptr, const wchar_t* itemType = L"1");
+    // Ends the request in progress, waits for the worker (answering its questions meanwhile) and gives the
+    // window its procedure back. Runs on the window's thread.
+    void Stop();
+    // Waits for the check to end without ending it, answering its questions meanwhile; true once it has ended
+    // (or was never started). Runs on the window's thread.
+    bool WaitFinished(DWORD milliseconds);
+
+    // The worker's body: true when it started the new version and asked the window to close.
+    bool Check();
+
+    // The notification every request of the check passes: yes to everything, and certificates are checked.
+    static int Notify(int code, uintptr_t data, void* userData);
+
+private:
+    struct UpdateFile;
+    class FileSteps;
+
+    static DWORD WorkerRoutine(void* context, DWORD);
+    LRESULT OnSubClassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT AskQuestion(HWND window, WPARAM question);
+
+    bool BuildQuery(C_String& query);
+    bool ReadLocalised(const C_XmlDocument& document, const C_XmlNode* base, const wchar_t* path, C_String& out);
+    bool RunFileSteps(const C_XmlDocument& document, const C_XmlNode* base);
+    bool Restart(const C_XmlDocument& document, const C_XmlNode* base);
+
+    C_UpdateHost& m_host;
+    HWND m_window = nullptr;
+    C_String m_url;
+    UINT m_message = 0;
+    C_String m_application;
+    C_String m_info;
+    C_String m_restart;
+    C_String m_help;
+    C_String m_programToRun;
+    C_String m_itemName;
+    C_String m_itemType;
+    C_String m_programPath;
+    C_HttpClient m_client;
+    bool m_success = false;
+    volatile bool m_boxOpen = false;
+    C_String m_valueName;
+    uint32_t m_flags = 0;
+    C_Settings m_settings;
+    C_SubClassing m_questionRoute;
+    C_SubClassing m_helpRoute; // attached only while a box with a Help button is open
+    C_Thread m_worker;
+};

@@ -1,0 +1,103 @@
+#pragma once
+// C_ReceiveAssembly: where received bytes become stored text. Every block a transport's reader reads goes
+// through ProcessReceivedData, byte by byte through the escape interpreter into the pending line, which is
+// handed to the line store in flushes: at the end of a block when more than 20 ms have passed since the
+// last flush, when the reader has waited 20 ms without data (FlushIfIdle), and before every cursor move,
+// colour change, backspace or time stamp. Without a filter a line end does not flush by itself, so steady
+// data reaches the store (and the window) in blocks; with a filter each line reaches the store whole, at
+// its line end, so it can be tested as a line.
+//
+// Each flush is decoded as UTF-8 as a whole; a flush that is not valid UTF-8 keeps its bytes as characters.
+// Runs on the reader thread; the main window owns one beside its view and hands it to the connection as its
+// receive sink.
+#include "terminal/receive/EscapeInterpreter.h"
+#include "terminal/store/LineStore.h"
+#include "terminal/receive/PendingLine.h"
+#include "foundation/base/ReceiveSink.h"
+#include "terminal/receive/TimeStamp.h"
+
+#include <cstdint>
+
+// Milliseconds for the flush rules; the system tick count in the program, a manual clock in tests.
+class C_TickSource {
+public:
+    virtual uint32_t Milliseconds() = 0;
+
+protected:
+    ~C_TickSource() = default;
+};
+
+// Receives every flushed text exactly as the store receives it (the log file).
+class C_LogSink {
+public:
+    virtual void AppendToLog(const wchar_t* text, uint32_t length) = 0;
+
+protected:
+    ~C_LogSink() = default;
+};
+
+class C_ReceiveAssembly final : public C_ReceiveSink, private C_InterpreterHost {
+public:
+    static constexpr uint32_t kFlushInterval = 20;                // ms
+    static constexpr uint32_t kFilteredFlushThreshold = 0x100000; // characters pending while filtering
+    static constexpr uint8_t kLineFeed = 0x0A;
+    static constexpr uint8_t kCarriageReturn = 0x0D;
+    static constexpr uint8_t kBell = 0x07;
+    static constexpr uint8_t kBackspace = 0x08;
+    static constexpr uint8_t kShiftOut = 0x0E;
+    static constexpr uint8_t kShiftIn = 0x0F;
+
+    // How a flush treats what is pending.
+    enum FlushFlags : uint32_t {
+        FLUSH_CHARACTERS = 0,               // the pending text is characters already (a time stamp)
+        FLUSH_DECODE_UTF8 = 0x1,            // received bytes: decoded as UTF-8 where they form it
+        FLUSH_LINE_END = 0x2,               // a line end was just appended: a filtered line is complete
+        FLUSH_KEEP_PARTIAL_CHARACTER = 0x4, // the end of a read: a character it cut waits for the next read
+    };
+
+    explicit C_ReceiveAssembly(C_LineStore& store);
+    C_ReceiveAssembly(const C_ReceiveAssembly&) = delete;
+    C_ReceiveAssembly& operator=(const C_ReceiveAssembly&) = delete;
+
+    void SetTickSource(C_TickSource* ticks);
+    void SetLogSink(C_LogSink* log) { m_log = log; }
+    // Stamps are written while the stamps have a picture; none without.
+    void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
+
+    // C_ReceiveSink
+    void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
+    void FlushIfIdle() override;
+    bool HasPendingLine() override { return m_pending.Length() != 0; }
+    void ResetFlushTime() override { m_lastFlush = 0; }
+
+    void ProcessByte(uint8_t byte);
+    bool HandleLineEnd(uint8_t byte);
+    void InsertTimeStamp(uint8_t byte);
+    void FlushPendingLine(uint32_t flushFlags);
+
+    uint32_t PendingLength() const { return m_pending.Length(); }
+
+    const C_EscapeInterpreter& Interpreter() const { return m_interpreter; }
+
+private:
+    void FlushPendingText() override { FlushPendingLine(FLUSH_DECODE_UTF8); }
+    void AppendPendingBytes(const char* bytes, uint32_t length) override;
+
+    void WriteTimeStamp();
+    uint32_t HandlePlainRun(const uint8_t* bytes, uint32_t available);
+    void HandleBackspace();
+    void HandToStore(const wchar_t* text, uint32_t length);
+    bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
+
+    C_LineStore& m_store;
+    C_EscapeInterpreter m_interpreter;
+    C_PendingLine m_pending;
+    C_DynamicBuffer<wchar_t> m_decoded;
+    uint32_t m_lastFlush = 0;
+    uint8_t m_previousLineEndByte = 0;
+    bool m_stampWritten = false;
+    C_TickSource* m_ticks;
+    C_LogSink* m_log = nullptr;
+    C_TimeStamps* m_stamps = nullptr;
+    C_String m_stamp;
+};

@@ -1,0 +1,282 @@
+#include "ui/dialogs/OptionsDialog.h"
+
+#include "connection/manager/ConnectionWindow.h"
+#include "platform/window/DarkMode.h"
+#include "ui/framework/FontList.h"
+#include "ui/framework/ProgramTitle.h"
+#include "ui/framework/ResourceIds.h"
+
+#include <cwctype>
+
+namespace {
+
+constexpr uint32_t kNoValue = 0;
+
+struct ControlText {
+    int control;
+    UINT text;
+};
+
+constexpr ControlText kTexts[] = {
+    {IDC_OPTIONS_SEND_DELAY_LABEL, IDS_SEND_DELAY},
+    {IDC_OPTIONS_BAUD_RATE_LABEL, IDS_BAUD_RATE},
+    {IDC_OPTIONS_PARITY_LABEL, IDS_PARITY},
+    {IDC_OPTIONS_STOP_BITS_LABEL, IDS_STOP_BITS},
+    {IDC_OPTIONS_FONT_LABEL, IDS_FONT},
+    {IDC_OPTIONS_BOLD, IDS_BOLD},
+    {IDC_OPTIONS_TIME_FORMAT_LABEL, IDS_TIME_FORMAT},
+    {IDC_OPTIONS_AUTO_UPDATE, IDS_AUTO_UPDATE},
+    {IDC_OK, IDS_OK},
+    {IDC_CANCEL, IDS_CANCEL},
+};
+
+struct NumberItem {
+    const wchar_t* text;
+    uint32_t value;
+};
+
+constexpr NumberItem kSendDelays[] = {{L"0 ms", 0}, {L"10 ms", 10}, {L"100 ms", 100}, {L"1000 ms", 1000}};
+constexpr NumberItem kBaudRates[] = {{L"9600", 9600},     {L"19200", 19200},   {L"38400", 38400},
+                                     {L"57600", 57600},   {L"115200", 115200}, {L"230400", 230400},
+                                     {L"460800", 460800}, {L"921600", 921600}};
+constexpr const wchar_t* kSendDelayFormat = L"%u ms";
+constexpr const wchar_t* kNumberFormat = L"%u";
+
+struct ChoiceItem {
+    UINT text;
+    uint32_t value;
+    UINT icon;
+};
+
+// Values as the serial line takes them: parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a half, 2 two.
+constexpr ChoiceItem kParities[] = {
+    {IDS_PARITY_NONE, 0, IDI_PARITY_NONE}, {IDS_PARITY_EVEN, 2, IDI_PARITY_EVEN}, {IDS_PARITY_ODD, 1, IDI_PARITY_ODD}};
+constexpr ChoiceItem kStopBits[] = {{IDS_STOP_BITS_1, 0, IDI_STOP_BITS_ONE},
+                                    {IDS_STOP_BITS_1_5, 1, IDI_STOP_BITS_ONE_HALF},
+                                    {IDS_STOP_BITS_2, 2, IDI_STOP_BITS_TWO}};
+
+// The empty picture comes first: choosing it turns the stamps off.
+constexpr const wchar_t* kNoTimeFormat = L"";
+constexpr const wchar_t* kTimeFormats[] = {L"dd.MM.yyyy HH:mm:ss:iii>", L"dd.MM.yyyy HH:mm:ss ani>",
+                                           L"dd.MM.yyyy HH:mm:ss>", L"yyyy.MM.dd HH:mm:ss;"};
+
+} // namespace
+
+bool C_OptionsDialog::ReadLeadingNumber(const wchar_t* text, uint32_t& value) {
+    if (!text)
+        return false;
+    while (iswspace(*text))
+        ++text;
+    // A sign is not a number here: "%u" would turn -5 into 4294967291 ms.
+    if (*text < L'0' || *text > L'9')
+        return false;
+    uint64_t number = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        number = number * 10 + uint64_t(*text - L'0');
+        if (number > UINT32_MAX)
+            return false;
+    }
+    value = uint32_t(number);
+    return true;
+}
+
+INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host) {
+    m_host = &host;
+    m_strings.SetModule(instance);
+    INT_PTR result = RunModal(instance, IDD_OPTIONS, STYLE_DARK_MODE_ALLOWED, owner);
+    m_host = nullptr;
+    if (owner)
+        PostMessageW(owner, WM_PORTS_CHANGED, PORTS_CHANGED_REDRAW, 0);
+    return result;
+}
+
+template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
+    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate, &m_parity,    &m_stopBits,
+                                       &m_font,      &m_fontSize, &m_timeFormat};
+    for (C_ComboBox* combo : combos)
+        if (handler(*combo))
+            return true;
+    return false;
+}
+
+// --- opening ---------------------------------------------------------------------------------------------
+
+INT_PTR C_OptionsDialog::OnInitDialog() {
+    if (!m_host)
+        return FALSE;
+    SetIcon(IDI_PROGRAM);
+    SetProgramTitle(GetWindow(), GetInstance());
+    const C_PersistedOptions& options = m_host->GetOptions();
+    FillSendDelay(options);
+    FillBaudRate(options);
+    FillParity(options);
+    FillStopBits(options);
+    FillFonts(options);
+    FillFontSizes(options);
+    FillTimeFormats(options);
+    CheckItem(IDC_OPTIONS_AUTO_UPDATE, (options.flags & FLAG_AUTO_UPDATE) != 0);
+    CheckItem(IDC_OPTIONS_BOLD, (options.flags & FLAG_BOLD) != 0);
+    SetTexts();
+    ApplyTheme();
+    return TRUE;
+}
+
+void C_OptionsDialog::FillSendDelay(const C_PersistedOptions& options) {
+    m_sendDelay.Attach(GetItem(IDC_OPTIONS_SEND_DELAY), GetInstance());
+    for (const NumberItem& item : kSendDelays)
+        m_sendDelay.AddItem(item.text, item.value, IDI_ITEM_RATE);
+    C_String text;
+    text.Format(kSendDelayFormat, options.charSendDelay);
+    m_sendDelay.SetEditText(text.c_str());
+}
+
+// Any rate is shown, also one the list lacks: adapters take rates such as 250000.
+void C_OptionsDialog::FillBaudRate(const C_PersistedOptions& options) {
+    m_baudRate.Attach(GetItem(IDC_OPTIONS_BAUD_RATE), GetInstance());
+    for (const NumberItem& item : kBaudRates)
+        m_baudRate.AddItem(item.text, item.value, IDI_ITEM_RATE);
+    C_String text;
+    text.Format(kNumberFormat, options.baudRate);
+    m_baudRate.SetEditText(text.c_str());
+}
+
+// A stored value the list lacks selects nothing, and OK then keeps it.
+void C_OptionsDialog::FillParity(const C_PersistedOptions& options) {
+    m_parity.Attach(GetItem(IDC_OPTIONS_PARITY), GetInstance());
+    for (const ChoiceItem& item : kParities)
+        m_parity.AddItem(m_strings, item.text, item.value, item.icon);
+    m_parity.Select(m_parity.FindValue(options.parity));
+}
+
+void C_OptionsDialog::FillStopBits(const C_PersistedOptions& options) {
+    m_stopBits.Attach(GetItem(IDC_OPTIONS_STOP_BITS), GetInstance());
+    for (const ChoiceItem& item : kStopBits)
+        m_stopBits.AddItem(m_strings, item.text, item.value, item.icon);
+    m_stopBits.Select(m_stopBits.FindValue(options.stopBits));
+}
+
+void C_OptionsDialog::FillFonts(const C_PersistedOptions& options) {
+    m_font.Attach(GetItem(IDC_OPTIONS_FONT), GetInstance());
+    std::vector<std::wstring> names;
+    FontList::ListFixedPitchFonts(names);
+    for (const std::wstring& name : names)
+        m_font.AddItem(name.c_str(), kNoValue, IDI_ITEM_FONT);
+    m_font.Select(m_font.FindText(options.fontName.c_str()));
+}
+
+void C_OptionsDialog::FillFontSizes(const C_PersistedOptions& options) {
+    m_fontSize.Attach(GetItem(IDC_OPTIONS_FONT_SIZE), GetInstance());
+    C_String text;
+    for (uint32_t points = kSmallestFontPoints; points <= kLargestFontPoints; ++points) {
+        text.Format(kNumberFormat, points);
+        m_fontSize.AddItem(text.c_str(), points * kTwentiethsPerPoint, 0);
+    }
+    m_fontSize.Select(m_fontSize.FindValue(options.fontSize));
+}
+
+void C_OptionsDialog::FillTimeFormats(const C_PersistedOptions& options) {
+    m_timeFormat.Attach(GetItem(IDC_OPTIONS_TIME_FORMAT), GetInstance());
+    m_timeFormat.AddItem(kNoTimeFormat, kNoValue, 0);
+    for (const wchar_t* picture : kTimeFormats)
+        m_timeFormat.AddItem(picture, kNoValue, IDI_ITEM_TIME_FORMAT);
+    m_timeFormat.SetEditText(options.timeFormat.c_str());
+}
+
+void C_OptionsDialog::SetTexts() {
+    for (const ControlText& entry : kTexts)
+        SetItemText(entry.control, m_strings.LoadString(entry.text));
+}
+
+// --- closing ---------------------------------------------------------------------------------------------
+
+INT_PTR C_OptionsDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
+    if (id == IDC_OK || id == IDC_CANCEL) {
+        End(id == IDC_OK ? 1 : 0);
+        return TRUE;
+    }
+    return C_Dialog::OnCommand(id, wParam, lParam);
+}
+
+INT_PTR C_OptionsDialog::OnEnd(INT_PTR result) {
+    if (result == 1 && m_host)
+        Apply();
+    ForEachCombo([](C_ComboBox& combo) {
+        combo.Detach();
+        return false;
+    });
+    return 1;
+}
+
+void C_OptionsDialog::ReadNumberField(C_ComboBox& combo, uint32_t& value) {
+    C_String text;
+    if (combo.GetEditText(text, kEditTextLimit) && !text.IsEmpty())
+        ReadLeadingNumber(text.c_str(), value);
+}
+
+// In this order: flags, the serial settings, the font, the stamps; then the view and the connection follow.
+void C_OptionsDialog::Apply() {
+    C_PersistedOptions& options = m_host->GetOptions();
+    uint32_t flags = options.flags & ~(FLAG_AUTO_UPDATE | FLAG_BOLD);
+    if (IsItemChecked(IDC_OPTIONS_AUTO_UPDATE))
+        flags |= FLAG_AUTO_UPDATE;
+    if (IsItemChecked(IDC_OPTIONS_BOLD))
+        flags |= FLAG_BOLD;
+    options.flags = flags;
+
+    ReadNumberField(m_sendDelay, options.charSendDelay);
+    ReadNumberField(m_baudRate, options.baudRate);
+    uint32_t value;
+    if (m_parity.GetSelectedValue(value))
+        options.parity = uint8_t(value);
+    if (m_stopBits.GetSelectedValue(value))
+        options.stopBits = uint8_t(value);
+
+    C_String text;
+    if (m_font.GetSelectedText(text) && !text.IsEmpty())
+        options.fontName.Assign(text);
+    if (m_fontSize.GetSelectedValue(value))
+        options.fontSize = value;
+    if (m_timeFormat.GetEditText(text, kEditTextLimit))
+        options.timeFormat.Assign(text);
+
+    m_host->ApplyDisplayOptions();
+    m_host->RefreshPorts();
+}
+
+// --- messages --------------------------------------------------------------------------------------------
+
+INT_PTR C_OptionsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnMeasureItem(*item); });
+    }
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnDrawItem(*item); });
+    }
+    case kDpiChangedMessage:
+        ForEachCombo([](C_ComboBox& combo) {
+            combo.OnDpiChanged();
+            return false;
+        });
+        return C_Dialog::OnMessage(message, wParam, lParam);
+    default:
+        return C_Dialog::OnMessage(message, wParam, lParam);
+    }
+}
+
+void C_OptionsDialog::OnThemeChanged() {
+    C_Dialog::OnThemeChanged();
+    ApplyTheme();
+}
+
+void C_OptionsDialog::ApplyTheme() {
+    bool dark = IsDarkModeActive();
+    ForEachCombo([dark](C_ComboBox& combo) {
+        combo.SetDarkMode(dark);
+        if (combo.GetWindow())
+            DarkMode::ApplyComboBoxTheme(combo.GetWindow(), dark);
+        return false;
+    });
+}

@@ -1,0 +1,162 @@
+#pragma once
+// C_MainDialog: the program. One static instance is at once the main window (a modal dialog) and the owner of
+// every long-lived object: the settings and options, the connection manager, the toolbar with its port
+// buttons, the terminal view, the log file, the filter and the smaller window components. The entry point only
+// runs it; everything else happens in its handlers and in the connection's threads.
+//
+// Members are constructed in the order below and destroyed in reverse. The connection lives from the end of
+// OnInitDialog to the end of OnEnd; the log file is closed by its destructor, after the connection stopped.
+//
+// Threads: all handlers run on the user-interface thread. The connection's command thread reaches the window
+// through C_ConnectionWindow (each call is sent to this thread and awaited); the reader thread notes hidden
+// lines and reads the filter, both under their own locks.
+// The socket headers first (through the connection): they must precede the system's general header.
+#include "connection/manager/Connection.h"
+
+#include "foundation/settings/Options.h"
+#include "foundation/settings/Settings.h"
+#include "platform/window/BandContainer.h"
+#include "platform/window/EditIcon.h"
+#include "platform/window/LayoutManager.h"
+#include "platform/window/SizeGrip.h"
+#include "platform/window/StatusBalloon.h"
+#include "platform/window/Toolbar.h"
+#include "platform/window/WebLink.h"
+#include "terminal/store/Filter.h"
+#include "terminal/export/LogFile.h"
+#include "terminal/receive/ReceiveAssembly.h"
+#include "terminal/receive/TimeStamp.h"
+#include "ui/window/ActivityIndicator.h"
+#include "ui/framework/Dialog.h"
+#include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/SearchBar.h"
+#include "ui/window/ServiceHooks.h"
+#include "ui/framework/StringTable.h"
+#include "ui/dialogs/TagDialog.h"
+#include "ui/view/TerminalView.h"
+
+class C_MainDialog final : public C_Dialog,
+                           private C_ConnectionWindow,
+                           private C_ConnectionOptions,
+                           private C_TerminalViewHost,
+                           private C_SendSink,
+                           private C_OptionsHost,
+                           private C_SearchHost {
+public:
+    static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
+    static constexpr const wchar_t* kWebText = L"www.brannick.example";
+    static constexpr const wchar_t* kWebAddress = L"https://www.brannick.example/velto";
+    static constexpr const wchar_t* kTitleSeparator = L" - ";
+    // The toolbar's icons at 96 DPI, and the room beside the web link's text.
+    static constexpr int kToolbarImageSize = 24;
+    static constexpr int kWebLinkPadding = 20;
+    // Dialog units.
+    static constexpr int kMinimumWidth = 200;
+    static constexpr int kMinimumHeight = 150;
+
+    explicit C_MainDialog(C_ServiceHooks& services);
+    ~C_MainDialog() override;
+
+    // Runs the main window until it is closed; its result, or -1 when it could not be created.
+    INT_PTR Run(HINSTANCE instance);
+
+    // The connection's window: the dialog itself (C_ConnectionWindow asks for it by this name too).
+    HWND GetWindow() override { return C_Dialog::GetWindow(); }
+
+protected:
+    INT_PTR OnInitDialog() override;
+    INT_PTR OnEnd(INT_PTR result) override;
+    INT_PTR OnCommand(WORD id, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // OnInitDialog's steps (MainDialog.cpp).
+    void ReadSettings(const wchar_t* commandLinePort, uint32_t commandLineBaud);
+    void CreateBandsAndLink();
+    void CreateView();
+    void BuildToolbar();
+    void AttachFilterField();
+    void RegisterLayout();
+    void WireReceivePath();
+
+    // Messages (MainDialog.cpp).
+    INT_PTR Answer(LRESULT result);
+    void OnSize(WPARAM kind);
+    void OnPaint();
+    INT_PTR OnNotify(const NMHDR* header);
+    INT_PTR OnHitTest(LPARAM screenPoint);
+    void OnTimer(UINT_PTR timer);
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    void OnDpiChanged();
+    void SetTitleText(const wchar_t* suffix);
+
+    // Commands (MainDialogCommands.cpp).
+    void Save();
+    void ToggleLog();
+    void Clear();
+    void OnPortButton(WORD id);
+    void SelectPort(uint32_t index);
+    void OnFilterField(WORD notification);
+    void ApplyFilterFromField();
+    void OnActivityTimer();
+    void NoteActivity() override;
+    void LoadText(unsigned id, C_String& text) override;
+
+    // Port buttons and status balloon (MainDialogPorts.cpp).
+    void RebuildPortButtons(WPARAM reopen);
+    void ShowStatus(const wchar_t* title, const wchar_t* text);
+    int BalloonItem();
+    void UpdateToolbarWidth();
+
+    // The options dialog, the search bar and the tag dialog (MainDialogDialogs.cpp).
+    void RunOptionsDialog();
+    void ToggleSearchBar() override;
+    void EditPortTag(uint32_t index);
+    // C_OptionsHost
+    C_PersistedOptions& GetOptions() override { return m_options; }
+    void ApplyDisplayOptions() override;
+    void RefreshPorts() override;
+    // C_SearchHost
+    bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start) override;
+    void SetSearchButtonState(SearchButtonState state) override;
+
+    // C_ConnectionWindow (the others above).
+    void SetTitleSuffix(const wchar_t* text) override;
+    void SetOptionsButtonText(const wchar_t* text) override;
+    void SetReopenTimer(bool running) override;
+
+    // C_ConnectionOptions
+    uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
+    SerialLineSettings GetSerialLineSettings() override;
+    void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
+    void LoadTag(const wchar_t* key, C_String& tag) override;
+
+    // C_SendSink: keys typed into the view go to the device.
+    void SendText(const wchar_t* text) override { m_connection.SendText(text); }
+
+    C_BandContainer m_bands;          // the rebar holding the toolbar and the web link
+    C_WebLink m_webLink;              //
+    C_SizeGrip m_sizeGrip;            //
+    C_ServiceHooks& m_services;       // the update check and the problem report
+    C_LayoutManager m_layout;         //
+    C_OptionsDialog m_optionsDialog;  //
+    C_StatusBalloon m_balloon;        //
+    C_EditIcon m_filterIcon;          // inside the filter field: hidden-line activity, and the clear button
+    C_TagDialog m_tagDialog;          //
+    C_Settings m_settings;            //
+    C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
+    // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
+    // and the connection's reader into the assembly, so each must exist first and outlive the reader.
+    C_TerminalView m_view;            // owns the line store the connection's reader fills
+    C_ReceiveAssembly m_assembly;     // received bytes become the store's lines; the log and stamps are wired in
+    C_Connection m_connection;        //
+    C_StringTable m_strings;          //
+    C_TimeStamps m_stamps;            // made from the text options
+    C_SearchBar m_searchBar{*this};   // open or closed while the window runs; keeps the last search text
+    C_Toolbar m_toolbar;              //
+    C_LogFile m_log;                  //
+    C_FilterText m_filter;            // the applied filter text, under its own lock
+    C_String m_commandLinePort;       //
+    C_ActivityIndicator m_activity;   // under its own lock
+    C_String m_baseTitle;             // "Velto - Serial Terminal [1.0]"
+};

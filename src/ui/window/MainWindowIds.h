@@ -1,0 +1,35 @@
+#pragma once
+// The main window's commands, timers and private messages. The messages it shares with the connection
+// (WM_PORTS_CHANGED, WM_SHOW_STATUS, TIMER_REOPEN) are declared in connection/manager/ConnectionWindow.h.
+#include <windows.h>
+
+// Toolbar commands.
+constexpr WORD CMD_OPTIONS = 5001;
+constexpr WORD CMD_SAVE = 5002;
+constexpr WORD CMD_LOG = 5003;
+constexpr WORD CMD_CLEAR = 5004;
+constexpr WORD CMD_SEARCH = 5005;
+// One per port button, in port-list order. Buttons beyond the last still show but do nothing (101 ports).
+constexpr WORD CMD_PORT_FIRST = 5100;
+constexpr WORD CMD_PORT_LAST = 5200;
+
+// Child windows made in code.
+constexpr UINT IDC_MAIN_BANDS = 1100;
+constexpr UINT IDC_MAIN_TOOLBAR = 1101;
+constexpr UINT IDC_MAIN_VIEW = 1102;
+
+// Timers of the main window (TIMER_REOPEN = 2 is the connection's).
+constexpr UINT_PTR TIMER_BALLOON = 1;
+constexpr UINT_PTR TIMER_ACTIVITY = 3;
+constexpr UINT_PTR TIMER_FILTER = 4;
+constexpr UINT kBalloonMs = 1000;
+constexpr UINT kActivityMs = 250;
+constexpr UINT kFilterMs = 100;
+
+// Sent by the command thread so the window's own thread changes what only it may change; the sender waits, so
+// its texts stay valid. wParam: text (title suffix, Options text) or 0/1 (reopen timer off/on).
+constexpr UINT WM_MAIN_SET_TITLE = WM_APP + 0x20;
+constexpr UINT WM_MAIN_SET_OPTIONS_TEXT = WM_APP + 0x21;
+constexpr UINT WM_MAIN_SET_REOPEN_TIMER = WM_APP + 0x22;
+// Posted by the reader thread when hidden lines start arriving: a timer can only be set by the window's thread.
+constexpr UINT WM_MAIN_START_ACTIVITY = WM_APP + 0x23;

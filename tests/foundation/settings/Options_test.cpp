@@ -1,0 +1,277 @@
+#include "foundation/settings/Options.h"
+
+#include "SettingsTestKey.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// An in-memory store that records every access in order, as "read Name" or "write Name=value".
+class RecordingStore : public C_SettingsStore {
+public:
+    uint64_t ReadNumber(const wchar_t* name, uint64_t defaultValue, const wchar_t* section = nullptr) const override {
+        log.push_back(L"read " + Key(name, section));
+        auto found = numbers.find(Key(name, section));
+        return found == numbers.end() ? defaultValue : found->second;
+    }
+    bool WriteNumber(const wchar_t* name, uint64_t value, const wchar_t* section = nullptr) override {
+        log.push_back(L"write " + Key(name, section) + L"=" + std::to_wstring(value));
+        numbers[Key(name, section)] = value;
+        return !failWrites;
+    }
+    bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,
+                    const wchar_t* section = nullptr) const override {
+        log.push_back(L"read " + Key(name, section));
+        auto found = strings.find(Key(name, section));
+        // Like the registry backend, a read may use dest before deciding it has nothing to give.
+        dest.Assign(L"scribbled over");
+        dest.Assign(found == strings.end() ? (defaultText ? defaultText : L"") : found->second.c_str());
+        return found != strings.end();
+    }
+    bool WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section = nullptr) override {
+        log.push_back(L"write " + Key(name, section) + L"=" + text);
+        strings[Key(name, section)] = text;
+        return !failWrites;
+    }
+
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const std::wstring& entry : log) {
+            size_t start = entry.find(L' ') + 1;
+            names.push_back(entry.substr(0, start) + entry.substr(start, entry.find(L'=') - start));
+        }
+        return names;
+    }
+
+    static std::wstring Key(const wchar_t* name, const wchar_t* section) {
+        return section ? std::wstring(section) + L"\\" + name : std::wstring(name);
+    }
+
+    mutable std::vector<std::wstring> log;
+    std::map<std::wstring, uint64_t> numbers;
+    std::map<std::wstring, std::wstring> strings;
+    bool failWrites = false;
+};
+
+struct FontList {
+    std::vector<std::wstring> installed;
+    std::vector<std::wstring> asked;
+    static bool Query(void* context, const wchar_t* face) {
+        FontList* list = static_cast<FontList*>(context);
+        list->asked.push_back(face);
+        for (const std::wstring& name : list->installed) {
+            if (name == face)
+                return true;
+        }
+        return false;
+    }
+};
+
+std::wstring Str(const C_String& text) {
+    return std::wstring(text.c_str(), text.GetLength());
+}
+
+} // namespace
+
+TEST(PersistedOptions, AnEmptyStoreGivesTheDefaults) {
+    RecordingStore store;
+    FontList fonts{{L"Consolas", L"Lucida Console"}, {}};
+    C_PersistedOptions options;
+    options.ChooseDefaultFont(FontList::Query, &fonts);
+    options.Read(store);
+    EXPECT_EQ(options.baudRate, 115200u);
+    EXPECT_EQ(options.parity, 0u);
+    EXPECT_EQ(options.stopBits, 0u);
+    EXPECT_EQ(options.fontSize, 200u);
+    EXPECT_EQ(options.flags, FLAG_AUTO_UPDATE);
+    EXPECT_EQ(options.charSendDelay, 0u);
+    EXPECT_EQ(Str(options.fontName), L"Lucida Console");
+    EXPECT_EQ(Str(options.serialPort), L"");
+    EXPECT_EQ(Str(options.filter), L"");
+    EXPECT_EQ(Str(options.timeFormat), L"");
+    EXPECT_EQ(Str(options.powerLine), L"\xE0B0");
+    EXPECT_EQ(Str(options.animationChars), L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F");
+}
+
+TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
+    RecordingStore store;
+    C_PersistedOptions options;
+    options.Read(store);
+    std::vector<std::wstring> reads = {L"read Flags",  L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
+                                       L"read Parity", L"read StopBits",   L"read FontName",  L"read SerialPort",
+                                       L"read Filter", L"read TimeFormat", L"read PowerLine", L"read AnimationChars"};
+    EXPECT_EQ(store.Names(), reads);
+
+    store.log.clear();
+    EXPECT_TRUE(options.Write(store));
+    std::vector<std::wstring> writes = {L"write Flags",     L"write BaudRate",       L"write CharSendDelay",
+                                        L"write Parity",    L"write StopBits",       L"write FontSize",
+                                        L"write FontName",  L"write SerialPort",     L"write TimeFormat",
+                                        L"write PowerLine", L"write AnimationChars", L"write Filter"};
+    EXPECT_EQ(store.Names(), writes);
+
+    // A failing store still gets every value offered, and the failure is reported.
+    store.log.clear();
+    store.failWrites = true;
+    EXPECT_FALSE(options.Write(store));
+    EXPECT_EQ(store.Names(), writes);
+}
+
+TEST(PersistedOptions, OnlyTheLowSixteenFlagBitsAreStoredOrRestored) {
+    RecordingStore store;
+    C_PersistedOptions options;
+    options.flags = FLAG_AUTO_UPDATE | FLAG_BOLD | 0x8000 | FLAG_LOGGING | 0x80000000u;
+    options.Write(store);
+    EXPECT_EQ(store.numbers[L"Flags"], 0x8003u) << "logging at exit is not stored";
+
+    // A value with high bits written by another tool does not switch logging on at start.
+    store.numbers[L"Flags"] = FLAG_LOGGING | FLAG_BOLD;
+    options.Read(store);
+    EXPECT_EQ(options.flags, FLAG_BOLD);
+    EXPECT_EQ(options.flags & FLAG_AUTO_UPDATE, 0u) << "a stored 0 bit stays 0";
+}
+
+TEST(PersistedOptions, NumbersKeepTheLowBitsOfTheirMembers) {
+    RecordingStore store;
+    store.numbers[L"BaudRate"] = 0x100002580ull;
+    store.numbers[L"FontSize"] = 0xFFFFFFFF00000118ull;
+    store.numbers[L"Parity"] = 0x103;
+    store.numbers[L"StopBits"] = 0x201;
+    store.numbers[L"CharSendDelay"] = 250;
+    C_PersistedOptions options;
+    options.Read(store);
+    EXPECT_EQ(options.baudRate, 9600u);
+    EXPECT_EQ(options.fontSize, 280u);
+    EXPECT_EQ(options.parity, 3u) << "a parity the dialog does not offer is kept";
+    EXPECT_EQ(options.stopBits, 1u);
+    EXPECT_EQ(options.charSendDelay, 250u);
+}
+
+TEST(PersistedOptions, CommandLinePortAndBaudRateOverrideTheStoredOnes) {
+    RecordingStore store;
+    store.numbers[L"BaudRate"] = 57600;
+    store.strings[L"SerialPort"] = L"COM3";
+
+    C_PersistedOptions plain;
+    plain.Read(store, L"", 0);
+    EXPECT_EQ(plain.baudRate, 57600u);
+    EXPECT_EQ(Str(plain.serialPort), L"COM3");
+    EXPECT_EQ(Str(plain.lastSelectedPort), L"COM3");
+
+    store.log.clear();
+    C_PersistedOptions overridden;
+    overridden.Read(store, L"COM7", 9600);
+    EXPECT_EQ(overridden.baudRate, 9600u);
+    EXPECT_EQ(Str(overridden.serialPort), L"COM7");
+    EXPECT_EQ(Str(overridden.lastSelectedPort), L"COM7");
+    for (const std::wstring& entry : store.Names())
+        EXPECT_NE(entry, L"read SerialPort") << "the stored port is not read when one was given";
+
+    // Both are saved on exit like any chosen value.
+    overridden.Write(store);
+    EXPECT_EQ(store.numbers[L"BaudRate"], 9600u);
+    EXPECT_EQ(store.strings[L"SerialPort"], L"COM7");
+}
+
+TEST(PersistedOptions, TheDefaultFontIsTheFirstInstalledCandidate) {
+    FontList fonts{{L"Consolas", L"Lucida Console for Powerline"}, {}};
+    C_PersistedOptions options;
+    options.ChooseDefaultFont(FontList::Query, &fonts);
+    EXPECT_EQ(Str(options.fontName), L"Lucida Console for Powerline");
+    EXPECT_EQ(fonts.asked, (std::vector<std::wstring>{L"Cascadia Code PL Regular", L"Cascadia Code Regular",
+                                                      L"Lucida Console for Powerline"}));
+
+    // None installed: empty, unless the store holds a name, which is used even though it is not installed.
+    FontList none;
+    C_PersistedOptions bare;
+    bare.ChooseDefaultFont(FontList::Query, &none);
+    EXPECT_EQ(Str(bare.fontName), L"");
+    EXPECT_EQ(none.asked.size(), 5u);
+    RecordingStore store;
+    bare.Read(store);
+    EXPECT_EQ(Str(bare.fontName), L"");
+    store.strings[L"FontName"] = L"Some Font Not Here";
+    options.Read(store);
+    EXPECT_EQ(Str(options.fontName), L"Some Font Not Here");
+    options.Write(store);
+    EXPECT_EQ(store.strings[L"FontName"], L"Some Font Not Here");
+}
+
+TEST(PersistedOptions, FontCandidateListsSplitAtSemicolonsAndFirstAlsoAtComma) {
+    FontList fonts{{L"B", L"C,D", L"D"}, {}};
+    C_String chosen;
+    EXPECT_TRUE(ChooseFirstInstalledFont(L"A,B;C", FontList::Query, &fonts, chosen));
+    EXPECT_EQ(Str(chosen), L"B");
+    fonts.asked.clear();
+    EXPECT_TRUE(ChooseFirstInstalledFont(L";;X;C,D;D", FontList::Query, &fonts, chosen));
+    EXPECT_EQ(Str(chosen), L"C,D") << "only the first name ends at a comma";
+    EXPECT_EQ(fonts.asked, (std::vector<std::wstring>{L"X", L"C,D"}));
+    EXPECT_FALSE(ChooseFirstInstalledFont(L"", FontList::Query, &fonts, chosen));
+    EXPECT_EQ(Str(chosen), L"");
+}
+
+// The fonts the project installs (fonts-dejavu-core) are what Wine enumerates; on Windows the same holds for
+// any font that is present.
+TEST(PersistedOptions, TheSystemFontQueryFindsInstalledFamiliesOnly) {
+    EXPECT_TRUE(IsFontFamilyInstalled(nullptr, L"DejaVu Sans Mono"));
+    EXPECT_FALSE(IsFontFamilyInstalled(nullptr, L"Velto No Such Font Family"));
+    EXPECT_FALSE(IsFontFamilyInstalled(nullptr, L""));
+    // Longer than a face name can be: cut to fit, not written past the field.
+    EXPECT_FALSE(IsFontFamilyInstalled(nullptr, std::wstring(300, L'D').c_str()));
+}
+
+TEST(PersistedOptions, StoredTextsAreUsedAsTheyAre) {
+    RecordingStore store;
+    store.strings[L"TimeFormat"] = L"dd.MM.yyyy HH:mm:ss ani>";
+    store.strings[L"PowerLine"] = L"";
+    store.strings[L"AnimationChars"] = L"|/-\\";
+    store.strings[L"Filter"] = L" error,-timeout";
+    C_PersistedOptions options;
+    options.Read(store);
+    EXPECT_EQ(Str(options.timeFormat), L"dd.MM.yyyy HH:mm:ss ani>");
+    EXPECT_EQ(Str(options.powerLine), L"") << "an empty stored text is not replaced by the default";
+    EXPECT_EQ(Str(options.animationChars), L"|/-\\");
+    EXPECT_EQ(Str(options.filter), L" error,-timeout");
+}
+
+// The whole cycle against the registry, as the program runs it, below a test key instead of the program's.
+TEST(PersistedOptions, RegistryCycleKeepsForeignValuesAndRewritesNumbersAsQwords) {
+    SettingsTestKey key;
+    C_Settings settings;
+    ASSERT_EQ(settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, key.Path()), 1);
+    FontList fonts{{L"Consolas"}, {}};
+
+    C_PersistedOptions first;
+    first.ChooseDefaultFont(FontList::Query, &fonts);
+    first.Read(settings);
+    EXPECT_EQ(first.baudRate, 115200u);
+    EXPECT_EQ(Str(first.fontName), L"Consolas");
+
+    DWORD baud = 19200;
+    ASSERT_TRUE(key.SetRaw(L"BaudRate", REG_DWORD, &baud, sizeof baud));
+    const wchar_t font[] = L"Not Installed Mono";
+    ASSERT_TRUE(key.SetRaw(L"FontName", REG_SZ, font, sizeof font));
+    C_PersistedOptions second;
+    second.ChooseDefaultFont(FontList::Query, &fonts);
+    second.Read(settings);
+    EXPECT_EQ(second.baudRate, 19200u);
+    EXPECT_EQ(Str(second.fontName), L"Not Installed Mono");
+    second.flags |= FLAG_LOGGING;
+    second.filter.Assign(L"error,-timeout");
+    ASSERT_TRUE(second.Write(settings));
+
+    EXPECT_EQ(key.RawTypeAndSize(L"BaudRate"), std::make_pair(DWORD(REG_QWORD), DWORD(8)));
+    EXPECT_EQ(key.RawTypeAndSize(L"Parity").first, DWORD(REG_QWORD));
+    EXPECT_EQ(key.RawTypeAndSize(L"FontName").first, DWORD(REG_SZ));
+    C_PersistedOptions third;
+    third.Read(settings);
+    EXPECT_EQ(third.baudRate, 19200u);
+    EXPECT_EQ(Str(third.fontName), L"Not Installed Mono");
+    EXPECT_EQ(third.flags, FLAG_AUTO_UPDATE) << "logging was on at exit, off at the next start";
+    EXPECT_EQ(Str(third.filter), L"error,-timeout");
+    EXPECT_EQ(Str(third.powerLine), L"\xE0B0");
+}

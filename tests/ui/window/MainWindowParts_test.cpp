@@ -1,0 +1,111 @@
+// The main window's decisions that need no window: port buttons, the activity indicator, the start options and
+// the save dialog's filter list.
+#include "ui/window/ActivityIndicator.h"
+#include "ui/framework/Language.h"
+#include "ui/window/PortButtons.h"
+#include "ui/window/SaveFileDialog.h"
+#include "ui/window/StartOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(PortButtonsTest, ImageFollowsThePortKind) {
+    const struct {
+        uint32_t kind;
+        int image;
+    } cases[] = {
+        {PORT_KIND_STMICRO, 6}, {PORT_KIND_FTDI, 7}, {PORT_KIND_PIPE, 14},  {PORT_KIND_TCP, 15},
+        {PORT_KIND_PROLIFIC, 17}, {PORT_KIND_OTHER, 5}, {PORT_KIND_UDP, 18}, {PORT_KIND_CYPRESS, 19},
+        {15, 5}, {0xFFFFFFFF, 5},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PortButtons::ImageOfKind(c.kind), c.image) << "kind " << c.kind;
+}
+
+TEST(PortButtonsTest, OnlyTheOpenCurrentPortIsPressedAndOnlyOtherAbsentPortsAreGreyed) {
+    using PortButtons::Look;
+    const struct {
+        const wchar_t* name;
+        bool present;
+        const wchar_t* current;
+        bool open;
+        Look look;
+    } cases[] = {
+        {L"COM7", true, L"COM7", true, Look::Pressed},
+        {L"COM7", false, L"COM7", true, Look::Pressed},  // the probe cannot open what we hold
+        {L"COM7", true, L"COM7", false, Look::Normal},
+        {L"COM7", false, L"COM7", false, Look::Normal},  // the selected port is never greyed
+        {L"COM8", false, L"COM7", true, Look::Greyed},
+        {L"COM8", true, L"COM7", true, Look::Normal},
+        {L"com7", true, L"COM7", true, Look::Normal},    // names compare exactly
+        {L"COM8", false, L"", false, Look::Greyed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PortButtons::LookOf(c.name, c.present, c.current, c.open), c.look)
+            << c.name << " current " << c.current << " open " << c.open;
+}
+
+TEST(PortButtonsTest, AClickOnTheOpenPortClosesItAndAnyOtherClickOpens) {
+    using PortButtons::Click;
+    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"COM7", true), Click::Close);
+    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"COM7", false), Click::Open);
+    EXPECT_EQ(PortButtons::ClickOn(L"COM8", L"COM7", true), Click::Open);
+    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"", false), Click::Open);
+}
+
+TEST(ActivityIndicatorTest, AnimatesWhileHiddenLinesArriveAndRestsFiveSecondsAfterTheLast) {
+    C_ActivityIndicator indicator;
+    EXPECT_TRUE(indicator.Note(1000));  // at rest: the caller starts the timer
+    EXPECT_FALSE(indicator.Note(1100)); // already running
+    const UINT expected[] = {148, 147, 149, 146, 148};
+    uint64_t now = 1100;
+    for (UINT icon : expected) {
+        now += 250;
+        const auto step = indicator.Advance(now);
+        EXPECT_TRUE(step.keepRunning);
+        EXPECT_EQ(step.icon, icon);
+    }
+    const auto last = indicator.Advance(1100 + C_ActivityIndicator::kActiveForMs);
+    EXPECT_TRUE(last.keepRunning); // exactly five seconds old still counts
+    const auto rest = indicator.Advance(1100 + C_ActivityIndicator::kActiveForMs + 1);
+    EXPECT_FALSE(rest.keepRunning);
+    EXPECT_EQ(rest.icon, 146u);
+    EXPECT_TRUE(indicator.Note(9000)); // starts again from phase 0
+    EXPECT_EQ(indicator.Advance(9250).icon, 148u);
+}
+
+TEST(StartOptionsTest, LanguagePortAndBaudRateFromTheCommandLine) {
+    const struct {
+        const wchar_t* line;
+        LANGID language;
+        const wchar_t* port;
+        uint32_t baud;
+    } cases[] = {
+        {L"-p COM7 -b 9600", 0, L"COM7", 9600},
+        {L"/L de -P \"tcp://127.0.0.1:2323\"", Language::kGerman, L"tcp://127.0.0.1:2323", 0},
+        {L"-l RU", MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), L"", 0},
+        {L"-l xx -b 0", 0, L"", 0},
+        {L"-b -5", 0, L"", 0}, // not a rate: the stored one stays
+        {L"-b 0x1C200", 0, L"", 115200},
+        {L"", 0, L"", 0},
+    };
+    for (const auto& c : cases) {
+        StartOptions options;
+        ReadStartOptions(c.line, options);
+        EXPECT_EQ(PRIMARYLANGID(options.language), PRIMARYLANGID(c.language)) << c.line;
+        EXPECT_STREQ(options.port.c_str(), c.port) << c.line;
+        EXPECT_EQ(options.baudRate, c.baud) << c.line;
+    }
+}
+
+TEST(SaveFileDialogTest, TheTextsLastCharacterSeparatesTheFilterEntries) {
+    C_String list;
+    ASSERT_TRUE(SaveFileDialog::FilterList(L"TXT Format|*.txt|HTML Format|*.html||", list));
+    EXPECT_EQ(std::wstring(list.c_str(), 38), std::wstring(L"TXT Format\0*.txt\0HTML Format\0*.html\0\0", 38));
+    EXPECT_FALSE(SaveFileDialog::FilterList(L"", list));
+}
+
+} // namespace
