@@ -10,8 +10,7 @@ MessageWindow::MessageWindow(Handler handler) : m_handler(std::move(handler)) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kClassName;
     RegisterClassW(&windowClass); // fails harmlessly when already registered
-    m_window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
-                               this);
+    m_window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, this);
 }
 
 MessageWindow::~MessageWindow() {

@@ -30,7 +30,9 @@ private:
     HWND m_window = nullptr;
 };
 
-inline bool IsSignalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+inline bool IsSignalled(HANDLE event) {
+    return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
 inline bool WaitSignalled(HANDLE event, DWORD milliseconds = kGenerousWait) {
     return WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0;
 }

@@ -167,8 +167,8 @@ void CALLBACK OnWindowShown(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD
 // does not pass another process's show events to an out-of-context hook, so there the look is also taken
 // every kLookIntervalMs.
 HWND WaitForDialog() {
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown, 0, 0,
-                                         WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown, 0, 0, WINEVENT_OUTOFCONTEXT);
     DWORD start = GetTickCount();
     for (EnumWindows(CheckWindow, 0); !g_dialog; EnumWindows(CheckWindow, 0)) {
         DWORD elapsed = GetTickCount() - start;

@@ -362,7 +362,9 @@ int wmain(int argc, wchar_t** argv) {
             return kNotFound;
         if (command == L"dialog-text")
             return SendMessageTimeoutW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                       kBroadcastTimeoutMs, nullptr) ? PrintText(text) : kNotFound;
+                                       kBroadcastTimeoutMs, nullptr)
+                       ? PrintText(text)
+                       : kNotFound;
         return GetClientRect(child, &rect) ? PrintScreenRect(child, rect) : kNotFound;
     }
     if (command == L"title") {

@@ -85,8 +85,8 @@ bool LoopbackHttp::Exchange(const char* method, const std::string& target, const
     std::string response;
     bool ok = connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     if (ok) {
-        std::string request = std::string(method) + " " + target + " HTTP/1.0\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\n\r\n" + body;
+        std::string request = std::string(method) + " " + target +
+                              " HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         ok = send(peer, request.data(), int(request.size()), 0) == int(request.size());
     }
     char chunk[4096];
@@ -103,11 +103,17 @@ bool LoopbackHttp::Exchange(const char* method, const std::string& target, const
     return true;
 }
 
-bool LoopbackHttp::Reset() { return Exchange("POST", "/_control/reset", "", nullptr); }
+bool LoopbackHttp::Reset() {
+    return Exchange("POST", "/_control/reset", "", nullptr);
+}
 
-bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) { return SetAnswer(path, answer, false); }
+bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) {
+    return SetAnswer(path, answer, false);
+}
 
-bool LoopbackHttp::Queue(const std::string& path, const HttpAnswer& answer) { return SetAnswer(path, answer, true); }
+bool LoopbackHttp::Queue(const std::string& path, const HttpAnswer& answer) {
+    return SetAnswer(path, answer, true);
+}
 
 bool LoopbackHttp::SetAnswer(const std::string& path, const HttpAnswer& answer, bool queue) {
     std::string target = "/_control/route?path=" + Encoded(path) + "&status=" + std::to_string(answer.status);
@@ -159,4 +165,6 @@ std::string LoopbackHttp::Body(size_t index) {
     return body;
 }
 
-std::string Bytes(size_t count, char fill) { return std::string(count, fill); }
+std::string Bytes(size_t count, char fill) {
+    return std::string(count, fill);
+}

@@ -84,7 +84,9 @@ private:
         std::wstring prefix = Environment(L"VELTO_WINEPREFIX");
         return prefix.empty() ? Environment(L"WINEPREFIX") : prefix;
     }
-    std::wstring StateFolder() const { return UnixToWindows(Prefix() + L"/velto-ports/com" + std::to_wstring(m_number)); }
+    std::wstring StateFolder() const {
+        return UnixToWindows(Prefix() + L"/velto-ports/com" + std::to_wstring(m_number));
+    }
     std::wstring FailureFile() const { return StateFolder() + L"\\failed"; }
 
     void Create() {
@@ -176,8 +178,8 @@ private:
     // not ours to close. Closing them closed whichever handle of this process had that value, in some clone
     // folders the registry's cached machine key, and every later enumeration failed.
     bool RunScript(const wchar_t* command) {
-        std::wstring line = L"/bin/bash \"" + Environment(L"VELTO_ROOT") + L"/scripts/virtual-port\" " + command + L" " +
-                            Name() + L" --quiet --prefix \"" + Prefix() + L"\"";
+        std::wstring line = L"/bin/bash \"" + Environment(L"VELTO_ROOT") + L"/scripts/virtual-port\" " + command +
+                            L" " + Name() + L" --quiet --prefix \"" + Prefix() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION unixProcess{};

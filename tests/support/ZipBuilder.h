@@ -30,8 +30,9 @@ public:
         std::string directory;
         for (const Entry& entry : m_entries) {
             const std::string packed = entry.method == DEFLATED ? Deflate(entry.data) : entry.data;
-            const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
-                                                uInt(entry.data.size()))) + entry.crcAdjust;
+            const uint32_t crc =
+                uint32_t(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()), uInt(entry.data.size()))) +
+                entry.crcAdjust;
             const uint32_t offset = uint32_t(out.size());
             Put32(out, 0x04034B50);
             Put16(out, 20);

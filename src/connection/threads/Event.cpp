@@ -1,8 +1,12 @@
 #include "connection/threads/Event.h"
 
-C_Handle CreateAutoResetEvent() { return C_Handle(CreateEventW(nullptr, FALSE, FALSE, nullptr)); }
+C_Handle CreateAutoResetEvent() {
+    return C_Handle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+}
 
-C_Handle CreateManualResetEvent() { return C_Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
+C_Handle CreateManualResetEvent() {
+    return C_Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
 
 bool WaitForEvent(HANDLE event, DWORD milliseconds, bool* timedOut, HANDLE second) {
     if (timedOut)

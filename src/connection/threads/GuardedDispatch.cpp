@@ -24,8 +24,7 @@ NT_TIB* ThreadInformationBlock() {
     return tib;
 }
 
-extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* exception, void* establisher, CONTEXT*,
-                                                      void*) {
+extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* exception, void* establisher, CONTEXT*, void*) {
     if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
     GuardFrame* frame = static_cast<GuardFrame*>(establisher);
@@ -57,8 +56,8 @@ bool DispatchGuarded(const MSG& message, DWORD* exceptionCode) {
     GuardFrame frame{};
     const bool normal = RunGuarded(&message, &frame);
     if (!normal) {
-        Trace("window message 0x%04X raised exception 0x%08lX while dispatched; dispatching goes on",
-              message.message, static_cast<unsigned long>(frame.code));
+        Trace("window message 0x%04X raised exception 0x%08lX while dispatched; dispatching goes on", message.message,
+              static_cast<unsigned long>(frame.code));
         if (exceptionCode)
             *exceptionCode = frame.code;
     }

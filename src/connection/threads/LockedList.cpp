@@ -24,7 +24,9 @@ void C_LockedList::UnlockWrite() {
 // The holder of the write side reads under its own exclusion and leaves the reader count alone. Counting it
 // would let other readers join while it still writes, and its wait for the count section could meet a first
 // reader that holds the count section while it waits for the write side: each holding what the other needs.
-bool C_LockedList::HoldsWriteSide() const { return m_writer == GetCurrentThreadId(); }
+bool C_LockedList::HoldsWriteSide() const {
+    return m_writer == GetCurrentThreadId();
+}
 
 void C_LockedList::LockRead() {
     if (HoldsWriteSide())

@@ -61,9 +61,9 @@ private:
     C_CriticalSection m_writeSection; // held by the writer
     C_CriticalSection m_countSection; // guards the reader count
     LONG m_readers = 0;
-    LONG m_writeDepth = 0;                // re-entrant holds of the write side
-    std::atomic<DWORD> m_writer{0};       // thread id of the write side's holder, 0 when free
-    C_Handle m_idle;                      // manual-reset, signalled while no reader is inside
+    LONG m_writeDepth = 0;          // re-entrant holds of the write side
+    std::atomic<DWORD> m_writer{0}; // thread id of the write side's holder, 0 when free
+    C_Handle m_idle;                // manual-reset, signalled while no reader is inside
     C_ListEntry* m_first = nullptr;
     C_ListEntry* m_last = nullptr;
 };

@@ -6,7 +6,9 @@
 namespace {
 
 // Signed difference, so the comparison survives the tick count wrapping after 49.7 days.
-bool TickReached(DWORD tick, DWORD since) { return static_cast<LONG>(tick - since) >= 0; }
+bool TickReached(DWORD tick, DWORD since) {
+    return static_cast<LONG>(tick - since) >= 0;
+}
 
 // A quit message taken off the queue during a wait. It belongs to the outer message loop, so whoever takes it
 // posts it again, once.

@@ -151,4 +151,6 @@ bool C_SerialPort::QueryStatus(DWORD* errors, COMSTAT* status) {
     return ClearCommError(m_device.GetHandle(), errors ? errors : &ignored, status) != FALSE;
 }
 
-bool C_SerialPort::CancelPending() { return IsOpen() && CancelIo(m_device.GetHandle()); }
+bool C_SerialPort::CancelPending() {
+    return IsOpen() && CancelIo(m_device.GetHandle());
+}

@@ -40,7 +40,9 @@ bool C_SerialTransport::Start() {
     return true;
 }
 
-void C_SerialTransport::Stop() { m_port.Uninit(); }
+void C_SerialTransport::Stop() {
+    m_port.Uninit();
+}
 
 bool C_SerialTransport::Probe(const wchar_t* target) {
     C_SerialPort probe;

@@ -25,7 +25,7 @@ enum StatusText : unsigned {
 // The user's serial line options, read at every serial open. The word size is always 8 data bits.
 struct SerialLineSettings {
     DWORD baudRate = 115200;
-    BYTE parity = NOPARITY;    // the system's codes: 0 none, 1 odd, 2 even, 3 mark, 4 space
+    BYTE parity = NOPARITY;     // the system's codes: 0 none, 1 odd, 2 even, 3 mark, 4 space
     BYTE stopBits = ONESTOPBIT; // 0 one, 1 one and a half, 2 two
 };
 

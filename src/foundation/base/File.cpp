@@ -22,7 +22,9 @@ C_File::WriteFunction s_writeFile = ::WriteFile;
 
 } // namespace
 
-void C_File::SetWriteFunction(WriteFunction write) { s_writeFile = write ? write : ::WriteFile; }
+void C_File::SetWriteFunction(WriteFunction write) {
+    s_writeFile = write ? write : ::WriteFile;
+}
 
 int C_File::Open(const wchar_t* path, unsigned mode, DWORD flagsAndAttributes, DWORD shareMode) {
     Close();

@@ -11,11 +11,11 @@
 class C_File {
 public:
     enum Mode : unsigned {
-        MODE_READ = 0,             // read, open existing
-        MODE_WRITE_CREATE = 1,     // write, create always (truncates)
-        MODE_WRITE_EXISTING = 2,   // write, open existing
-        MODE_WRITE_ALWAYS = 3,     // write, open always
-        MODE_READ_WRITE = 4,       // read and write, open always
+        MODE_READ = 0,           // read, open existing
+        MODE_WRITE_CREATE = 1,   // write, create always (truncates)
+        MODE_WRITE_EXISTING = 2, // write, open existing
+        MODE_WRITE_ALWAYS = 3,   // write, open always
+        MODE_READ_WRITE = 4,     // read and write, open always
         MODE_READ_WRITE_EXISTING = 5,
     };
     static constexpr DWORD kRetryPiece = 0x100000;

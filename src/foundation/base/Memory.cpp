@@ -14,7 +14,9 @@ void* Reallocate(void* block, size_t bytes) {
     return realloc(block, bytes ? bytes : 1);
 }
 
-void Release(void* block) { free(block); }
+void Release(void* block) {
+    free(block);
+}
 
 // Address space is not memory: only commits count for the failure hook.
 void* ReserveAddressSpace(size_t bytes) {
@@ -35,6 +37,8 @@ bool Commit(void* region, size_t committedBytes, size_t totalBytes) {
                         PAGE_READWRITE) != nullptr;
 }
 
-void SetFailureHook(FailureHook hook) { s_failureHook = hook; }
+void SetFailureHook(FailureHook hook) {
+    s_failureHook = hook;
+}
 
 } // namespace Memory

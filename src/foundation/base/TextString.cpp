@@ -7,9 +7,13 @@
 
 // --- storage ---------------------------------------------------------------------------------------------
 
-C_String::C_String(uint32_t capacity) { Empty(capacity); }
+C_String::C_String(uint32_t capacity) {
+    Empty(capacity);
+}
 
-C_String::~C_String() { Free(); }
+C_String::~C_String() {
+    Free();
+}
 
 bool C_String::Reallocate(uint32_t units) {
     void* block = Memory::Reallocate(m_text, size_t(units) * sizeof(wchar_t));
@@ -75,7 +79,9 @@ bool C_String::EnsureCapacity(uint32_t needed, uint32_t grownCapacity) {
     return true;
 }
 
-void C_String::Rescan() { m_count = m_text ? uint32_t(wcsnlen(m_text, m_capacity)) + 1 : 0; }
+void C_String::Rescan() {
+    m_count = m_text ? uint32_t(wcsnlen(m_text, m_capacity)) + 1 : 0;
+}
 
 void C_String::UpdateLength() {
     if (m_text && m_capacity)
@@ -112,7 +118,9 @@ wchar_t* C_String::SetAt(int index, wchar_t ch) {
 
 // --- assignment and append -----------------------------------------------------------------------------
 
-bool C_String::Assign(const wchar_t* text) { return Assign(text, text ? uint32_t(wcslen(text)) : 0); }
+bool C_String::Assign(const wchar_t* text) {
+    return Assign(text, text ? uint32_t(wcslen(text)) : 0);
+}
 
 bool C_String::Assign(const wchar_t* text, uint32_t units) {
     if (!text)
@@ -160,8 +168,7 @@ bool C_String::AssignMultiByte(const char* bytes, uint32_t byteCount, bool rawBy
             Rescan();
             return true;
         }
-        int produced = byteCount ? MultiByteToWideChar(codePage, 0, bytes, int(byteCount), m_text, int(m_capacity))
-                                 : 0;
+        int produced = byteCount ? MultiByteToWideChar(codePage, 0, bytes, int(byteCount), m_text, int(m_capacity)) : 0;
         if (produced == 0 && byteCount > 0) {
             if (codePage != CP_ACP && GetLastError() == ERROR_INVALID_PARAMETER) {
                 codePage = CP_ACP; // a code page the system does not know: fall back to the ANSI one
@@ -177,7 +184,9 @@ bool C_String::AssignMultiByte(const char* bytes, uint32_t byteCount, bool rawBy
     }
 }
 
-bool C_String::Append(const wchar_t* text) { return text ? Append(text, uint32_t(wcslen(text))) : true; }
+bool C_String::Append(const wchar_t* text) {
+    return text ? Append(text, uint32_t(wcslen(text))) : true;
+}
 
 bool C_String::Append(const wchar_t* text, uint32_t units) {
     if (!text || units == 0)
@@ -208,8 +217,8 @@ bool C_String::Append(const char* narrowText) {
     // The byte length stands in for the character count: a conversion never yields more units than bytes.
     if (!EnsureCapacity(count + bytes, count + bytes + 20))
         return false;
-    int produced = MultiByteToWideChar(CP_ACP, 0, narrowText, int(bytes), m_text + m_count - 1,
-                                       int(m_capacity - m_count));
+    int produced =
+        MultiByteToWideChar(CP_ACP, 0, narrowText, int(bytes), m_text + m_count - 1, int(m_capacity - m_count));
     if (produced <= 0)
         return Fail();
     m_count += uint32_t(produced);
@@ -261,7 +270,9 @@ void C_String::Left(int n) {
     Rescan();
 }
 
-void C_String::Mid(int from) { Mid(from, int(GetLength()) - from); }
+void C_String::Mid(int from) {
+    Mid(from, int(GetLength()) - from);
+}
 
 void C_String::Mid(int from, int n) {
     if (!m_text)

@@ -5,7 +5,9 @@
 
 static TraceSink s_traceSink = nullptr;
 
-void SetTraceSink(TraceSink sink) { s_traceSink = sink; }
+void SetTraceSink(TraceSink sink) {
+    s_traceSink = sink;
+}
 
 void Trace(const char* format, ...) {
     if (!s_traceSink)

@@ -90,8 +90,8 @@ bool C_CrashReportText::AppendFormat(const wchar_t* format, ...) {
 }
 
 bool C_CrashReportText::AppendException(const EXCEPTION_RECORD& record, DWORD threadId, bool isNt) {
-    const wchar_t* format = isNt ? L"%s [0x%08X] at 0x%08X in Thread %u.\r\n"
-                                 : L"%s [0x%08X] at 0x%08X in Thread 0x%08X.\r\n";
+    const wchar_t* format =
+        isNt ? L"%s [0x%08X] at 0x%08X in Thread %u.\r\n" : L"%s [0x%08X] at 0x%08X in Thread 0x%08X.\r\n";
     if (!AppendFormat(format, ExceptionName(record.ExceptionCode), record.ExceptionCode,
                       DWORD(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress)), threadId))
         return false;
@@ -176,10 +176,10 @@ bool C_CrashReportText::AppendModules(const CrashInventory& inventory, DWORD64 o
             time.Assign(L"");
         }
         if (!AppendFormat(L"%8u 0x%08X %10.10s %8.8s 0x%08X 0x%08I64X %4d.%04d.%05d.%06d %4d.%04d.%05d.%06d - %S\r\n",
-                          m.size, m.timeStamp, date.c_str(), time.c_str(), m.checksum, m.base,
-                          HIWORD(m.fileVersionMS), LOWORD(m.fileVersionMS), HIWORD(m.fileVersionLS),
-                          LOWORD(m.fileVersionLS), HIWORD(m.productVersionMS), LOWORD(m.productVersionMS),
-                          HIWORD(m.productVersionLS), LOWORD(m.productVersionLS), m.path))
+                          m.size, m.timeStamp, date.c_str(), time.c_str(), m.checksum, m.base, HIWORD(m.fileVersionMS),
+                          LOWORD(m.fileVersionMS), HIWORD(m.fileVersionLS), LOWORD(m.fileVersionLS),
+                          HIWORD(m.productVersionMS), LOWORD(m.productVersionMS), HIWORD(m.productVersionLS),
+                          LOWORD(m.productVersionLS), m.path))
             return false;
     }
     return true;
@@ -190,7 +190,8 @@ bool C_CrashReportText::AppendThreads(const CrashInventory& inventory, bool isNt
         return true;
     if (!AppendFormat(L"\r\nThreadList:\r\nId         StackBase  StackEnd   StartAddress\r\n"))
         return false;
-    const wchar_t* format = isNt ? L"%-8u   0x%08X 0x%08X 0x%08X %hs %s\r\n" : L"0x%08X 0x%08X 0x%08X 0x%08X %hs %s\r\n";
+    const wchar_t* format =
+        isNt ? L"%-8u   0x%08X 0x%08X 0x%08X %hs %s\r\n" : L"0x%08X 0x%08X 0x%08X 0x%08X %hs %s\r\n";
     for (uint32_t i = 0; i < inventory.threadCount; ++i) {
         const CrashThread& t = inventory.threads[i];
         if (!AppendFormat(format, t.id, t.stackBase, t.stackEnd, t.startAddress, t.startSymbol, t.name))

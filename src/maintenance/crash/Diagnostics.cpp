@@ -187,8 +187,8 @@ C_Diagnostics::ReportOutcome C_Diagnostics::SendReport(const wchar_t* dumpPath, 
     for (const wchar_t* value : kWebAddressValues)
         if (ExtractWebAddress(version.GetProgramString(value), webAddress))
             break;
-    ReportDialogContent content{caption, version.GetProgramString(kCompanyNameValue), webAddress.c_str(),
-                                textPath, dumpPath};
+    ReportDialogContent content{caption, version.GetProgramString(kCompanyNameValue), webAddress.c_str(), textPath,
+                                dumpPath};
     C_ReportDialog dialog;
     C_ReportDialog::Result result = dialog.Run(program, m_iconId, content);
     if (result == C_ReportDialog::RESULT_FAILED)
@@ -202,8 +202,8 @@ bool C_Diagnostics::ReadProductName(C_String& out) const {
     if (!m_productName.IsEmpty())
         return out.Assign(m_productName);
     C_VersionResource version;
-    const wchar_t* name = version.Load(GetModuleHandleW(nullptr)) ? version.GetProgramString(kInternalNameValue)
-                                                                 : nullptr;
+    const wchar_t* name =
+        version.Load(GetModuleHandleW(nullptr)) ? version.GetProgramString(kInternalNameValue) : nullptr;
     return out.Assign(name ? name : L"");
 }
 
@@ -213,7 +213,8 @@ bool C_Diagnostics::Upload(const wchar_t* dumpPath, const wchar_t* textPath, con
     ReadProductName(productName);
     if (!GetMachineId(PURPOSE_PROBLEM_REPORT, machineId))
         return false; // a field that cannot be made stops the report, as any other would
-    ReportUpload upload{m_host.c_str(), m_path.c_str(), productName.c_str(), m_extra.c_str(), machineId.c_str(),
-                        email.c_str(), description.c_str(), dumpPath, textPath};
+    ReportUpload upload{m_host.c_str(),      m_path.c_str(),    productName.c_str(),
+                        m_extra.c_str(),     machineId.c_str(), email.c_str(),
+                        description.c_str(), dumpPath,          textPath};
     return PostReport(upload);
 }

@@ -59,8 +59,7 @@ private:
     ReportOutcome Report(EXCEPTION_POINTERS* exception, DumpChoice dump, DWORD crashingThread);
     void WriteDump(EXCEPTION_POINTERS* exception, DWORD crashingThread, const struct CrashFileBases& bases);
     void WriteText(EXCEPTION_POINTERS* exception, DWORD crashingThread, const struct CrashFileBases& bases);
-    bool Upload(const wchar_t* dumpPath, const wchar_t* textPath, const C_String& email,
-                const C_String& description);
+    bool Upload(const wchar_t* dumpPath, const wchar_t* textPath, const C_String& email, const C_String& description);
     bool ReadProductName(C_String& out) const;
 
     static C_Diagnostics* s_instance;

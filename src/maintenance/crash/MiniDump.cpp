@@ -49,8 +49,8 @@ struct ThreadBasicInformation {
 DWORD FindThreadBlock(HANDLE thread, DWORD threadId, DWORD fsSelector, C_SymbolLibrary::QueryThreadFunction query) {
     LDT_ENTRY entry;
     if (thread && GetThreadSelectorEntry(thread, fsSelector, &entry)) {
-        DWORD block = entry.BaseLow | (DWORD(entry.HighWord.Bytes.BaseMid) << 16) |
-                      (DWORD(entry.HighWord.Bytes.BaseHi) << 24);
+        DWORD block =
+            entry.BaseLow | (DWORD(entry.HighWord.Bytes.BaseMid) << 16) | (DWORD(entry.HighWord.Bytes.BaseHi) << 24);
         DWORD owner = 0;
         if (ReadOwnMemory(block + kOwnerThreadOffset, &owner, sizeof owner) && owner == threadId)
             return block;
@@ -152,9 +152,9 @@ DWORD WINAPI RunDump(void* parameter) {
     MINIDUMP_CALLBACK_INFORMATION callback{};
     callback.CallbackRoutine = Collect;
     callback.CallbackParam = job;
-    job->written = job->symbols->Get().MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), job->file,
-                                                         MiniDumpNormal, job->exception ? &exception : nullptr,
-                                                         nullptr, &callback) != FALSE;
+    job->written =
+        job->symbols->Get().MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), job->file, MiniDumpNormal,
+                                              job->exception ? &exception : nullptr, nullptr, &callback) != FALSE;
     return 0;
 }
 

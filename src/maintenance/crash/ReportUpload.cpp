@@ -40,9 +40,8 @@ bool ResolveReportHost(HKEY root, const wchar_t* keyPath, C_String& out) {
     C_Settings settings;
     C_String override, address;
     if (settings.Open(C_Settings::BACKEND_REGISTRY, root, keyPath) &&
-        settings.ReadString(kReportServerValue, override) && !override.IsEmpty() &&
-        override.FindChar(L'/') < 0 && address.Assign(kHttpScheme) && address.Append(override) &&
-        IsLoopbackAddress(address.c_str()))
+        settings.ReadString(kReportServerValue, override) && !override.IsEmpty() && override.FindChar(L'/') < 0 &&
+        address.Assign(kHttpScheme) && address.Append(override) && IsLoopbackAddress(address.c_str()))
         return out.Assign(override);
     return out.Assign(kReportHost);
 }

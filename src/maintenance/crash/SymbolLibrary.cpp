@@ -81,15 +81,14 @@ bool C_SymbolLibrary::Load() {
         return false;
     HMODULE h = module.Get();
     Functions f{};
-    bool complete = Resolve(h, "MiniDumpWriteDump", f.MiniDumpWriteDump) &&
-                    Resolve(h, "SymInitialize", f.SymInitialize) && Resolve(h, "SymSetOptions", f.SymSetOptions) &&
-                    Resolve(h, "SymGetSymFromAddr64", f.SymGetSymFromAddr64) &&
-                    Resolve(h, "SymFromAddr", f.SymFromAddr) &&
-                    Resolve(h, "SymGetModuleInfo64", f.SymGetModuleInfo64) &&
-                    Resolve(h, "StackWalk64", f.StackWalk64) &&
-                    Resolve(h, "SymFunctionTableAccess64", f.SymFunctionTableAccess64) &&
-                    Resolve(h, "SymGetModuleBase64", f.SymGetModuleBase64) &&
-                    Resolve(h, "SymGetLineFromAddr64", f.SymGetLineFromAddr64);
+    bool complete =
+        Resolve(h, "MiniDumpWriteDump", f.MiniDumpWriteDump) && Resolve(h, "SymInitialize", f.SymInitialize) &&
+        Resolve(h, "SymSetOptions", f.SymSetOptions) && Resolve(h, "SymGetSymFromAddr64", f.SymGetSymFromAddr64) &&
+        Resolve(h, "SymFromAddr", f.SymFromAddr) && Resolve(h, "SymGetModuleInfo64", f.SymGetModuleInfo64) &&
+        Resolve(h, "StackWalk64", f.StackWalk64) &&
+        Resolve(h, "SymFunctionTableAccess64", f.SymFunctionTableAccess64) &&
+        Resolve(h, "SymGetModuleBase64", f.SymGetModuleBase64) &&
+        Resolve(h, "SymGetLineFromAddr64", f.SymGetLineFromAddr64);
     if (!complete)
         return false;
     m_functions = f;

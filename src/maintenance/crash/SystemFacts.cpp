@@ -26,8 +26,8 @@ constexpr size_t kDurationSize = 64;
 using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
 using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, BOOL*);
 using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
-using GetDurationFormatExFunction = int(WINAPI*)(const wchar_t*, DWORD, const SYSTEMTIME*, ULONGLONG,
-                                                 const wchar_t*, wchar_t*, int);
+using GetDurationFormatExFunction = int(WINAPI*)(const wchar_t*, DWORD, const SYSTEMTIME*, ULONGLONG, const wchar_t*,
+                                                 wchar_t*, int);
 
 template <size_t Size> bool ReadText(HKEY key, const wchar_t* name, wchar_t (&out)[Size]) {
     DWORD type = 0;

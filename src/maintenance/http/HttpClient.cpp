@@ -11,9 +11,10 @@ namespace {
 
 constexpr DWORD kGetFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
                             INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
-constexpr DWORD kDownloadFlags = kGetFlags | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-                                 INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-constexpr DWORD kIgnoreCertificateErrors = INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+constexpr DWORD kDownloadFlags =
+    kGetFlags | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+constexpr DWORD kIgnoreCertificateErrors =
+    INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
 static_assert(kGetFlags == 0x84080B00 && kDownloadFlags == 0x8C08CB00 && kIgnoreCertificateErrors == 0x3000,
               "the request flags servers and proxies have always seen");
 
@@ -24,15 +25,21 @@ constexpr int kAllowed = 1;
 constexpr int64_t kUnknownLength = -1;
 constexpr uint32_t kAllBits32 = 0xFFFFFFFF;
 
-bool IsBodyStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
+bool IsBodyStatus(DWORD status) {
+    return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT;
+}
 
-bool IsHttps(const wchar_t* url) { return url && _wcsnicmp(url, L"https://", 8) == 0; }
+bool IsHttps(const wchar_t* url) {
+    return url && _wcsnicmp(url, L"https://", 8) == 0;
+}
 
 int Notify(HttpNotifyFunction notify, void* userData, int code, uintptr_t data, int whenNone) {
     return notify ? notify(code, data, userData) : whenNone;
 }
 
-uintptr_t Low32(uint64_t value) { return uintptr_t(value > kAllBits32 ? kAllBits32 : value); }
+uintptr_t Low32(uint64_t value) {
+    return uintptr_t(value > kAllBits32 ? kAllBits32 : value);
+}
 
 // A header's text; empty when the server did not send it.
 void QueryHeader(const WinInetFunctions& f, HINTERNET request, DWORD header, C_String& out) {
@@ -76,7 +83,8 @@ void QueryFinalUrl(const WinInetFunctions& f, HINTERNET request, C_String& out) 
 // The internet handle of one request, known to Abort while the request runs.
 class C_HttpClient::SessionInProgress {
 public:
-    SessionInProgress(C_HttpClient& client, C_InternetHandle session) : m_client(client), m_session(std::move(session)) {
+    SessionInProgress(C_HttpClient& client, C_InternetHandle session)
+        : m_client(client), m_session(std::move(session)) {
         if (m_session && !m_client.Register(m_session.Get()))
             m_session.Reset();
     }
@@ -130,8 +138,8 @@ void C_HttpClient::AllowRequests() {
     m_aborted = false;
 }
 
-bool C_HttpClient::Get(const wchar_t* url, const wchar_t* agent, C_String& out, uint32_t maxBytes,
-                       const wchar_t* proxy, HttpNotifyFunction notify, void* userData) {
+bool C_HttpClient::Get(const wchar_t* url, const wchar_t* agent, C_String& out, uint32_t maxBytes, const wchar_t* proxy,
+                       HttpNotifyFunction notify, void* userData) {
     out.Empty();
     C_WinInetUse use(m_wininet);
     if (!use || !url)
@@ -221,8 +229,8 @@ bool C_HttpClient::Download(DownloadRequest& request) {
         SessionInProgress session(*this, OpenInternetSession(f, request.agent, request.proxy, request.timeout));
         C_InternetHandle http;
         if (session)
-            http = C_InternetHandle(f, f.InternetOpenUrlW(session.Get(), request.url, request.headers,
-                                                          request.headersLength, flags, 0));
+            http = C_InternetHandle(
+                f, f.InternetOpenUrlW(session.Get(), request.url, request.headers, request.headersLength, flags, 0));
         if (!http)
             error = GetLastError();
         else
@@ -245,7 +253,8 @@ bool C_HttpClient::Download(DownloadRequest& request) {
 
         if (ok) {
             appending = append != 0;
-            fileOpened = file.Open(request.destination, appending ? C_File::MODE_WRITE_ALWAYS : C_File::MODE_WRITE_CREATE);
+            fileOpened =
+                file.Open(request.destination, appending ? C_File::MODE_WRITE_ALWAYS : C_File::MODE_WRITE_CREATE);
             if (fileOpened && appending) {
                 appendedTo = file.GetSize();
                 fileOpened = appendedTo >= 0 && file.Seek(0, FILE_END);

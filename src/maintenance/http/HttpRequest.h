@@ -68,9 +68,9 @@ struct HttpRequest {
     INTERNET_BUFFERSW* buffersOut = nullptr;
     HttpNotifyFunction notify = nullptr;
     void* userData = nullptr;
-    DWORD* status = nullptr;  // out: the HTTP status (preset 200), or the system error of a failed plain send
-    DWORD downloadLimit = 0;  // KiB per second, 0: none
-    DWORD uploadLimit = 0;    // KiB per second, 0: none
+    DWORD* status = nullptr; // out: the HTTP status (preset 200), or the system error of a failed plain send
+    DWORD downloadLimit = 0; // KiB per second, 0: none
+    DWORD uploadLimit = 0;   // KiB per second, 0: none
     const wchar_t* proxy = nullptr;
     DWORD timeout = kNoTimeout;
 };

@@ -92,9 +92,9 @@ bool C_WinInet::Resolve() {
 C_InternetHandle OpenInternetSession(const WinInetFunctions& functions, const wchar_t* agent, const wchar_t* proxy,
                                      DWORD timeout) {
     const bool namedProxy = proxy && *proxy;
-    C_InternetHandle session(functions,
-                             functions.InternetOpenW(agent, namedProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
-                                                     namedProxy ? proxy : nullptr, nullptr, 0));
+    C_InternetHandle session(
+        functions, functions.InternetOpenW(agent, namedProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
+                                           namedProxy ? proxy : nullptr, nullptr, 0));
     if (!session)
         return session;
     // Systems that predate HTTP/2 refuse the option; the request then simply goes out as HTTP/1.1.

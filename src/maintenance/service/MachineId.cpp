@@ -132,7 +132,8 @@ std::vector<uint8_t> ReadAdapterAddressFromRegistry() {
             return {};
         C_RegistryKey adapter;
         std::wstring address;
-        if (adapter.Open(adapters.Get(), name, KEY_READ) && ReadRegistryText(adapter.Get(), L"NetworkAddress", address)) {
+        if (adapter.Open(adapters.Get(), name, KEY_READ) &&
+            ReadRegistryText(adapter.Get(), L"NetworkAddress", address)) {
             std::vector<uint8_t> bytes = ParseHardwareAddress(address.c_str());
             if (!bytes.empty())
                 return bytes;
@@ -153,7 +154,8 @@ std::vector<uint8_t> ReadAdapterAddressFromWmi() {
         if (space && language && query &&
             SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                        locator.ReceiveVoid())) &&
-            SUCCEEDED(locator->ConnectServer(space, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive())) &&
+            SUCCEEDED(
+                locator->ConnectServer(space, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive())) &&
             SUCCEEDED(CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
                                         RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)) &&
             SUCCEEDED(services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
@@ -188,7 +190,8 @@ void AppendDiskIds(std::wstring& out) {
         return;
     DWORD count = 0;
     DWORD size = sizeof count;
-    if (RegQueryValueExW(disks.Get(), L"Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(disks.Get(), L"Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) !=
+        ERROR_SUCCESS)
         return;
     for (DWORD i = 0; i < count; ++i) {
         wchar_t name[16];
@@ -266,7 +269,8 @@ uint8_t VersionByte(const MachineFacts& facts) {
 
 bool IsPackagedProcess() {
     using GetCurrentPackageFullNameFunction = LONG(WINAPI*)(UINT32*, PWSTR);
-    auto getPackage = LookupSystemFunction<GetCurrentPackageFullNameFunction>(L"kernel32.dll", "GetCurrentPackageFullName");
+    auto getPackage =
+        LookupSystemFunction<GetCurrentPackageFullNameFunction>(L"kernel32.dll", "GetCurrentPackageFullName");
     UINT32 length = 0;
     return getPackage && getPackage(&length, nullptr) != kAppModelNoPackage;
 }
@@ -313,4 +317,6 @@ bool FormatMachineId(const MachineId& id, C_String& out) {
                       unsigned(b[4] | b[5] << 8), unsigned(b[6] | b[7] << 8));
 }
 
-bool GetMachineId(uint8_t purpose, C_String& out) { return FormatMachineId(ComposeMachineId(GatherMachineFacts(), purpose), out); }
+bool GetMachineId(uint8_t purpose, C_String& out) {
+    return FormatMachineId(ComposeMachineId(GatherMachineFacts(), purpose), out);
+}

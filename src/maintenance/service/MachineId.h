@@ -18,10 +18,10 @@ enum class HostSystem { Windows, Wine, ReactOs, Sandbox };
 
 // The facts the identifier is made of; GatherMachineFacts reads them from the system.
 struct MachineFacts {
-    std::wstring productId;              // registry value "ProductId"
+    std::wstring productId; // registry value "ProductId"
     unsigned major = 0, minor = 0, build = 0;
-    bool armEmulation = false;           // x86 code on an ARM machine
-    bool packaged = false;               // running as a packaged application
+    bool armEmulation = false; // x86 code on an ARM machine
+    bool packaged = false;     // running as a packaged application
     HostSystem system = HostSystem::Windows;
     uint32_t volumeSerial = 0;           // of the volume holding the Windows folder
     std::vector<uint8_t> adapterAddress; // a network adapter's hardware address; empty when none was found

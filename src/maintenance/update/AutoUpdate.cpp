@@ -38,19 +38,29 @@ struct Version {
     unsigned minor = 0;
 };
 
-bool ParseVersion(const wchar_t* text, Version& out) { return text && swscanf(text, kVersionFormat, &out.major, &out.minor) == 2; }
+bool ParseVersion(const wchar_t* text, Version& out) {
+    return text && swscanf(text, kVersionFormat, &out.major, &out.minor) == 2;
+}
 
 // Numbers, not texts: 1.5 is older than 1.37.
 bool IsNewer(const Version& offered, const Version& running) {
     return offered.major > running.major || (offered.major == running.major && offered.minor > running.minor);
 }
 
-bool StartsWithNoCase(const wchar_t* text, const wchar_t* prefix) { return _wcsnicmp(text, prefix, wcslen(prefix)) == 0; }
-bool IsHttps(const wchar_t* url) { return StartsWithNoCase(url, L"https://"); }
-bool IsWebAddress(const wchar_t* text) { return StartsWithNoCase(text, L"http://") || IsHttps(text); }
+bool StartsWithNoCase(const wchar_t* text, const wchar_t* prefix) {
+    return _wcsnicmp(text, prefix, wcslen(prefix)) == 0;
+}
+bool IsHttps(const wchar_t* url) {
+    return StartsWithNoCase(url, L"https://");
+}
+bool IsWebAddress(const wchar_t* text) {
+    return StartsWithNoCase(text, L"http://") || IsHttps(text);
+}
 
 // Characters a query value may carry as they are; everything else is percent-encoded as UTF-8.
-bool IsUnreserved(wchar_t c) { return (c < 0x80 && iswalnum(c)) || (c != 0 && wcschr(L"-_.~", c)); }
+bool IsUnreserved(wchar_t c) {
+    return (c < 0x80 && iswalnum(c)) || (c != 0 && wcschr(L"-_.~", c));
+}
 
 bool AppendQueryValue(C_String& out, const wchar_t* value) {
     C_String utf8;
@@ -72,7 +82,9 @@ bool AppendQueryValue(C_String& out, const wchar_t* value) {
     return true;
 }
 
-bool AssignText(C_String& out, const C_XmlText& text) { return out.Assign(text.c_str(), text.GetLength()); }
+bool AssignText(C_String& out, const C_XmlText& text) {
+    return out.Assign(text.c_str(), text.GetLength());
+}
 
 std::wstring FolderOf(const wchar_t* path) {
     std::wstring folder(path);
@@ -105,7 +117,9 @@ std::wstring Trimmed(const wchar_t* text) {
     return trimmed.substr(first, trimmed.find_last_not_of(L" \t\r\n") - first + 1);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 } // namespace
 
@@ -263,7 +277,9 @@ bool C_AutoUpdate::WaitFinished(DWORD milliseconds) {
     return m_worker.WaitFinished(milliseconds) || !m_worker.IsRunning();
 }
 
-DWORD C_AutoUpdate::WorkerRoutine(void* context, DWORD) { return static_cast<C_AutoUpdate*>(context)->Check() ? 1 : 0; }
+DWORD C_AutoUpdate::WorkerRoutine(void* context, DWORD) {
+    return static_cast<C_AutoUpdate*>(context)->Check() ? 1 : 0;
+}
 
 bool C_AutoUpdate::BuildQuery(C_String& query) {
     C_String version;
@@ -442,8 +458,8 @@ LRESULT C_AutoUpdate::AskQuestion(HWND window, WPARAM question) {
         m_helpRoute.Attach(window, kSubClassTag, WM_HELP, this);
     }
     m_boxOpen = true;
-    const int answer =
-        m_host.Ask(window, question == QUESTION_UPDATE ? m_info.c_str() : m_restart.c_str(), m_application.c_str(), type);
+    const int answer = m_host.Ask(window, question == QUESTION_UPDATE ? m_info.c_str() : m_restart.c_str(),
+                                  m_application.c_str(), type);
     m_boxOpen = false;
     m_helpRoute.Restore();
     return answer == IDYES ? 1 : 0;

@@ -38,7 +38,9 @@ bool C_UpdateHost::StartProgram(const wchar_t* file, const wchar_t* folder) {
     return INT_PTR(ShellExecuteW(nullptr, L"open", file, nullptr, folder, SW_SHOWDEFAULT)) > kShellExecuteErrorLimit;
 }
 
-bool C_UpdateHost::IsPackaged() { return IsPackagedProcess(); }
+bool C_UpdateHost::IsPackaged() {
+    return IsPackagedProcess();
+}
 
 bool C_UpdateHost::GetProgramPath(C_String& out) {
     if (!out.Empty(MAX_PATH))
@@ -86,7 +88,9 @@ void C_UpdateHost::GetLanguage(C_String& out) {
         out.Assign(name);
 }
 
-bool C_UpdateHost::GetMachineId(C_String& out) { return ::GetMachineId(PURPOSE_UPDATE_CHECK, out); }
+bool C_UpdateHost::GetMachineId(C_String& out) {
+    return ::GetMachineId(PURPOSE_UPDATE_CHECK, out);
+}
 
 uint64_t C_UpdateHost::Now() {
     FILETIME now;

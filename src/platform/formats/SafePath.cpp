@@ -10,7 +10,9 @@ constexpr const wchar_t* kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$"
 constexpr const wchar_t* kNumberedDevices[] = {L"COM", L"LPT"};
 constexpr size_t kMaxDeviceName = 7;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // The device name is what comes before the first dot, blanks cut: "nul.txt" and "COM1 " open devices too.
 bool IsDeviceName(const wchar_t* component, size_t length) {

@@ -31,8 +31,12 @@ constexpr UINT kOemUnitedStates = 437; // names without the UTF-8 flag are in th
 constexpr DWORD kOutputPiece = 0x10000;
 constexpr int kRawDeflate = -MAX_WBITS;
 
-uint16_t Read16(const BYTE* at) { return uint16_t(at[0] | at[1] << 8); }
-uint32_t Read32(const BYTE* at) { return uint32_t(at[0] | at[1] << 8 | at[2] << 16) | uint32_t(at[3]) << 24; }
+uint16_t Read16(const BYTE* at) {
+    return uint16_t(at[0] | at[1] << 8);
+}
+uint32_t Read32(const BYTE* at) {
+    return uint32_t(at[0] | at[1] << 8 | at[2] << 16) | uint32_t(at[3]) << 24;
+}
 
 struct Entry {
     std::wstring name; // with '\' separators; a folder's ends in '\'
@@ -82,7 +86,8 @@ bool DecodeName(const BYTE* bytes, uint16_t length, bool utf8, std::wstring& out
     if (units <= 0)
         return false;
     out.assign(size_t(units), L'\0');
-    return MultiByteToWideChar(codePage, flags, reinterpret_cast<const char*>(bytes), length, &out[0], units) == units &&
+    return MultiByteToWideChar(codePage, flags, reinterpret_cast<const char*>(bytes), length, &out[0], units) ==
+               units &&
            out.find(L'\0') == std::wstring::npos;
 }
 
@@ -228,8 +233,8 @@ ZipResult ExtractEntry(const C_ArchiveView& view, const Entry& entry, const wcha
     if (!file)
         return ZipResult::WriteFailed;
     const BYTE* packed = data + start;
-    const ZipResult result =
-        entry.method == kMethodStored ? WriteStored(file.Get(), packed, entry) : WriteDeflated(file.Get(), packed, entry);
+    const ZipResult result = entry.method == kMethodStored ? WriteStored(file.Get(), packed, entry)
+                                                           : WriteDeflated(file.Get(), packed, entry);
     file.Reset();
     if (result != ZipResult::Extracted)
         DeleteFileW(path);

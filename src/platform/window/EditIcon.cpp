@@ -93,10 +93,9 @@ void C_EditIcon::PaintIcon() {
         return;
     RECT area = IconArea();
     // The field's own background behind the icon, so a changed icon leaves nothing of the previous one.
-    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(edit), IsWindowEnabled(edit) ? WM_CTLCOLOREDIT
-                                                                                                : WM_CTLCOLORSTATIC,
-                                                       reinterpret_cast<WPARAM>(dc.Get()),
-                                                       reinterpret_cast<LPARAM>(edit)));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(GetParent(edit), IsWindowEnabled(edit) ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
+                     reinterpret_cast<WPARAM>(dc.Get()), reinterpret_cast<LPARAM>(edit)));
     FillRect(dc.Get(), &area, brush ? brush : GetSysColorBrush(COLOR_WINDOW));
     DrawIconEx(dc.Get(), area.left, area.top, icon, m_size, m_size, 0, nullptr, DI_NORMAL);
 }

@@ -35,8 +35,9 @@ public:
 
     bool PartSize(SIZE& size) const {
         static const auto partSize = LookupSystemFunction<GetThemePartSizeFn>(kThemeLibrary, "GetThemePartSize");
-        return m_theme && partSize && SUCCEEDED(partSize(m_theme, nullptr, kGripperPart, 0, nullptr, kTrueSize,
-                                                         &size)) && size.cx > 0 && size.cy > 0;
+        return m_theme && partSize &&
+               SUCCEEDED(partSize(m_theme, nullptr, kGripperPart, 0, nullptr, kTrueSize, &size)) && size.cx > 0 &&
+               size.cy > 0;
     }
     bool Draw(HDC dc, const RECT& area) const {
         static const auto draw = LookupSystemFunction<DrawThemeBackgroundFn>(kThemeLibrary, "DrawThemeBackground");

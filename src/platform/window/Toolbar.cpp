@@ -28,8 +28,7 @@ HFONT MenuFont(C_Font& owned) {
 
 } // namespace
 
-bool C_Toolbar::Create(HWND parent, UINT id, HINSTANCE instance, const UINT* iconIds, int iconCount,
-                       int imageSize) {
+bool C_Toolbar::Create(HWND parent, UINT id, HINSTANCE instance, const UINT* iconIds, int iconCount, int imageSize) {
     if (m_window || iconCount < 0 || iconCount > kMaxImages)
         return false;
     m_instance = instance;

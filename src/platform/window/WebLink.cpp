@@ -17,8 +17,7 @@ void C_WebLink::OpenWithShell(const wchar_t* address) {
     ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool C_WebLink::Attach(HWND staticControl, const wchar_t* text, const wchar_t* address, HCURSOR hand,
-                       Opener opener) {
+bool C_WebLink::Attach(HWND staticControl, const wchar_t* text, const wchar_t* address, HCURSOR hand, Opener opener) {
     if (!staticControl || !text || !address || wcslen(address) > kMaxText || IsAttached())
         return false;
     wcscpy(m_address, address);
@@ -118,8 +117,8 @@ void C_WebLink::Paint() {
     GetClientRect(control, &client);
     // The parent chooses the background, as for any static control (dark mode included).
     HWND parent = GetParent(control);
-    auto brush = reinterpret_cast<HBRUSH>(
-        SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(paint.Get()), reinterpret_cast<LPARAM>(control)));
+    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(paint.Get()),
+                                                       reinterpret_cast<LPARAM>(control)));
     FillRect(paint.Get(), &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
     wchar_t text[kMaxText + 1] = {};
     GetWindowTextW(control, text, int(kMaxText + 1));

@@ -166,7 +166,8 @@ void C_ReceiveAssembly::FlushPendingLine(uint32_t flushFlags) {
     } else if (!lineEnd && length < kFilteredFlushThreshold) {
         return; // a filtered line reaches the store whole
     }
-    uint32_t kept = (flushFlags & FLUSH_KEEP_PARTIAL_CHARACTER) && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
+    uint32_t kept =
+        (flushFlags & FLUSH_KEEP_PARTIAL_CHARACTER) && decodeUtf8 ? Utf8::IncompleteTail(m_pending.Data(), length) : 0;
     if (length - kept < m_pending.TextEnd())
         kept = 0; // never split inserted text
     if (kept == length)

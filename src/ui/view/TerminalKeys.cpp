@@ -18,10 +18,9 @@ struct SequenceKey {
 
 // Page, Home and End keys and the function keys, as the usual terminal emulations send them.
 constexpr SequenceKey kSequences[] = {
-    {VK_PRIOR, L"\x1b[5~"}, {VK_NEXT, L"\x1b[6~"},  {VK_END, L"\x1b[4~"},   {VK_HOME, L"\x1b[1~"},
-    {VK_F1, L"\x1bOP"},     {VK_F2, L"\x1bOQ"},     {VK_F4, L"\x1bOS"},     {VK_F5, L"\x1b[15~"},
-    {VK_F6, L"\x1b[17~"},   {VK_F7, L"\x1b[18~"},   {VK_F8, L"\x1b[19~"},   {VK_F9, L"\x1b[20~"},
-    {VK_F10, L"\x1b[21~"},  {VK_F11, L"\x1b[23~"},  {VK_F12, L"\x1b[24~"},
+    {VK_PRIOR, L"\x1b[5~"}, {VK_NEXT, L"\x1b[6~"}, {VK_END, L"\x1b[4~"},  {VK_HOME, L"\x1b[1~"}, {VK_F1, L"\x1bOP"},
+    {VK_F2, L"\x1bOQ"},     {VK_F4, L"\x1bOS"},    {VK_F5, L"\x1b[15~"},  {VK_F6, L"\x1b[17~"},  {VK_F7, L"\x1b[18~"},
+    {VK_F8, L"\x1b[19~"},   {VK_F9, L"\x1b[20~"},  {VK_F10, L"\x1b[21~"}, {VK_F11, L"\x1b[23~"}, {VK_F12, L"\x1b[24~"},
 };
 
 struct ArrowKey {

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr const wchar_t* kClassPrefix = L"Brannick_";
-constexpr int kGuidTextLength = 39; // braced GUID and its terminating zero
+constexpr int kGuidTextLength = 39;             // braced GUID and its terminating zero
 constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT, Windows 10 and later
 constexpr DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD kViewExtendedStyle = WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY;
@@ -42,8 +42,7 @@ C_SystemLinkOpener g_systemLinkOpener;
 
 } // namespace
 
-C_TerminalView::C_TerminalView()
-    : m_linkOpener(&g_systemLinkOpener), m_fontSize(C_PersistedOptions::kDefaultFontSize) {
+C_TerminalView::C_TerminalView() : m_linkOpener(&g_systemLinkOpener), m_fontSize(C_PersistedOptions::kDefaultFontSize) {
     m_powerLine.Assign(C_PersistedOptions::kDefaultPowerLine);
     m_store.SetWindow(this);
 }

@@ -24,10 +24,9 @@ constexpr int kViewGap = 2;          // pixels between the band container and th
 
 // The toolbar's images, in their index order: the program's buttons, then the port kinds (see PortButtons).
 constexpr UINT kToolbarIcons[] = {
-    IDI_OPTIONS,     IDI_SAVE,      IDI_LOG,         IDI_CLEAR,          IDI_SEARCH,    IDI_PORT_GENERIC, IDI_PORT_STM,
-    IDI_PORT_FTDI,   IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC, IDI_PORT_NXP,  IDI_PORT_ESPRESSIF,
-    IDI_PORT_ARM,    IDI_PORT_PIPE, IDI_PORT_TCP,    IDI_PORT_SEGGER,    IDI_PORT_PROLIFIC, IDI_PORT_UDP,
-    IDI_PORT_CYPRESS,
+    IDI_OPTIONS,   IDI_SAVE,        IDI_LOG,          IDI_CLEAR,         IDI_SEARCH,   IDI_PORT_GENERIC,   IDI_PORT_STM,
+    IDI_PORT_FTDI, IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC,   IDI_PORT_NXP, IDI_PORT_ESPRESSIF, IDI_PORT_ARM,
+    IDI_PORT_PIPE, IDI_PORT_TCP,    IDI_PORT_SEGGER,  IDI_PORT_PROLIFIC, IDI_PORT_UDP, IDI_PORT_CYPRESS,
 };
 
 struct FixedButton {
@@ -51,7 +50,8 @@ constexpr int kWebLinkBand = 1;
 
 } // namespace
 
-C_MainDialog::C_MainDialog(C_ServiceHooks& services) : m_services(services), m_assembly(m_view.Store()), m_connection(m_assembly) {}
+C_MainDialog::C_MainDialog(C_ServiceHooks& services)
+    : m_services(services), m_assembly(m_view.Store()), m_connection(m_assembly) {}
 
 C_MainDialog::~C_MainDialog() = default;
 
@@ -132,8 +132,7 @@ void C_MainDialog::CreateView() {
     m_view.SetFilter(&m_filter);
     m_view.SetTimeStamps(&m_stamps);
     m_view.SetKeyModeSource(&m_assembly.Interpreter());
-    m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags,
-                          m_options.powerLine.c_str());
+    m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateInDialog(GetWindow(), IDC_MAIN_VIEW);
 }
 
@@ -365,8 +364,7 @@ void C_MainDialog::OnDpiChanged() {
     SetWindowPos(m_toolbar.Window(), nullptr, 0, 0, ideal.cx, ideal.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     m_bands.SetChildHeight(kToolbarBand, ideal.cy);
     m_bands.SetIdealWidth(kToolbarBand, ideal.cx);
-    m_bands.SetWidth(kWebLinkBand,
-                     m_webLink.TextWidth() + Dpi::Scale(kWebLinkPadding, Dpi::ForWindow(GetWindow())));
+    m_bands.SetWidth(kWebLinkBand, m_webLink.TextWidth() + Dpi::Scale(kWebLinkPadding, Dpi::ForWindow(GetWindow())));
     m_bands.Resize();
     m_sizeGrip.Measure();
     m_sizeGrip.Invalidate();

@@ -134,29 +134,29 @@ private:
     // C_SendSink: keys typed into the view go to the device.
     void SendText(const wchar_t* text) override { m_connection.SendText(text); }
 
-    C_BandContainer m_bands;          // the rebar holding the toolbar and the web link
-    C_WebLink m_webLink;              //
-    C_SizeGrip m_sizeGrip;            //
-    C_ServiceHooks& m_services;       // the update check and the problem report
-    C_LayoutManager m_layout;         //
-    C_OptionsDialog m_optionsDialog;  //
-    C_StatusBalloon m_balloon;        //
-    C_EditIcon m_filterIcon;          // inside the filter field: hidden-line activity, and the clear button
-    C_TagDialog m_tagDialog;          //
-    C_Settings m_settings;            //
-    C_PersistedOptions m_options;     // flags, line settings, font and text options, ports, stored filter
+    C_BandContainer m_bands;         // the rebar holding the toolbar and the web link
+    C_WebLink m_webLink;             //
+    C_SizeGrip m_sizeGrip;           //
+    C_ServiceHooks& m_services;      // the update check and the problem report
+    C_LayoutManager m_layout;        //
+    C_OptionsDialog m_optionsDialog; //
+    C_StatusBalloon m_balloon;       //
+    C_EditIcon m_filterIcon;         // inside the filter field: hidden-line activity, and the clear button
+    C_TagDialog m_tagDialog;         //
+    C_Settings m_settings;           //
+    C_PersistedOptions m_options;    // flags, line settings, font and text options, ports, stored filter
     // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
     // and the connection's reader into the assembly, so each must exist first and outlive the reader.
-    C_TerminalView m_view;            // owns the line store the connection's reader fills
-    C_ReceiveAssembly m_assembly;     // received bytes become the store's lines; the log and stamps are wired in
-    C_Connection m_connection;        //
-    C_StringTable m_strings;          //
-    C_TimeStamps m_stamps;            // made from the text options
-    C_SearchBar m_searchBar{*this};   // open or closed while the window runs; keeps the last search text
-    C_Toolbar m_toolbar;              //
-    C_LogFile m_log;                  //
-    C_FilterText m_filter;            // the applied filter text, under its own lock
-    C_String m_commandLinePort;       //
-    C_ActivityIndicator m_activity;   // under its own lock
-    C_String m_baseTitle;             // "Velto - Serial Terminal [1.0]"
+    C_TerminalView m_view;          // owns the line store the connection's reader fills
+    C_ReceiveAssembly m_assembly;   // received bytes become the store's lines; the log and stamps are wired in
+    C_Connection m_connection;      //
+    C_StringTable m_strings;        //
+    C_TimeStamps m_stamps;          // made from the text options
+    C_SearchBar m_searchBar{*this}; // open or closed while the window runs; keeps the last search text
+    C_Toolbar m_toolbar;            //
+    C_LogFile m_log;                //
+    C_FilterText m_filter;          // the applied filter text, under its own lock
+    C_String m_commandLinePort;     //
+    C_ActivityIndicator m_activity; // under its own lock
+    C_String m_baseTitle;           // "Velto - Serial Terminal [1.0]"
 };

@@ -53,8 +53,8 @@ void C_MainDialog::Save() {
     C_String filter, title, path;
     m_strings.LoadString(IDS_SAVE_FILTER, filter);
     m_strings.LoadString(IDS_SAVE_TITLE, title);
-    const DWORD chosen = SaveFileDialog::Ask(GetWindow(), kSaveSuggestion, filter.c_str(), title.c_str(), kTextFilter,
-                                             path);
+    const DWORD chosen =
+        SaveFileDialog::Ask(GetWindow(), kSaveSuggestion, filter.c_str(), title.c_str(), kTextFilter, path);
     // Nothing reports a failed export: the file holds what could be written.
     if (chosen)
         m_view.Export(path.c_str(),

@@ -14,8 +14,7 @@ void C_MainDialog::RunOptionsDialog() {
 // follow the picture; the powerline glyph test runs with the fonts.
 void C_MainDialog::ApplyDisplayOptions() {
     m_stamps.SetPicture(m_options.timeFormat.c_str());
-    m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags,
-                          m_options.powerLine.c_str());
+    m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateFonts();
 }
 

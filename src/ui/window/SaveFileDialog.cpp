@@ -8,8 +8,8 @@ namespace SaveFileDialog {
 
 namespace {
 
-constexpr DWORD kFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FORCESHOWHIDDEN |
-                         OFN_EXPLORER;
+constexpr DWORD kFlags =
+    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FORCESHOWHIDDEN | OFN_EXPLORER;
 
 } // namespace
 
@@ -21,8 +21,8 @@ bool FilterList(const wchar_t* text, C_String& out) {
     return true;
 }
 
-DWORD Ask(HWND owner, const wchar_t* suggestedName, const wchar_t* filterText, const wchar_t* title,
-          DWORD filterIndex, C_String& path) {
+DWORD Ask(HWND owner, const wchar_t* suggestedName, const wchar_t* filterText, const wchar_t* title, DWORD filterIndex,
+          C_String& path) {
     C_String filters;
     if (!FilterList(filterText, filters) || !path.SetCapacity(kMaxPath))
         return 0;

@@ -18,7 +18,7 @@ bool FilterList(const wchar_t* text, C_String& out);
 // Shows the dialog with suggestedName and the filter entry filterIndex (1-based) chosen. When the system
 // refuses the suggested name as invalid, the dialog is shown again without one. The chosen filter index, or 0
 // when the user cancelled or the dialog could not be shown.
-DWORD Ask(HWND owner, const wchar_t* suggestedName, const wchar_t* filterText, const wchar_t* title,
-          DWORD filterIndex, C_String& path);
+DWORD Ask(HWND owner, const wchar_t* suggestedName, const wchar_t* filterText, const wchar_t* title, DWORD filterIndex,
+          C_String& path);
 
 } // namespace SaveFileDialog

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 struct StartOptions {
-    LANGID language = 0; // 0: none named, or none matched (the user's default language)
-    C_String port;       // empty: none
+    LANGID language = 0;   // 0: none named, or none matched (the user's default language)
+    C_String port;         // empty: none
     uint32_t baudRate = 0; // 0: none
 };
 

@@ -32,7 +32,9 @@ struct Gate {
     }
 };
 
-DWORD ReturnArgument(void*, DWORD argument) { return argument; }
+DWORD ReturnArgument(void*, DWORD argument) {
+    return argument;
+}
 
 } // namespace
 

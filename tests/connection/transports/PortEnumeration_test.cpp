@@ -105,9 +105,10 @@ TEST(PortEnumeration, TheSerialMapReadsEveryValueThatIsTextWhateverTheBuffersWer
     std::map<std::wstring, std::wstring> byPath;
     for (const Listed& listed : Contents(list))
         byPath[listed.devicePath] = listed.hardwareId;
-    EXPECT_EQ(byPath, (std::map<std::wstring, std::wstring>{{L"\\\\.\\COM1", L"\\Device\\Serial0"},
-                                                             {L"\\\\.\\COM123", L"\\Device\\ALongerKernelDeviceNameThanTheFirst"},
-                                                             {L"\\\\.\\COM9", L"\\Device\\VCP9"}}));
+    EXPECT_EQ(byPath, (std::map<std::wstring, std::wstring>{
+                          {L"\\\\.\\COM1", L"\\Device\\Serial0"},
+                          {L"\\\\.\\COM123", L"\\Device\\ALongerKernelDeviceNameThanTheFirst"},
+                          {L"\\\\.\\COM9", L"\\Device\\VCP9"}}));
 }
 
 TEST(PortEnumeration, TheOldSystemsWalkTakesSerialDevicesWithAPortName) {

@@ -120,8 +120,10 @@ TEST(SerialDescription, NamesBaudWordParityAndStopBits) {
         BYTE parity, stopBits;
         const wchar_t* text;
     } cases[] = {
-        {115200, NOPARITY, ONESTOPBIT, L"115200 baud 8N1"}, {9600, EVENPARITY, ONE5STOPBITS, L"9600 baud 8E1.5"},
-        {300, ODDPARITY, TWOSTOPBITS, L"300 baud 8O2"},     {9600, MARKPARITY, ONESTOPBIT, L"9600 baud 81"},
+        {115200, NOPARITY, ONESTOPBIT, L"115200 baud 8N1"},
+        {9600, EVENPARITY, ONE5STOPBITS, L"9600 baud 8E1.5"},
+        {300, ODDPARITY, TWOSTOPBITS, L"300 baud 8O2"},
+        {9600, MARKPARITY, ONESTOPBIT, L"9600 baud 81"},
         {9600, SPACEPARITY, 7, L"9600 baud 8"},
     };
     for (const Case& c : cases) {
@@ -276,8 +278,8 @@ TEST_F(SerialTransportTest, DrainsEverythingQueuedInOneStep) {
     constexpr size_t kQueued = 4000; // fits the pseudo-terminal's input buffer, so all of it can be queued at once
     ASSERT_TRUE(OpenPort());
     // Wine lets a second handle look at the queue (Windows would refuse it): wait until all of it is there.
-    HANDLE observer = CreateFileW(port->DevicePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE observer = CreateFileW(port->DevicePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(observer, INVALID_HANDLE_VALUE);
     C_Handle observing(observer);
     C_Handle device(port->OpenDeviceEnd());

@@ -21,7 +21,9 @@ std::string ReadAll(const std::wstring& path) {
     return text;
 }
 
-bool WriteText(C_File& file, const char* text) { return file.Write(DWORD(strlen(text)), text) == 1; }
+bool WriteText(C_File& file, const char* text) {
+    return file.Write(DWORD(strlen(text)), text) == 1;
+}
 
 // Stand-in for the system write call: the first call fails with a chosen error, later ones write for real in
 // pieces of at most a given size, recording every request.

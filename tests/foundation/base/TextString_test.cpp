@@ -8,7 +8,9 @@
 
 namespace {
 
-std::wstring Text(const C_String& s) { return s.c_str(); }
+std::wstring Text(const C_String& s) {
+    return s.c_str();
+}
 
 } // namespace
 
@@ -41,8 +43,8 @@ TEST(StringStorage, SetCountAndAt) {
     EXPECT_FALSE(s.SetCount(0));
     EXPECT_FALSE(s.SetCount(260));
     EXPECT_EQ(s.GetAt(1), L'e');
-    EXPECT_EQ(s.GetAt(2), 0);  // the terminator
-    EXPECT_EQ(s.GetAt(3), 0);  // beyond
+    EXPECT_EQ(s.GetAt(2), 0); // the terminator
+    EXPECT_EQ(s.GetAt(3), 0); // beyond
     EXPECT_EQ(s.GetAt(-1), 0);
     EXPECT_NE(s.SetAt(0, L'H'), nullptr);
     EXPECT_EQ(Text(s), L"He");
@@ -359,7 +361,8 @@ TEST(StringConvert, AnsiRoundTrip) {
     ASSERT_NE(narrow, nullptr);
     EXPECT_STREQ(narrow, "caf\xe9");
     s.Assign(L"\u0101b");
-    EXPECT_STREQ(s.ToMultiByte(true), "\x01" "b"); // low bytes only
+    EXPECT_STREQ(s.ToMultiByte(true), "\x01"
+                                      "b"); // low bytes only
 }
 
 TEST(StringConvert, MultiByteCodePages) {
@@ -386,7 +389,9 @@ TEST(StringConvert, Utf8DecodeAndEncodeThroughUnits) {
 
 TEST(StringConvert, InvalidUtf8IsNotLost) {
     C_String raw, decoded;
-    raw.AssignMultiByte("a\xff\xfe" "b", 4, true, 0);
+    raw.AssignMultiByte("a\xff\xfe"
+                        "b",
+                        4, true, 0);
     ASSERT_TRUE(raw.DecodeUtf8To(decoded));
     EXPECT_EQ(decoded.GetAt(0), L'a');
     EXPECT_EQ(decoded.GetAt(decoded.GetLength() - 1), L'b');

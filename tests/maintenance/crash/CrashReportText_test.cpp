@@ -29,9 +29,11 @@ TEST(CrashReportText, ExceptionLineNamesTheCodeAndAnAccessViolationTellsWhere) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {0xC0000005, {1, 0x10},
+        {0xC0000005,
+         {1, 0x10},
          L"Access Violation [0xC0000005] at 0x00401A2B in Thread 42.\r\nWrite to location 0x00000010.\r\n"},
-        {0xC0000005, {0, 0xDEAD0000},
+        {0xC0000005,
+         {0, 0xDEAD0000},
          L"Access Violation [0xC0000005] at 0x00401A2B in Thread 42.\r\nRead from location 0xDEAD0000.\r\n"},
         {0xC0000005, {1}, L"Access Violation [0xC0000005] at 0x00401A2B in Thread 42.\r\n"},
         {0xC0000094, {}, L"Integer Divide by Zero [0xC0000094] at 0x00401A2B in Thread 42.\r\n"},
@@ -54,7 +56,8 @@ TEST(CrashReportText, ExceptionLineNamesTheCodeAndAnAccessViolationTellsWhere) {
 TEST(CrashReportText, RegistersInFourLinesWithSixteenBitSelectors) {
     CONTEXT c{};
     c.Eax = 1, c.Ebx = 2, c.Ecx = 3, c.Edx = 4, c.Esi = 5, c.Edi = 6, c.Ebp = 7, c.Esp = 8, c.Eip = 0x401000;
-    c.EFlags = 0x10246, c.SegCs = 0x870023, c.SegSs = 0x2B, c.SegDs = 0x2B, c.SegEs = 0x2B, c.SegFs = 0x53, c.SegGs = 0x2B;
+    c.EFlags = 0x10246, c.SegCs = 0x870023, c.SegSs = 0x2B, c.SegDs = 0x2B, c.SegEs = 0x2B, c.SegFs = 0x53,
+    c.SegGs = 0x2B;
     C_CrashReportText report;
     ASSERT_TRUE(report.AppendRegisters(c));
     EXPECT_EQ(Text(report), L"\r\nEAX=0x00000001, CS=0x0023, EIP=0x00401000, Flags=0x00010246\r\n"
@@ -104,8 +107,8 @@ TEST(CrashReportText, UptimeFallbackForms) {
         ULONGLONG seconds;
         const wchar_t* expected;
     };
-    const Case cases[] = {{0, L"0 sec"}, {59, L"59 sec"}, {60, L"1:00"}, {3599, L"59:59"}, {3600, L"1:00:00"},
-                          {90061, L"25:01:01"}};
+    const Case cases[] = {{0, L"0 sec"},    {59, L"59 sec"},    {60, L"1:00"},
+                          {3599, L"59:59"}, {3600, L"1:00:00"}, {90061, L"25:01:01"}};
     for (const Case& c : cases) {
         C_String text;
         ASSERT_TRUE(FormatUptimeFallback(c.seconds, text));
@@ -145,11 +148,18 @@ TEST(CrashReportText, LogModulesAndThreads) {
     static CrashInventory inventory; // large: kept off the test's stack
     inventory.Clear();
     CrashModule& own = inventory.modules[inventory.moduleCount++];
-    own = CrashModule{"C:\\Velto\\velto.exe", 0x400000, 0x2A000, 0x1234, 0, 0x00010025, 0x00030004,
-                      0x00010025, 0x00000000};
+    own = CrashModule{
+        "C:\\Velto\\velto.exe", 0x400000, 0x2A000, 0x1234, 0, 0x00010025, 0x00030004, 0x00010025, 0x00000000};
     CrashModule& other = inventory.modules[inventory.moduleCount++];
-    other = CrashModule{"C:\\windows\\system32\\ntdll.dll", 0x7BC00000, 0x100000, 0, 0x5F5E0FF, 0x000A0000,
-                        0x4A610000, 0x000A0000, 0x4A610000};
+    other = CrashModule{"C:\\windows\\system32\\ntdll.dll",
+                        0x7BC00000,
+                        0x100000,
+                        0,
+                        0x5F5E0FF,
+                        0x000A0000,
+                        0x4A610000,
+                        0x000A0000,
+                        0x4A610000};
     CrashThread& thread = inventory.threads[inventory.threadCount++];
     thread = CrashThread{0x20, 0x00340000, 0x0033C000, 0x00401500, "WorkerMain", L"reader"};
 
@@ -163,8 +173,9 @@ TEST(CrashReportText, LogModulesAndThreads) {
     C_String date, time;
     ASSERT_TRUE(FormatLinkTime(0, date, time));
     wchar_t ownLine[200];
-    _snwprintf(ownLine, 200, L"  172032 0x00000000 %10.10s %8.8s 0x00001234 0x00400000    1.0037.00003.000004"
-                             L"    1.0037.00000.000000 - C:\\Velto\\velto.exe\r\n",
+    _snwprintf(ownLine, 200,
+               L"  172032 0x00000000 %10.10s %8.8s 0x00001234 0x00400000    1.0037.00003.000004"
+               L"    1.0037.00000.000000 - C:\\Velto\\velto.exe\r\n",
                date.c_str(), time.c_str());
     std::wstring expected = L"\r\nLog:\r\nopened COM7\r\n"
                             L"\r\nModuleList:\r\n"

@@ -60,7 +60,8 @@ struct NoticeRecorder {
 class FormPostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_server.IsRunning()) << "run the program through tests/support/loopback_http.py --run (ctest does)";
+        ASSERT_TRUE(m_server.IsRunning())
+            << "run the program through tests/support/loopback_http.py --run (ctest does)";
         ASSERT_TRUE(m_server.Reset());
         HttpAnswer answer;
         answer.body = "thanks";
@@ -138,8 +139,8 @@ TEST_F(FormPostTest, FilesStreamAfterTheFieldsAndAMissingOneLeavesAnEmptyPart) {
     EXPECT_FALSE(m_form.AddFile(L"t", folder.Path(L"app_Debug.txt").c_str()));
     ASSERT_TRUE(m_form.AddFile(L"d", folder.Path(L"app_Debug.dmp").c_str()));
     ASSERT_TRUE(PostForm(m_client, m_form, m_request, nullptr, FORM_CLOSE));
-    EXPECT_EQ(m_server.Body(0), Field("a", "r") + FilePart("t", "app_Debug.txt", "") +
-                                    FilePart("d", "app_Debug.dmp", dump) + kClosing);
+    EXPECT_EQ(m_server.Body(0),
+              Field("a", "r") + FilePart("t", "app_Debug.txt", "") + FilePart("d", "app_Debug.dmp", dump) + kClosing);
 }
 
 TEST_F(FormPostTest, AServerErrorWithAnEmptyBodyIsStillAnAnswer) {
@@ -159,14 +160,15 @@ TEST_F(FormPostTest, NotificationsComeInOrderAndPiecesAreCounted) {
     ASSERT_TRUE(m_form.AddField(L"a", L"r", FORM_TEXT_FIELD));
     ASSERT_TRUE(m_form.AddField(L"x", big.c_str(), FORM_TEXT_FIELD));
     ASSERT_TRUE(PostForm(m_client, m_form, m_request, nullptr, FORM_CLOSE));
-    const std::vector<int> before = {REQUEST_BODY_TO_FILE, REQUEST_BODY_TO_BLOCK, REQUEST_END_SESSION,
-                                     REQUEST_TOTAL_SIZE, REQUEST_ALLOW_COOKIES, REQUEST_ALLOW_REDIRECTS,
+    const std::vector<int> before = {REQUEST_BODY_TO_FILE,       REQUEST_BODY_TO_BLOCK, REQUEST_END_SESSION,
+                                     REQUEST_TOTAL_SIZE,         REQUEST_ALLOW_COOKIES, REQUEST_ALLOW_REDIRECTS,
                                      REQUEST_CHECK_CERTIFICATES, REQUEST_ADD_HEADERS};
     ASSERT_GT(recorder.codes.size(), before.size());
     EXPECT_EQ(std::vector<int>(recorder.codes.begin(), recorder.codes.begin() + before.size()), before);
     const size_t first = Field("a", "r").size(), second = Field("x", std::string(70000, 'b')).size();
     // The first part goes with the headers; the second in pieces of at most 64 KiB, then the closing line.
-    EXPECT_EQ(recorder.sent, (std::vector<uintptr_t>{first, first + 65536, first + second, first + second + kClosing.size()}));
+    EXPECT_EQ(recorder.sent,
+              (std::vector<uintptr_t>{first, first + 65536, first + second, first + second + kClosing.size()}));
     std::vector<int> after(recorder.codes.end() - 4, recorder.codes.end());
     EXPECT_EQ(after, (std::vector<int>{REQUEST_LENGTH, REQUEST_LENGTH_POINTER, REQUEST_RECEIVED, REQUEST_DONE}))
         << "one piece of answer; the read after it returns nothing and ends the body";

@@ -20,7 +20,8 @@ const wchar_t* const kAgent = L"VeltoTest";
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_server.IsRunning()) << "run the program through tests/support/loopback_http.py --run (ctest does)";
+        ASSERT_TRUE(m_server.IsRunning())
+            << "run the program through tests/support/loopback_http.py --run (ctest does)";
         ASSERT_TRUE(m_server.Reset());
     }
 

@@ -105,8 +105,14 @@ TEST(HttpForm, HeadersCarryTheBoundaryAuthorisationAndExtras) {
 }
 
 TEST(HttpForm, Base64) {
-    const char* cases[][2] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-                              {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFF\xFE", "//4="}};
+    const char* cases[][2] = {{"", ""},
+                              {"f", "Zg=="},
+                              {"fo", "Zm8="},
+                              {"foo", "Zm9v"},
+                              {"foob", "Zm9vYg=="},
+                              {"fooba", "Zm9vYmE="},
+                              {"foobar", "Zm9vYmFy"},
+                              {"\xFF\xFE", "//4="}};
     for (auto& c : cases) {
         C_String out;
         ASSERT_TRUE(EncodeBase64(reinterpret_cast<const BYTE*>(c[0]), strlen(c[0]), out));

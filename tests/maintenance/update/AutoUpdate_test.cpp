@@ -159,12 +159,15 @@ std::string UpdateXml(const Offer& offer, const char* declaration = kDeclaration
     return xml + "</files></update>";
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
 
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_server.IsRunning()) << "run the program through tests/support/loopback_http.py --run (ctest does)";
+        ASSERT_TRUE(m_server.IsRunning())
+            << "run the program through tests/support/loopback_http.py --run (ctest does)";
         ASSERT_TRUE(m_server.Reset());
         CreateDirectoryW(m_program.c_str(), nullptr);
         CreateDirectoryW(m_desktop.c_str(), nullptr);
@@ -173,9 +176,7 @@ protected:
         ASSERT_TRUE(WriteFileBytes(m_host.programPath, "program 1.37"));
     }
 
-    void SetLastCheck(uint64_t value) {
-        m_key.SetRaw(L"LastCheck", REG_QWORD, &value, sizeof value);
-    }
+    void SetLastCheck(uint64_t value) { m_key.SetRaw(L"LastCheck", REG_QWORD, &value, sizeof value); }
     uint64_t LastCheck() {
         uint64_t value = 0;
         DWORD size = sizeof value;
@@ -311,7 +312,9 @@ TEST_F(UpdateTest, TheQuestionIsInTheUsersLanguageWithEnglishForEverybodyElse) {
     struct Case {
         const wchar_t* language;
         const wchar_t* text;
-    } cases[] = {{L"de", L"Velto 1.40 ist da. Jetzt aktualisieren? \x00E4\x00F6\x00FC"}, {L"fr", L"Update now?"}, {L"en", L"Update now?"}};
+    } cases[] = {{L"de", L"Velto 1.40 ist da. Jetzt aktualisieren? \x00E4\x00F6\x00FC"},
+                 {L"fr", L"Update now?"},
+                 {L"en", L"Update now?"}};
     for (const Case& c : cases) {
         m_host.language = c.language;
         m_host.questions.clear();
@@ -369,7 +372,8 @@ TEST_F(UpdateTest, TheInventoryAnswerIsReadBelowItsNode) {
 // ---- Installing ----
 
 TEST_F(UpdateTest, YesInstallsFromTheArchiveAndRestartsTheProgram) {
-    ASSERT_TRUE(Serve("/files/velto.zip", ZipBuilder().Add("velto.exe", "program 1.40").Add("lang/de.txt", "de").Build()));
+    ASSERT_TRUE(
+        Serve("/files/velto.zip", ZipBuilder().Add("velto.exe", "program 1.40").Add("lang/de.txt", "de").Build()));
     Offer offer;
     offer.files = {{Url("/files/velto.zip"), "velto.exe", "velto.zip"}};
     ASSERT_TRUE(ServeOffer(offer));
@@ -440,8 +444,12 @@ TEST_F(UpdateTest, AFailedStepLeavesTheProgramAsItWas) {
         {"name is ..", {{Url("/files/velto.exe"), "..", ""}}, 0},
         {"zip name with a folder", {{Url("/files/velto.exe"), "velto.exe", "..\\u.zip"}}, 0},
         {"desktop name is ..", {{Url("/get?file=.."), "", ""}}, 0},
-        {"second download missing", {{Url("/files/velto.exe"), "velto.exe", ""}, {Url("/files/gone.dll"), "x.dll", ""}}, 2},
-        {"second file not there to save", {{Url("/files/velto.exe"), "velto.exe", ""}, {Url("/files/plain.exe"), "absent.dll", ""}}, 2},
+        {"second download missing",
+         {{Url("/files/velto.exe"), "velto.exe", ""}, {Url("/files/gone.dll"), "x.dll", ""}},
+         2},
+        {"second file not there to save",
+         {{Url("/files/velto.exe"), "velto.exe", ""}, {Url("/files/plain.exe"), "absent.dll", ""}},
+         2},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(m_server.Reset());
@@ -513,8 +521,10 @@ TEST_F(UpdateTest, HelpOpensOnlyWebAddresses) {
     struct Case {
         const char* help;
         bool opened;
-    } cases[] = {{"https://brannick.example/velto", true}, {"http://brannick.example/velto", true},
-                 {"C:\\Windows\\System32\\calc.exe", false}, {"file:///C:/evil.exe", false}};
+    } cases[] = {{"https://brannick.example/velto", true},
+                 {"http://brannick.example/velto", true},
+                 {"C:\\Windows\\System32\\calc.exe", false},
+                 {"file:///C:/evil.exe", false}};
     m_host.pressHelp = true;
     for (const Case& c : cases) {
         Offer offer;
@@ -600,7 +610,7 @@ TEST(UpdateAddress, OnlyThisMachineMayStandInForTheUpdateServer) {
 
 TEST(MachineIdTest, BytesFoldTheMachinesFacts) {
     MachineFacts facts;
-    facts.productId = L"AB";                   // 0x41 + 0x42 = 0x83; XOR 0x03
+    facts.productId = L"AB"; // 0x41 + 0x42 = 0x83; XOR 0x03
     facts.major = 6;
     facts.minor = 1;
     facts.volumeSerial = 0x12345678;           // 0x12 ^ 0x34 ^ 0x56 ^ 0x78 = 0x08

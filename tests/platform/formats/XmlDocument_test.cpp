@@ -19,7 +19,6 @@ std::wstring ReadOrMissing(const C_XmlDocument& document, const wchar_t* path, c
     return document.ReadText(path, text, from) ? Text(text) : L"<missing>";
 }
 
-
 std::wstring Encoded(const wchar_t* name) {
     BSTR encoded = EncodeXmlName(name, uint32_t(wcslen(name)));
     std::wstring result(encoded, SysStringLen(encoded));

@@ -122,16 +122,27 @@ TEST_F(ZipTest, ReplacesFilesThatAreAlreadyThere) {
 
 TEST_F(ZipTest, NamesAreUtf8WhenFlaggedAndThePcCodePageOtherwise) {
     ZipBuilder zip;
-    zip.Add("\xC3\xBC" "ber.txt", "utf-8").Last().flags = 0x0800; // ü in UTF-8
-    zip.Add("\x81" "ber2.txt", "cp437");                           // ü in code page 437
+    zip.Add("\xC3\xBC"
+            "ber.txt",
+            "utf-8")
+        .Last()
+        .flags = 0x0800; // ü in UTF-8
+    zip.Add("\x81"
+            "ber2.txt",
+            "cp437"); // ü in code page 437
     ASSERT_EQ(Extract(zip.Build()), ZipResult::Extracted);
-    EXPECT_EQ(ReadFileBytes(m_target + L"\\\x00FC" L"ber.txt"), "utf-8");
-    EXPECT_EQ(ReadFileBytes(m_target + L"\\\x00FC" L"ber2.txt"), "cp437");
+    EXPECT_EQ(ReadFileBytes(m_target + L"\\\x00FC"
+                                       L"ber.txt"),
+              "utf-8");
+    EXPECT_EQ(ReadFileBytes(m_target + L"\\\x00FC"
+                                       L"ber2.txt"),
+              "cp437");
 }
 
 TEST_F(ZipTest, AnArchiveWithOneEntryOutsideTheFolderIsRefusedWhole) {
-    const char* hostile[] = {"../escaped.txt", "lang/../../escaped.txt", "/escaped.txt", "\\escaped.txt",
-                             "C:/escaped.txt", "C:escaped.txt", "velto.exe:hidden", "NUL", "lang\\..\\..\\x"};
+    const char* hostile[] = {"../escaped.txt", "lang/../../escaped.txt", "/escaped.txt",     "\\escaped.txt",
+                             "C:/escaped.txt", "C:escaped.txt",          "velto.exe:hidden", "NUL",
+                             "lang\\..\\..\\x"};
     for (const char* name : hostile) {
         ZipBuilder zip;
         zip.Add("first.txt", "written before the bad one?").Add(name, "payload").Add("last.txt", "x");
@@ -159,12 +170,9 @@ TEST_F(ZipTest, BrokenArchivesFailWithoutLeavingTheBrokenFile) {
     std::string badData = ZipBuilder().Add("a.txt", std::string(5000, 'a'), ZipBuilder::DEFLATED).Build();
     badData[35] ^= 0x55; // the first byte of the deflated data, after the 30-byte header and the 5-byte name
     const Case cases[] = {
-        {"bad crc", ZipResult::Corrupt, badCrc.Build()},
-        {"encrypted", ZipResult::Unsupported, encrypted.Build()},
-        {"truncated", ZipResult::NotAnArchive, truncated},
-        {"local header spoiled", ZipResult::Corrupt, badLocal},
-        {"not a zip", ZipResult::NotAnArchive, garbage},
-        {"too short", ZipResult::NotAnArchive, "PK"},
+        {"bad crc", ZipResult::Corrupt, badCrc.Build()},       {"encrypted", ZipResult::Unsupported, encrypted.Build()},
+        {"truncated", ZipResult::NotAnArchive, truncated},     {"local header spoiled", ZipResult::Corrupt, badLocal},
+        {"not a zip", ZipResult::NotAnArchive, garbage},       {"too short", ZipResult::NotAnArchive, "PK"},
         {"spoiled deflate data", ZipResult::Corrupt, badData},
     };
     for (const Case& c : cases) {

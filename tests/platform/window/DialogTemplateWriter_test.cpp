@@ -33,8 +33,8 @@ TEST(DialogTemplateWriter, TheSystemCreatesWhatWasWritten) {
     ASSERT_TRUE(writer.AddControl(Writer::CLASS_STATIC, 11, WS_VISIBLE | SS_LEFT, {10, 10, 100, 8}, L"odd"));
     ASSERT_TRUE(writer.AddControl(Writer::CLASS_EDIT, 12, WS_VISIBLE | WS_BORDER, {10, 30, 100, 14}, L""));
     ASSERT_TRUE(writer.AddControl(Writer::CLASS_BUTTON, 13, WS_VISIBLE, {10, 50, 60, 14}, L"Press"));
-    ASSERT_TRUE(writer.AddControl(Writer::CLASS_STATIC, Writer::kNoId, WS_VISIBLE | SS_WHITERECT, {0, 0, 200, 100},
-                                  L""));
+    ASSERT_TRUE(
+        writer.AddControl(Writer::CLASS_STATIC, Writer::kNoId, WS_VISIBLE | SS_WHITERECT, {0, 0, 200, 100}, L""));
     HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), writer.Get(), nullptr, Procedure, 0);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(TextOf(dialog), L"Caption");

@@ -72,8 +72,8 @@ protected:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"VeltoWindowPartsTest";
         RegisterClassW(&windowClass);
-        parent = CreateWindowExW(0, L"VeltoWindowPartsTest", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent = CreateWindowExW(0, L"VeltoWindowPartsTest", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(parent, nullptr);
     }
     void TearDown() override { DestroyWindow(parent); }

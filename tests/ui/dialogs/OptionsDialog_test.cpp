@@ -236,8 +236,8 @@ TEST(FontListTest, FixedPitchFacesOnceEachSortedWithoutVerticalVariants) {
     EXPECT_NE(std::find(names.begin(), names.end(), L"Liberation Mono"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), L"DejaVu Sans"), names.end()); // proportional
 
-    std::vector<std::wstring> raw = {L"Liberation Mono", L"@MS Gothic",  L"",           L"consolas",
-                                     L"Liberation Mono", L"Courier New", L"Consolas",   L"Courier New"};
+    std::vector<std::wstring> raw = {L"Liberation Mono", L"@MS Gothic",  L"",         L"consolas",
+                                     L"Liberation Mono", L"Courier New", L"Consolas", L"Courier New"};
     FontList::SortUnique(raw);
     EXPECT_EQ(raw, (std::vector<std::wstring>{L"consolas", L"Courier New", L"Liberation Mono"}));
 }

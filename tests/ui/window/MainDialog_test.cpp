@@ -17,10 +17,9 @@
 
 namespace {
 
-constexpr const wchar_t* kStoredValues[] = {L"Flags",      L"FontSize",  L"BaudRate",  L"CharSendDelay",
-                                            L"Parity",     L"StopBits",  L"FontName",  L"SerialPort",
-                                            L"Filter",     L"TimeFormat", L"PowerLine", L"AnimationChars",
-                                            L"Main"};
+constexpr const wchar_t* kStoredValues[] = {
+    L"Flags",      L"FontSize", L"BaudRate",   L"CharSendDelay", L"Parity",         L"StopBits", L"FontName",
+    L"SerialPort", L"Filter",   L"TimeFormat", L"PowerLine",     L"AnimationChars", L"Main"};
 
 // The program's own key: the main window knows no other. Only the values it writes are removed afterwards;
 // other tests keep subkeys there.
@@ -182,8 +181,8 @@ TEST(MainDialogTest, StatusBalloonOnlyWhileTheProgramIsInTheForegroundAndGoneASe
     C_MainDialog dialog(services);
     RunWithChecks(dialog, [&](HWND main) {
         // Another window in front, as another application's would be.
-        HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(other);
         if (PumpUntil([&] { return GetForegroundWindow() == other; })) {
             SendMessageW(main, WM_SHOW_STATUS, reinterpret_cast<WPARAM>(L"Closed serial port"),

@@ -17,9 +17,10 @@ TEST(PortButtonsTest, ImageFollowsThePortKind) {
         uint32_t kind;
         int image;
     } cases[] = {
-        {PORT_KIND_STMICRO, 6}, {PORT_KIND_FTDI, 7}, {PORT_KIND_PIPE, 14},  {PORT_KIND_TCP, 15},
-        {PORT_KIND_PROLIFIC, 17}, {PORT_KIND_OTHER, 5}, {PORT_KIND_UDP, 18}, {PORT_KIND_CYPRESS, 19},
-        {15, 5}, {0xFFFFFFFF, 5},
+        {PORT_KIND_STMICRO, 6}, {PORT_KIND_FTDI, 7},      {PORT_KIND_PIPE, 14},
+        {PORT_KIND_TCP, 15},    {PORT_KIND_PROLIFIC, 17}, {PORT_KIND_OTHER, 5},
+        {PORT_KIND_UDP, 18},    {PORT_KIND_CYPRESS, 19},  {15, 5},
+        {0xFFFFFFFF, 5},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PortButtons::ImageOfKind(c.kind), c.image) << "kind " << c.kind;
@@ -35,12 +36,12 @@ TEST(PortButtonsTest, OnlyTheOpenCurrentPortIsPressedAndOnlyOtherAbsentPortsAreG
         Look look;
     } cases[] = {
         {L"COM7", true, L"COM7", true, Look::Pressed},
-        {L"COM7", false, L"COM7", true, Look::Pressed},  // the probe cannot open what we hold
+        {L"COM7", false, L"COM7", true, Look::Pressed}, // the probe cannot open what we hold
         {L"COM7", true, L"COM7", false, Look::Normal},
-        {L"COM7", false, L"COM7", false, Look::Normal},  // the selected port is never greyed
+        {L"COM7", false, L"COM7", false, Look::Normal}, // the selected port is never greyed
         {L"COM8", false, L"COM7", true, Look::Greyed},
         {L"COM8", true, L"COM7", true, Look::Normal},
-        {L"com7", true, L"COM7", true, Look::Normal},    // names compare exactly
+        {L"com7", true, L"COM7", true, Look::Normal}, // names compare exactly
         {L"COM8", false, L"", false, Look::Greyed},
     };
     for (const auto& c : cases)
