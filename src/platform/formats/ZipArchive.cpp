@@ -91,8 +91,16 @@ bool DecodeName(const BYTE* bytes, uint16_t length, bool utf8, std::wstring& out
            out.find(L'\0') == std::wstring::npos;
 }
 
-// Checks everything the extraction will rely on before a single byte is written.
-ZipResult ReadDirectory(const C_ArchiveView& view, std::vector<Entry>& entries) {
+// Where the central directory lies, as the end record tells.
+struct Directory {
+    uint32_t offset;
+    uint32_t size;
+    uint16_t count;
+};
+
+// Finds the end record (behind a comment of any length up to the largest) and checks that the directory it
+// names is a single-disk, non-Zip64 one that lies before it.
+ZipResult ReadEndRecord(const C_ArchiveView& view, Directory& directory) {
     const BYTE* data = view.Data();
     const uint32_t size = view.Size();
     uint32_t end = size - kEndSize;
@@ -106,56 +114,74 @@ ZipResult ReadDirectory(const C_ArchiveView& view, std::vector<Entry>& entries) 
     const uint16_t disk = Read16(record + 4);
     const uint16_t directoryDisk = Read16(record + 6);
     const uint16_t onDisk = Read16(record + 8);
-    const uint16_t count = Read16(record + 10);
-    const uint32_t directorySize = Read32(record + 12);
-    const uint32_t directoryOffset = Read32(record + 16);
-    if (count == kZip64Marker16 || directoryOffset == kZip64Marker32 || directorySize == kZip64Marker32)
+    directory = {Read32(record + 16), Read32(record + 12), Read16(record + 10)};
+    if (directory.count == kZip64Marker16 || directory.offset == kZip64Marker32 || directory.size == kZip64Marker32)
         return ZipResult::Unsupported;
-    if (disk != 0 || directoryDisk != 0 || onDisk != count)
+    if (disk != 0 || directoryDisk != 0 || onDisk != directory.count)
         return ZipResult::Unsupported;
-    if (!view.Holds(directoryOffset, directorySize) || directoryOffset + directorySize > end)
+    if (!view.Holds(directory.offset, directory.size) || directory.offset + directory.size > end)
         return ZipResult::NotAnArchive;
-
-    uint32_t at = directoryOffset;
-    const uint32_t limit = directoryOffset + directorySize;
-    for (uint16_t i = 0; i < count; ++i) {
-        if (limit - at < kCentralSize || Read32(data + at) != kCentralSignature)
-            return ZipResult::NotAnArchive;
-        const BYTE* header = data + at;
-        const uint16_t flags = Read16(header + 8);
-        Entry entry;
-        entry.method = Read16(header + 10);
-        entry.crc = Read32(header + 16);
-        entry.packedSize = Read32(header + 20);
-        entry.size = Read32(header + 24);
-        const uint16_t nameLength = Read16(header + 28);
-        const uint32_t variable = uint32_t(nameLength) + Read16(header + 30) + Read16(header + 32);
-        entry.localOffset = Read32(header + 42);
-        if (limit - at - kCentralSize < variable)
-            return ZipResult::NotAnArchive;
-        if (flags & kFlagEncrypted)
-            return ZipResult::Unsupported;
-        if (entry.packedSize == kZip64Marker32 || entry.size == kZip64Marker32 || entry.localOffset == kZip64Marker32)
-            return ZipResult::Unsupported;
-        if (entry.method != kMethodStored && entry.method != kMethodDeflated)
-            return ZipResult::Unsupported;
-        if (entry.method == kMethodStored && entry.packedSize != entry.size)
-            return ZipResult::Corrupt;
-        if (!DecodeName(header + kCentralSize, nameLength, (flags & kFlagUtf8) != 0, entry.name))
-            return ZipResult::UnsafePath;
-        for (wchar_t& c : entry.name)
-            if (c == L'/')
-                c = L'\\';
-        entry.isFolder = entry.name.back() == L'\\';
-        std::wstring path = entry.name;
-        if (entry.isFolder)
-            path.pop_back();
-        if (!IsSafeRelativePath(path.c_str()))
-            return ZipResult::UnsafePath;
-        entries.push_back(std::move(entry));
-        at += kCentralSize + variable;
-    }
     return ZipResult::Extracted;
+}
+
+// One central directory header at `at`, which must end by limit; its whole length goes to length.
+ZipResult ReadCentralHeader(const BYTE* data, uint32_t at, uint32_t limit, Entry& entry, uint32_t& length) {
+    if (limit - at < kCentralSize || Read32(data + at) != kCentralSignature)
+        return ZipResult::NotAnArchive;
+    const BYTE* header = data + at;
+    const uint16_t flags = Read16(header + 8);
+    entry.method = Read16(header + 10);
+    entry.crc = Read32(header + 16);
+    entry.packedSize = Read32(header + 20);
+    entry.size = Read32(header + 24);
+    const uint16_t nameLength = Read16(header + 28);
+    const uint32_t variable = uint32_t(nameLength) + Read16(header + 30) + Read16(header + 32);
+    entry.localOffset = Read32(header + 42);
+    if (limit - at - kCentralSize < variable)
+        return ZipResult::NotAnArchive;
+    if (flags & kFlagEncrypted)
+        return ZipResult::Unsupported;
+    if (entry.packedSize == kZip64Marker32 || entry.size == kZip64Marker32 || entry.localOffset == kZip64Marker32)
+        return ZipResult::Unsupported;
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated)
+        return ZipResult::Unsupported;
+    if (entry.method == kMethodStored && entry.packedSize != entry.size)
+        return ZipResult::Corrupt;
+    if (!DecodeName(header + kCentralSize, nameLength, (flags & kFlagUtf8) != 0, entry.name))
+        return ZipResult::UnsafePath;
+    length = kCentralSize + variable;
+    return ZipResult::Extracted;
+}
+
+// The entry's name with '\' separators; it must be a safe relative path (a folder's without its last '\').
+ZipResult CheckEntryName(Entry& entry) {
+    for (wchar_t& c : entry.name)
+        if (c == L'/')
+            c = L'\\';
+    entry.isFolder = entry.name.back() == L'\\';
+    std::wstring path = entry.name;
+    if (entry.isFolder)
+        path.pop_back();
+    return IsSafeRelativePath(path.c_str()) ? ZipResult::Extracted : ZipResult::UnsafePath;
+}
+
+// Checks everything the extraction will rely on before a single byte is written.
+ZipResult ReadDirectory(const C_ArchiveView& view, std::vector<Entry>& entries) {
+    Directory directory{};
+    ZipResult result = ReadEndRecord(view, directory);
+    uint32_t at = directory.offset;
+    const uint32_t limit = directory.offset + directory.size;
+    for (uint16_t i = 0; result == ZipResult::Extracted && i < directory.count; ++i) {
+        Entry entry;
+        uint32_t length = 0;
+        result = ReadCentralHeader(view.Data(), at, limit, entry, length);
+        if (result == ZipResult::Extracted)
+            result = CheckEntryName(entry);
+        if (result == ZipResult::Extracted)
+            entries.push_back(std::move(entry));
+        at += length;
+    }
+    return result;
 }
 
 // Creates every folder on the way to path (not path itself).

@@ -155,77 +155,103 @@ LRESULT CALLBACK C_TerminalView::WindowProcedure(HWND window, UINT message, WPAR
 LRESULT C_TerminalView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Whatever the message, it sees the rows the writer thread has added or dropped so far.
     ApplyPendingStoreChanges();
-    const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    LRESULT result = 0;
+    if (HandleWindowMessage(message, wParam, lParam, result) || HandleMouseMessage(message, wParam, lParam, result) ||
+        HandleKeyMessage(message, wParam, result))
+        return result;
+    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+// Life, size, painting, timers and the store's notices. False for a message it leaves to the others.
+bool C_TerminalView::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
     switch (message) {
     case WM_CREATE:
         OnCreate();
-        return 0;
+        return true;
     case WM_DESTROY:
         OnDestroy();
-        return 0;
+        return true;
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));
-        return 0;
+        return true;
     case WM_ERASEBKGND:
-        return 1; // the paint covers everything
+        result = 1; // the paint covers everything
+        return true;
     case WM_PAINT:
         OnPaint();
-        return 0;
+        return true;
     case WM_TIMER:
         OnTimer(wParam);
-        return 0;
+        return true;
     case WM_VSCROLL:
         OnVerticalScroll(LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    case WM_MOUSEWHEEL:
-        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
-        return 0;
-    case WM_MOUSEMOVE:
-        OnMouseMove(point);
-        return 0;
-    case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT && OnSetCursor())
-            return TRUE;
-        break;
-    case WM_LBUTTONDOWN:
-        OnLeftButtonDown(point, GetMessageTime());
-        return 0;
-    case WM_LBUTTONUP:
-        OnLeftButtonUp();
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        OnLeftButtonDoubleClick(point, GetMessageTime());
-        return 0;
-    case WM_CAPTURECHANGED:
-        m_selecting = false;
-        return 0;
-    case WM_MOUSEACTIVATE:
-        SetFocus(m_window);
-        return MA_ACTIVATE;
-    case WM_GETDLGCODE:
-        return DLGC_WANTALLKEYS;
-    case WM_CHAR:
-        OnChar(wchar_t(wParam));
-        return 0;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        if (OnKeyDown(UINT(wParam), message == WM_SYSKEYDOWN ? TerminalKeys::KeyMessage::SystemKeyDown
-                                                             : TerminalKeys::KeyMessage::KeyDown))
-            return 0;
-        break;
+        return true;
     case kDpiChangedAfterParent:
         OnFontsChanged();
-        return 0;
+        return true;
     case WM_STORE_CHANGED:
         SetTimer(m_window, TIMER_REPAINT, kRepaintIntervalMs, nullptr);
-        return 1;
+        result = 1;
+        return true;
     case WM_STORE_SHOW_ROW:
         BringRowIntoView(int(lParam));
-        return 0;
+        return true;
     default:
-        break;
+        return false;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+bool C_TerminalView::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    result = 0;
+    switch (message) {
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return true;
+    case WM_MOUSEMOVE:
+        OnMouseMove(point);
+        return true;
+    case WM_SETCURSOR:
+        result = TRUE;
+        return LOWORD(lParam) == HTCLIENT && OnSetCursor();
+    case WM_LBUTTONDOWN:
+        OnLeftButtonDown(point, GetMessageTime());
+        return true;
+    case WM_LBUTTONUP:
+        OnLeftButtonUp();
+        return true;
+    case WM_LBUTTONDBLCLK:
+        OnLeftButtonDoubleClick(point, GetMessageTime());
+        return true;
+    case WM_CAPTURECHANGED:
+        m_selecting = false;
+        return true;
+    case WM_MOUSEACTIVATE:
+        SetFocus(m_window);
+        result = MA_ACTIVATE;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool C_TerminalView::HandleKeyMessage(UINT message, WPARAM wParam, LRESULT& result) {
+    result = 0;
+    switch (message) {
+    case WM_GETDLGCODE:
+        result = DLGC_WANTALLKEYS;
+        return true;
+    case WM_CHAR:
+        OnChar(wchar_t(wParam));
+        return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return OnKeyDown(UINT(wParam), message == WM_SYSKEYDOWN ? TerminalKeys::KeyMessage::SystemKeyDown
+                                                                : TerminalKeys::KeyMessage::KeyDown);
+    default:
+        return false;
+    }
 }
 
 void C_TerminalView::OnCreate() {

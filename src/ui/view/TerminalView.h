@@ -174,6 +174,11 @@ private:
     static bool RegisterWindowClass(HINSTANCE instance);
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Each group handles its messages and returns true, with the result set; false leaves the message to the
+    // next group and finally to the default procedure.
+    bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool HandleKeyMessage(UINT message, WPARAM wParam, LRESULT& result);
     bool OnWindowThread() const { return GetCurrentThreadId() == m_windowThread; }
 
     // Message handlers.
