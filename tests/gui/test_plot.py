@@ -13,9 +13,19 @@ TEMP_COLOUR, FAN_COLOUR = bytes((0x4F, 0xC3, 0xF7)), bytes((0xFF, 0xB7, 0x4D))
 PNG_TITLE, CSV_TITLE = "Please select file to save the plot", "Please select file to save the plotted"
 
 
+def reading(n):
+    """The n-th line's values: a temperature and a fan's duty that swing across one range, so each burst of lines
+    draws long strokes of both colours on the shared scale."""
+    return 20 + n * 37 % 60, n * 53 % 100
+
+
 def burst(first, count):
-    """Lines as a sensor prints them: a temperature that rises, a fan that follows."""
-    return b"".join(b"temp=%.1f fan=%d\r\n" % (40 + (first + i) / 10, 1200 + (first + i) * 5) for i in range(count))
+    return b"".join(b"temp=%d fan=%d\r\n" % reading(n) for n in range(first, first + count))
+
+
+def latest(last):
+    temp, fan = reading(last)
+    return ("temp", str(temp)), ("fan", str(fan))
 
 
 def open_plot(program):
@@ -41,10 +51,10 @@ def plot_picture(program, path):
 def test_two_series_in_their_colours_with_their_latest_values_and_pause_holds_the_picture(program, device, tmp_path):
     open_plot(program)
     device.send(burst(0, 20))
-    wait_legend(program, ("temp", "41.9"), ("fan", "1295"))
+    wait_legend(program, *latest(19))
     # A second burst a moment later: the lines between the two run across the plot.
     device.send(burst(20, 20))
-    wait_legend(program, ("temp", "43.9"), ("fan", "1395"))
+    wait_legend(program, *latest(39))
     wait_for(lambda: all(colour_count(plot_picture(program, tmp_path / "live.png"), colour) > 20
                          for colour in (TEMP_COLOUR, FAN_COLOUR)), what="both series drawn in their colours")
 
@@ -55,7 +65,7 @@ def test_two_series_in_their_colours_with_their_latest_values_and_pause_holds_th
                                                                    plot_picture(program, tmp_path / "b.png")),
                       what="the paused picture to settle")
     device.send(burst(40, 5))
-    wait_legend(program, ("temp", "44.4"), ("fan", "1420"))
+    wait_legend(program, *latest(44))
     assert plot_picture(program, tmp_path / "after.png") == paused
 
     program.key("ctrl+shift+p")
