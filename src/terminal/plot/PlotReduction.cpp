@@ -2,23 +2,57 @@
 
 namespace {
 
-void Take(PlotReduction::Column& column, double value) {
-    if (column.count++ == 0) {
-        column.first = column.last = column.min = column.max = value;
-        return;
+// The column a point falls into, and where that column ends, from the exact bounds: column c holds the offsets o
+// with c * span <= o * columns < (c + 1) * span.
+struct Cursor {
+    int64_t start;
+    int64_t span;
+    uint32_t columns;
+    uint32_t column;
+    int64_t end; // the first time of the next column
+
+    void Enter(int64_t time) {
+        int64_t offset = time - start;
+        column = uint32_t(offset * int64_t(columns) / span);
+        end = start + ((int64_t(column) + 1) * span + int64_t(columns) - 1) / int64_t(columns);
     }
-    column.last = value;
-    if (value < column.min)
-        column.min = value;
-    if (value > column.max)
-        column.max = value;
+};
+
+// Points are in time order, so a column's points come one after the other: each is one comparison with the
+// column's end and the extremes, and only the first point of a column computes its place.
+void TakeRun(const C_PlotSeries::Run& run, Cursor& cursor, PlotReduction::Column* out) {
+    const int64_t* times = run.times;
+    const double* values = run.values;
+    uint32_t i = 0;
+    while (i < run.count) {
+        PlotReduction::Column* column = nullptr;
+        if (times[i] >= cursor.end || out[cursor.column].count == 0) {
+            cursor.Enter(times[i]);
+            column = &out[cursor.column];
+            column->count = 0;
+        } else {
+            column = &out[cursor.column];
+        }
+        double min = column->count ? column->min : values[i];
+        double max = column->count ? column->max : values[i];
+        if (!column->count)
+            column->first = values[i];
+        uint32_t begin = i;
+        for (; i < run.count && times[i] < cursor.end; ++i) {
+            double value = values[i];
+            min = value < min ? value : min;
+            max = value > max ? value : max;
+        }
+        column->count += i - begin;
+        column->min = min;
+        column->max = max;
+        column->last = values[i - 1];
+    }
 }
 
 } // namespace
 
-// Points are visited in time order, so the column index only grows; it is computed from the time by one
-// multiplication and corrected by the column's exact bounds, so a point on a boundary lands where the
-// bounds say however the division rounds.
+// The columns of points [from, to); the points outside the window are its neighbours.
 PlotReduction::Result PlotReduction::Reduce(const C_PlotSeries& series, int64_t start, int64_t end, Column* out,
                                             uint32_t columns, int64_t newest) {
     Result result{{false, 0, 0}, {false, 0, 0}, 0, 0, 0};
@@ -33,26 +67,11 @@ PlotReduction::Result PlotReduction::Reduce(const C_PlotSeries& series, int64_t 
         result.before = {true, series.TimeAt(from - 1), series.ValueAt(from - 1)};
     if (to < count)
         result.after = {true, series.TimeAt(to), series.ValueAt(to)};
-    const double span = double(end - start);
-    const double scale = double(columns) / span;
+    Cursor cursor{start, end - start, columns, 0, INT64_MIN};
     C_PlotSeries::Run runs[2];
     uint32_t runCount = series.Runs(from, to, runs);
-    for (uint32_t r = 0; r < runCount; ++r) {
-        const int64_t* times = runs[r].times;
-        const double* values = runs[r].values;
-        for (uint32_t i = 0; i < runs[r].count; ++i) {
-            int64_t offset = times[i] - start;
-            uint32_t c = uint32_t(double(offset) * scale);
-            if (c >= columns)
-                c = columns - 1;
-            // The exact bound: column c starts at c * span / columns.
-            while (c > 0 && offset * int64_t(columns) < int64_t(c) * (end - start))
-                --c;
-            while (c + 1 < columns && offset * int64_t(columns) >= int64_t(c + 1) * (end - start))
-                ++c;
-            Take(out[c], values[i]);
-        }
-    }
+    for (uint32_t r = 0; r < runCount; ++r)
+        TakeRun(runs[r], cursor, out);
     result.points = to - from;
     bool any = false;
     for (uint32_t c = 0; c < columns; ++c) {

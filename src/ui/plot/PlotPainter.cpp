@@ -34,6 +34,7 @@ void Line(HDC dc, int x0, int y0, int x1, int y1) {
 
 C_PlotPainter::~C_PlotPainter() {
     Memory::Release(m_points);
+    Memory::Release(m_counts);
 }
 
 RECT C_PlotPainter::PlotRect(HDC dc, HFONT font, SIZE client) {
@@ -82,11 +83,16 @@ void C_PlotPainter::Paint(HDC dc, SIZE client, const C_PlotFrame& frame, const P
         double(plot.bottom - 1 - plot.top) / (PlotAxis::TickValue(ticks, ticks.count - 1) - ticks.first);
     PaintValueGrid(dc, ticks);
     PaintTimeGrid(dc, frame);
+    // The strokes written into the pixels must follow what GDI has drawn so far, and the joining lines stay
+    // inside the plot.
+    GdiFlush();
+    Pixels pixels;
+    bool direct = PixelsOf(dc, pixels);
     int saved = SaveDC(dc);
     IntersectClipRect(dc, plot.left, plot.top, plot.right, plot.bottom);
     for (uint32_t s = 0; s < frame.SeriesCount(); ++s)
         if (!frame.Series(s).hidden)
-            PaintSeries(dc, frame.Series(s), PlotPalette::OfSeries(s), frame.Columns());
+            PaintSeries(dc, direct ? &pixels : nullptr, frame.Series(s), PlotPalette::OfSeries(s), frame.Columns());
     RestoreDC(dc, saved);
     if (!lines && options.emptyText) {
         SetTextColor(dc, PlotPalette::kLabel);
@@ -131,84 +137,120 @@ void C_PlotPainter::PaintTimeGrid(HDC dc, const C_PlotFrame& frame) const {
     }
 }
 
-bool C_PlotPainter::ReservePoints(uint32_t count) {
-    if (count <= m_pointCapacity)
+bool C_PlotPainter::ReserveSegments(uint32_t count) {
+    if (count <= m_segmentCapacity)
         return true;
-    void* block = Memory::Reallocate(m_points, size_t(count) * sizeof(POINT));
-    if (!block)
+    void* points = Memory::Reallocate(m_points, size_t(count) * 2 * sizeof(POINT));
+    if (points)
+        m_points = static_cast<POINT*>(points);
+    void* counts = points ? Memory::Reallocate(m_counts, size_t(count) * sizeof(DWORD)) : nullptr;
+    if (!counts)
         return false;
-    m_points = static_cast<POINT*>(block);
-    m_pointCapacity = count;
+    m_counts = static_cast<DWORD*>(counts);
+    for (uint32_t i = m_segmentCapacity; i < count; ++i)
+        m_counts[i] = 2;
+    m_segmentCapacity = count;
     return true;
 }
 
-void C_PlotPainter::AddPoint(double x, double y) {
-    m_points[m_pointCount++] = {Clamp(x), Clamp(y)};
+void C_PlotPainter::AddSegment(double x0, double y0, double x1, double y1) {
+    m_points[2 * m_segmentCount] = {Clamp(x0), Clamp(y0)};
+    m_points[2 * m_segmentCount + 1] = {Clamp(x1), Clamp(y1)};
+    ++m_segmentCount;
 }
 
-// The line from a point outside the window towards one inside, as far as the plot's edge.
-void C_PlotPainter::AddEdgePoint(const PlotReduction::Neighbour& outside, double insideX, double insideY,
-                                 double edgeX) {
-    double outsideX = X(outside.time);
-    double outsideY = Y(outside.value);
-    double y =
-        insideX == outsideX ? insideY : outsideY + (insideY - outsideY) * (edgeX - outsideX) / (insideX - outsideX);
-    AddPoint(edgeX, y);
-}
-
-// Four points a column: first, smallest, largest, last, all at the column's x, so the line covers the column's
-// whole range and runs on from its last value to the next column's first.
-bool C_PlotPainter::CollectPoints(const PlotFrameSeries& series, uint32_t columns) {
-    m_pointCount = 0;
-    if (!ReservePoints(4 * columns + 4))
+// Which way the rows run is asked of the bitmap itself: a pixel set through GDI is looked for in the first row of
+// the bits (Wine reports a top-down section's height as positive, unlike the header it was made from).
+bool C_PlotPainter::PixelsOf(HDC dc, Pixels& pixels) {
+    constexpr COLORREF kProbe = RGB(0x01, 0x02, 0x03);
+    constexpr uint32_t kProbeBits = 0x010203;
+    DIBSECTION section = {};
+    HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+    if (!bitmap || GetObjectW(bitmap, sizeof section, &section) != sizeof section || !section.dsBm.bmBits ||
+        section.dsBmih.biBitCount != 32 || section.dsBmih.biCompression != BI_RGB || section.dsBm.bmHeight <= 0)
         return false;
-    const PlotReduction::Result& reduced = series.reduced;
-    const double left = double(m_scale.plot.left) - 1;
-    const double right = double(m_scale.plot.right);
-    uint32_t first = 0;
-    while (first < columns && !series.columns[first].count)
-        ++first;
-    if (first == columns) {
-        if (reduced.before.present && reduced.after.present) {
-            AddEdgePoint(reduced.before, X(reduced.after.time), Y(reduced.after.value), left);
-            AddEdgePoint(reduced.after, X(reduced.before.time), Y(reduced.before.value), right);
-        }
-        return true;
+    int rowPixels = section.dsBm.bmWidthBytes / 4;
+    pixels.width = section.dsBm.bmWidth;
+    pixels.height = section.dsBm.bmHeight;
+    auto* bits = static_cast<uint32_t*>(section.dsBm.bmBits);
+    uint32_t* lastRow = bits + (pixels.height - 1) * rowPixels;
+    COLORREF saved = GetPixel(dc, 0, 0);
+    SetPixelV(dc, 0, 0, kProbe);
+    GdiFlush();
+    bool topDown = (bits[0] & 0xFFFFFF) == kProbeBits;
+    bool bottomUp = (lastRow[0] & 0xFFFFFF) == kProbeBits;
+    SetPixelV(dc, 0, 0, saved);
+    GdiFlush();
+    if (topDown == bottomUp && pixels.height > 1)
+        return false;
+    pixels.bits = topDown ? bits : lastRow;
+    pixels.stride = topDown ? rowPixels : -rowPixels;
+    return true;
+}
+
+// One column's vertical stroke, top to bottom inclusive, within the plot.
+void C_PlotPainter::Stroke(HDC dc, const Pixels* pixels, int x, int top, int bottom, COLORREF colour) const {
+    const RECT& plot = m_scale.plot;
+    if (top < plot.top)
+        top = int(plot.top);
+    if (bottom > plot.bottom - 1)
+        bottom = int(plot.bottom - 1);
+    if (x < plot.left || x >= plot.right || top > bottom)
+        return;
+    if (!pixels) {
+        PatBlt(dc, x, top, 1, bottom - top + 1, PATCOPY);
+        return;
     }
-    const double firstX = double(m_scale.plot.left + int(first));
-    if (reduced.before.present)
-        AddEdgePoint(reduced.before, firstX, Y(series.columns[first].first), left);
-    double lastX = firstX, lastY = 0;
-    for (uint32_t c = first; c < columns; ++c) {
+    if (x >= pixels->width || bottom >= pixels->height || top < 0)
+        return;
+    uint32_t value = uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+    uint32_t* at = pixels->bits + top * pixels->stride + x;
+    for (int y = top; y <= bottom; ++y, at += pixels->stride)
+        *at = value;
+}
+
+void C_PlotPainter::PaintSeries(HDC dc, const Pixels* pixels, const PlotFrameSeries& series, COLORREF colour,
+                                uint32_t columns) {
+    if (!ReserveSegments(columns + 2))
+        return;
+    m_segmentCount = 0;
+    SetDCBrushColor(dc, colour);
+    SelectObject(dc, GetStockObject(DC_BRUSH));
+    const PlotReduction::Result& reduced = series.reduced;
+    int previous = -1; // the last column with points
+    double previousY = 0;
+    uint32_t filled = 0;
+    for (uint32_t c = 0; c < columns; ++c) {
         const PlotReduction::Column& column = series.columns[c];
         if (!column.count)
             continue;
-        lastX = double(m_scale.plot.left + int(c));
-        lastY = Y(column.last);
-        AddPoint(lastX, Y(column.first));
-        AddPoint(lastX, Y(column.min));
-        AddPoint(lastX, Y(column.max));
-        AddPoint(lastX, lastY);
+        double x = double(m_scale.plot.left + int(c));
+        double top = Y(column.max), bottom = Y(column.min), first = Y(column.first);
+        if (previous >= 0 && previous + 1 == int(c)) {
+            top = previousY < top ? previousY : top;
+            bottom = previousY > bottom ? previousY : bottom;
+        } else if (previous >= 0) {
+            AddSegment(double(m_scale.plot.left + previous), previousY, x, first);
+        } else if (reduced.before.present) {
+            AddSegment(X(reduced.before.time), Y(reduced.before.value), x, first);
+        }
+        Stroke(dc, pixels, int(x), Clamp(top), Clamp(bottom), colour);
+        previous = int(c);
+        previousY = Y(column.last);
+        ++filled;
     }
-    if (reduced.after.present)
-        AddEdgePoint(reduced.after, lastX, lastY, right);
-    return true;
-}
-
-void C_PlotPainter::PaintSeries(HDC dc, const PlotFrameSeries& series, COLORREF colour, uint32_t columns) {
-    if (!CollectPoints(series, columns) || !m_pointCount)
+    if (previous >= 0 && reduced.after.present)
+        AddSegment(double(m_scale.plot.left + previous), previousY, X(reduced.after.time), Y(reduced.after.value));
+    if (previous < 0 && reduced.before.present && reduced.after.present)
+        AddSegment(X(reduced.before.time), Y(reduced.before.value), X(reduced.after.time), Y(reduced.after.value));
+    // A lone point would be one pixel: it gets a mark the eye finds.
+    if (filled == 1 && !m_segmentCount)
+        PatBlt(dc, m_scale.plot.left + previous - 1, Clamp(previousY) - 1, 3, 3, PATCOPY);
+    if (!m_segmentCount)
         return;
     SelectObject(dc, GetStockObject(DC_PEN));
     SetDCPenColor(dc, colour);
-    // A line ends one pixel short of its last point, and a lone point would draw nothing: both get a mark.
-    const POINT& last = m_points[m_pointCount - 1];
-    SetDCBrushColor(dc, colour);
-    SelectObject(dc, GetStockObject(DC_BRUSH));
-    bool alone = m_points[0].x == last.x && m_points[0].y == last.y && m_pointCount <= 4;
-    int mark = alone ? 1 : 0;
-    PatBlt(dc, last.x - mark, last.y - mark, 1 + 2 * mark, 1 + 2 * mark, PATCOPY);
-    if (m_pointCount > 1)
-        Polyline(dc, m_points, int(m_pointCount));
+    PolyPolyline(dc, m_points, m_counts, m_segmentCount);
 }
 
 void C_PlotPainter::PaintLabelBox(HDC dc, int x, int y, const wchar_t* text) const {

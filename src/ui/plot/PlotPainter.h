@@ -1,7 +1,14 @@
 #pragma once
 // C_PlotPainter: draws a plot frame with GDI into a device context: the dark background, the value and time
-// grids with their labels, one line per shown series through each pixel column's first, smallest, largest and
-// last value, the pointer's time and value, and for a saved picture a legend with the latest values.
+// grids with their labels, one line per shown series, the pointer's time and value, and for a saved picture a
+// legend with the latest values.
+//
+// A series is drawn column by column: each pixel column it has points in gets one vertical stroke from its
+// smallest to its largest value, reaching to the previous column's last value so the line stays joined; a
+// column after a gap is joined to the one before by a line, and so are the neighbours outside the window. The
+// strokes go straight into the pixels when the context holds a 32-bit DIB section (the window's back buffer
+// and the saved picture always do): 16 series of thousands of columns would otherwise be as many GDI lines,
+// which cost far more than the 16 ms a picture may take.
 #include "platform/system/Handles.h"
 #include "terminal/plot/PlotAxis.h"
 #include "ui/plot/PlotFrame.h"
@@ -61,11 +68,18 @@ private:
     int Clamp(double coordinate) const;
     void PaintValueGrid(HDC dc, const PlotAxis::Ticks& ticks) const;
     void PaintTimeGrid(HDC dc, const C_PlotFrame& frame) const;
-    void PaintSeries(HDC dc, const PlotFrameSeries& series, COLORREF colour, uint32_t columns);
-    bool CollectPoints(const PlotFrameSeries& series, uint32_t columns);
-    void AddEdgePoint(const PlotReduction::Neighbour& outside, double insideX, double insideY, double edgeX);
-    void AddPoint(double x, double y);
-    bool ReservePoints(uint32_t count);
+    // The DC's bitmap when strokes can be written into it.
+    struct Pixels {
+        uint32_t* bits;
+        int stride; // in pixels; negative for a bottom-up bitmap
+        int width;
+        int height;
+    };
+    static bool PixelsOf(HDC dc, Pixels& pixels);
+    void PaintSeries(HDC dc, const Pixels* pixels, const PlotFrameSeries& series, COLORREF colour, uint32_t columns);
+    void Stroke(HDC dc, const Pixels* pixels, int x, int top, int bottom, COLORREF colour) const;
+    void AddSegment(double x0, double y0, double x1, double y1);
+    bool ReserveSegments(uint32_t count);
     void PaintHover(HDC dc, const C_PlotFrame& frame, const PlotPaintOptions& options) const;
     void PaintLegend(HDC dc, const C_PlotFrame& frame) const;
     void PaintLabelBox(HDC dc, int x, int y, const wchar_t* text) const;
@@ -73,7 +87,8 @@ private:
     Scale m_scale{};
     uint32_t m_valueDecimals = 0;
     int m_textHeight = 0;
-    POINT* m_points = nullptr;
-    uint32_t m_pointCapacity = 0;
-    uint32_t m_pointCount = 0;
+    POINT* m_points = nullptr; // two a segment
+    DWORD* m_counts = nullptr; // 2 for each segment, as PolyPolyline wants them
+    uint32_t m_segmentCapacity = 0;
+    uint32_t m_segmentCount = 0;
 };
