@@ -25,6 +25,7 @@ bool C_PlotFrame::Take(C_PlotData& data, int64_t start, int64_t end, uint32_t co
     }
     C_Lock lock(data.Lock());
     m_seriesCount = data.SeriesCount();
+    m_generation = data.Generation();
     for (uint32_t s = 0; s < m_seriesCount; ++s) {
         m_series[s].hidden = (hiddenMask >> s) & 1;
         TakeSeries(data.Series(s), m_series[s], m_block + size_t(s) * m_blockColumns, hoverTime);

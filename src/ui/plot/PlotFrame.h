@@ -37,6 +37,8 @@ public:
     int64_t End() const { return m_end; }
     uint32_t Columns() const { return m_columns; }
     uint32_t SeriesCount() const { return m_seriesCount; }
+    // The data's generation (C_PlotData::Generation) the frame was taken from.
+    uint32_t Generation() const { return m_generation; }
     const PlotFrameSeries& Series(uint32_t index) const { return m_series[index]; }
     // Whether any shown series has a point in the window or a line crossing it.
     bool HasLines() const;
@@ -54,6 +56,7 @@ private:
     int64_t m_end = 1;
     uint32_t m_columns = 0;
     uint32_t m_seriesCount = 0;
+    uint32_t m_generation = 0;
     PlotFrameSeries m_series[C_PlotData::kMaxSeries] = {};
     PlotReduction::Column* m_block = nullptr;
     uint32_t m_blockColumns = 0; // per series

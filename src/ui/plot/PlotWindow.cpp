@@ -254,10 +254,10 @@ void C_PlotWindow::Render() {
     if (!dc || !RenderInto(dc, m_area.Size(), PlotPaintOptions::PAINT_PLAIN))
         return;
     m_area.Show();
-    UpdateLegend();
-    ++m_renders;
     m_renderedRevision = revision;
     m_dirty = false;
+    UpdateLegend();
+    ++m_renders;
 }
 
 bool C_PlotWindow::RenderInto(HDC dc, SIZE size, uint32_t flags) {
@@ -279,14 +279,19 @@ bool C_PlotWindow::RenderInto(HDC dc, SIZE size, uint32_t flags) {
 
 // --- the legend --------------------------------------------------------------------------------------------
 
-// Entries are added as series appear and rebuilt when the data was cleared; a value is set only when its text
-// changed, so the legend does not flicker at every picture.
+// Entries are added as series appear and rebuilt when the data was cleared, which also shows every new series
+// again; a value is set only when its text changed, so the legend does not flicker at every picture.
 void C_PlotWindow::UpdateLegend() {
     HWND legend = GetItem(IDC_PLOT_LEGEND);
     uint32_t count = m_frame.SeriesCount();
-    if (count < m_legendCount) {
+    if (count < m_legendCount || m_frame.Generation() != m_legendGeneration) {
         ListView_DeleteAllItems(legend);
         m_legendCount = 0;
+        m_legendGeneration = m_frame.Generation();
+        if (m_hidden) {
+            m_hidden = 0;
+            m_dirty = true;
+        }
     }
     for (; m_legendCount < count; ++m_legendCount) {
         LVITEMW item = {};

@@ -129,6 +129,7 @@ private:
     bool m_hover = false;
     POINT m_pointer{};
     uint32_t m_legendCount = 0;
+    uint32_t m_legendGeneration = 0;
     uint32_t m_renders = 0;
     C_String m_legendValues[C_PlotData::kMaxSeries];
     HKEY m_placementRoot = HKEY_CURRENT_USER;

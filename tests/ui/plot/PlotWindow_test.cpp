@@ -101,6 +101,13 @@ TEST(PlotWindow, DrawsTwoSeriesWithTheirLatestValuesAndALegendClickHidesAndShows
     plot.ClickLegend(0);
     ASSERT_TRUE(PumpUntil([&] { return plot.Pixels(temp) > 0; }));
 
+    // Cleared, the legend starts again with the new series, none of them hidden.
+    plot.ClickLegend(0);
+    plot.window.Clear();
+    plot.Receive(L"rpm=7 temp=1");
+    ASSERT_TRUE(PumpUntil([&] { return plot.Legend(0, 0) == L"rpm" && plot.Legend(1, 1) == L"1"; }));
+    EXPECT_EQ(plot.window.HiddenMask(), 0u);
+
     plot.window.Toggle(GetModuleHandleW(nullptr), plot.owner);
     EXPECT_EQ(plot.host.buttons, std::vector<bool>({true, false}));
     EXPECT_FALSE(plot.feed.IsCollecting());
