@@ -230,8 +230,18 @@ void MeasureResponsiveness() {
     }
     double seconds = Seconds() - start;
     reader.join();
+    // The windows answer the prober's last questions too: this thread goes on pumping until it has stopped.
     streaming = false;
-    prober.join();
+    std::atomic<bool> probed{false};
+    std::thread stopper([&] {
+        prober.join();
+        probed = true;
+    });
+    while (!probed) {
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    stopper.join();
     printf("answering while a device sends %.0f lines/s for %.1f s (achieved %.0f lines/s), plot open:\n", kLineRate,
            kStreamSeconds, kLineRate * kStreamSeconds / seconds);
     viewProbe.Print("terminal view:");

@@ -18,8 +18,29 @@ struct Cursor {
     }
 };
 
-// Points are in time order, so a column's points come one after the other: each is one comparison with the
-// column's end and the extremes, and only the first point of a column computes its place.
+// The first point from `from` at or after end: a gallop, then a binary search, so a column of many points costs a
+// few comparisons of times rather than one for each.
+uint32_t ColumnEnd(const int64_t* times, uint32_t from, uint32_t count, int64_t end) {
+    uint32_t low = from, step = 1, high = from;
+    while (high < count && times[high] < end) {
+        low = high + 1;
+        high = from + step;
+        step *= 2;
+    }
+    if (high > count)
+        high = count;
+    while (low < high) {
+        uint32_t middle = low + (high - low) / 2;
+        if (times[middle] < end)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+// Points are in time order, so a column's points come one after the other: only the extremes are compared for
+// each, and only the first point of a column computes its place.
 void TakeRun(const C_PlotSeries::Run& run, Cursor& cursor, PlotReduction::Column* out) {
     const int64_t* times = run.times;
     const double* values = run.values;
@@ -38,7 +59,8 @@ void TakeRun(const C_PlotSeries::Run& run, Cursor& cursor, PlotReduction::Column
         if (!column->count)
             column->first = values[i];
         uint32_t begin = i;
-        for (; i < run.count && times[i] < cursor.end; ++i) {
+        uint32_t stop = ColumnEnd(times, i, run.count, cursor.end);
+        for (; i < stop; ++i) {
             double value = values[i];
             min = value < min ? value : min;
             max = value > max ? value : max;
