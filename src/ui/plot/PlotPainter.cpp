@@ -278,7 +278,7 @@ void C_PlotPainter::PaintHover(HDC dc, const C_PlotFrame& frame, const PlotPaint
     if (pointer.x < plot.left || pointer.x >= plot.right || pointer.y < plot.top || pointer.y >= plot.bottom)
         return;
     SelectObject(dc, GetStockObject(DC_PEN));
-    SetDCPenColor(dc, PlotPalette::kGrid);
+    SetDCPenColor(dc, PlotPalette::kHoverLine);
     Line(dc, pointer.x, plot.top, pointer.x, plot.bottom);
     double best = double(kHoverRadius) * kHoverRadius;
     int nearest = -1;

@@ -18,6 +18,7 @@ constexpr COLORREF kGrid = RGB(0x1C, 0x30, 0x4A);
 constexpr COLORREF kLabel = RGB(0x8F, 0xA3, 0xB8);
 constexpr COLORREF kHidden = RGB(0x55, 0x60, 0x6E); // a hidden series' legend entry
 constexpr COLORREF kHover = RGB(0xC8, 0xD4, 0xE0);
+constexpr COLORREF kHoverLine = RGB(0x3E, 0x5A, 0x7C); // brighter than the grid it crosses
 constexpr COLORREF kHoverBox = RGB(0x10, 0x24, 0x3C);
 
 inline COLORREF OfSeries(uint32_t index) {
