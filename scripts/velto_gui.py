@@ -21,7 +21,9 @@ TITLE_PREFIX = "Velto - Serial Terminal"
 LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 
 CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
+CMD_PLOT = 5035
 CMD_PORT_FIRST = 5100
+FIXED_BUTTONS = 9  # the program's own toolbar buttons and separators, before the ports
 IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
 # The titles of the save dialogs: Save's, Log's, and the start both share.
 SAVE_TITLE = "Please select file to save"
@@ -157,7 +159,7 @@ class Velto:
 
     def port_command(self, text):
         """The command of the port button showing text; None while there is none."""
-        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - 8):
+        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - FIXED_BUTTONS):
             if self.text(command) == text:
                 return command
         return None
@@ -210,6 +212,12 @@ class Velto:
     def combo_selection(self, control):
         """The selected entry's text, or None when nothing is selected."""
         return self.driver("combo", control)
+
+    def list_items(self, control):
+        """The items of a list view (the plot's legend) as tuples of their columns' texts; None while it is not
+        there."""
+        answer = self.driver("list", control)
+        return [tuple(line.split("\t")) for line in answer.splitlines()] if answer is not None else None
 
     def dropped_list(self):
         """The screen rectangle of the combo box list that is dropped down, or None."""

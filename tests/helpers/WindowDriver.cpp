@@ -26,6 +26,8 @@
 //   checked ID                     the check state of a check box (0, 1 or 2)
 //   combo ID                       the text of a combo box's selected entry (status 1 when none is selected)
 //   dropped                        "left top right bottom" of the combo box list that is dropped down
+//   list ID                        the items of a list view (the plot's legend), one line each, the columns'
+//                                  texts separated by tabs
 //   foreground                     1 when the main window is the foreground window
 //   close                          asks the main window to close (as its close box does)
 //   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
@@ -171,6 +173,9 @@ public:
     bool Read(void* into, SIZE_T size) const {
         return ReadProcessMemory(m_process, m_address, into, size, nullptr) != FALSE;
     }
+    bool Write(const void* from, SIZE_T size) const {
+        return WriteProcessMemory(m_process, m_address, from, size, nullptr) != FALSE;
+    }
 
 private:
     HANDLE m_process = nullptr;
@@ -222,6 +227,40 @@ int DroppedListRect(HWND main) {
     if (!list || !GetWindowRect(list, &rect))
         return kNotFound;
     std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
+// The items of a list view, read through the program's memory: a list view's messages carry pointers.
+int ListItems(HWND list) {
+    constexpr int kColumns = 2;
+    constexpr int kTextLength = 256;
+    C_RemoteBuffer buffer(list);
+    if (!buffer.Valid())
+        return kNotFound;
+    const LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    auto* base = reinterpret_cast<char*>(buffer.Address());
+    for (LRESULT item = 0; item < count; ++item) {
+        std::wstring line;
+        for (int column = 0; column < kColumns; ++column) {
+            LVITEMW request = {};
+            request.iSubItem = column;
+            request.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
+            request.cchTextMax = kTextLength;
+            struct {
+                LVITEMW item;
+                wchar_t text[kTextLength];
+            } remote = {};
+            remote.item = request;
+            if (!buffer.Write(&remote.item, sizeof remote.item))
+                return kNotFound;
+            SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(item), buffer.Address());
+            if (!buffer.Read(&remote, sizeof remote))
+                return kNotFound;
+            remote.text[kTextLength - 1] = 0;
+            line += (column ? L"\t" : L"") + std::wstring(remote.text);
+        }
+        PrintText(line.c_str());
+    }
     return 0;
 }
 
@@ -424,6 +463,10 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"combo") {
         HWND child = argument ? Child(main, id) : nullptr;
         return child ? ComboSelection(child) : kNotFound;
+    }
+    if (command == L"list") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        return child ? ListItems(child) : kNotFound;
     }
     if (command == L"dropped")
         return DroppedListRect(main);

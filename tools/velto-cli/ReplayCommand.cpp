@@ -5,6 +5,7 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "Input.h"
+#include "PlotCsvOutput.h"
 #include "StoreOutput.h"
 #include "terminal/receive/ReceiveAssembly.h"
 
@@ -24,6 +25,7 @@ struct ReplayOptions {
     int block = kDefaultBlock;
     bool stats = false;
     StoreOutputOptions output;
+    C_PlotCsvOutput plot;
 };
 
 void Fail(const std::wstring& message) {
@@ -36,6 +38,7 @@ void AddReplayOptions(C_OptionTable& options, ReplayOptions& values) {
     options.AddFlag(L"--stats", L"print input bytes, lines, dropped lines, MB/s and peak memory on standard error",
                     values.stats);
     AddStoreOutputOptions(options, values.output);
+    values.plot.AddOption(options);
 }
 
 double Seconds() {
@@ -107,13 +110,14 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
     C_StoreOutput output(values.output, kCommand);
-    if (!output.Prepare())
+    if (!output.Prepare() || !values.plot.Prepare(kCommand))
         return kExitUsage;
 
     C_ReceiveOptions receiving;
     C_LineStore store;
     C_ReceiveAssembly assembly(store);
     receiving.Apply(values.output, store, assembly);
+    values.plot.Attach(assembly);
     assembly.ResetFlushTime();
     std::vector<uint8_t> piece(kReadPiece);
     uint64_t total = 0;
@@ -140,5 +144,7 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
     ReportDroppedLines(store, kCommand);
     if (values.stats)
         PrintStats(store, total, seconds);
-    return output.Write(store);
+    int plotStatus = values.plot.Write(kCommand);
+    int status = output.Write(store);
+    return status != kExitSuccess ? status : plotStatus;
 }

@@ -13,6 +13,7 @@
 // Bits of the Flags option.
 constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;    // check for updates at start
 constexpr uint32_t FLAG_BOLD = 0x2;           // draw the terminal font bold
+constexpr uint32_t FLAG_PLOT_OPEN = 0x100;    // the plot window was open at the close: it opens at the start
 constexpr uint32_t FLAG_LOGGING = 0x10000;    // a log file is being written: run-time state, never stored
 constexpr uint32_t kStoredFlagsMask = 0xFFFF; // only these bits are written, and only these are read back
 
@@ -32,9 +33,11 @@ constexpr const wchar_t* Filter = L"Filter";
 constexpr const wchar_t* TimeFormat = L"TimeFormat";
 constexpr const wchar_t* PowerLine = L"PowerLine";
 constexpr const wchar_t* AnimationChars = L"AnimationChars";
+constexpr const wchar_t* PlotSpan = L"PlotSpan";
 // Written by others under the same key: the window placements, the update check's values, the port tags.
 constexpr const wchar_t* MainPlacement = L"Main";
 constexpr const wchar_t* SearchPlacement = L"Search";
+constexpr const wchar_t* PlotPlacement = L"Plot";
 constexpr const wchar_t* LastCheck = L"LastCheck";
 constexpr const wchar_t* LastCheckVersion = L"LastCheckVersion";
 constexpr const wchar_t* TagsSection = L"Tags";
@@ -60,6 +63,7 @@ public:
     static constexpr uint32_t kDefaultCharSendDelay = 0;
     static constexpr uint8_t kDefaultParity = 0;   // none
     static constexpr uint8_t kDefaultStopBits = 0; // one
+    static constexpr uint32_t kDefaultPlotSpanSeconds = 30;
     static constexpr const wchar_t* kDefaultPowerLine = L"\xE0B0";
     static constexpr const wchar_t* kDefaultAnimationChars =
         L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
@@ -85,6 +89,7 @@ public:
     uint32_t charSendDelay = kDefaultCharSendDelay; // milliseconds between characters sent
     uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
     uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
+    uint32_t plotSpan = kDefaultPlotSpanSeconds;    // the plot's time span in seconds; the plot checks it
     C_String fontName;
     C_String serialPort;       // the current port or endpoint, opened at start
     C_String lastSelectedPort; // the port last chosen by the user; starts as the current port

@@ -173,32 +173,45 @@ void C_ReceiveAssembly::FlushPendingLine(uint32_t flushFlags) {
     if (kept == length)
         return;
     length -= kept;
+    // A stamp is the only inserted text, always at the front of what it is flushed with; the decoding below keeps
+    // it unit for unit.
+    uint32_t inserted = !decodeUtf8 ? length : (m_pending.TextBegin() == 0 ? m_pending.TextEnd() : 0);
     const wchar_t* text = m_pending.Data();
     if (decodeUtf8 &&
         Utf8::Decode(text, length, m_decoded, m_pending.TextBegin(), m_pending.TextEnd()) == Utf8::Outcome::Decoded) {
         text = m_decoded.Data();
         length = m_decoded.Count();
     }
-    HandToStore(text, length);
+    HandToStore(text, length, inserted);
     if (m_log)
         m_log->AppendToLog(text, length);
     m_lastFlush = m_ticks->Milliseconds();
     m_pending.RemoveFront(m_pending.Length() - kept);
 }
 
-// While filtering, every line is its own text for the filter to test.
-void C_ReceiveAssembly::HandToStore(const wchar_t* text, uint32_t length) {
+// While filtering, every line is its own text for the filter to test. The shown-text sink gets what the store
+// shows, less the stamp: the first inserted units.
+void C_ReceiveAssembly::HandToStore(const wchar_t* text, uint32_t length, uint32_t inserted) {
     if (!m_store.IsFilterActive()) {
         m_store.AppendText(text, length);
+        if (m_shown && inserted < length)
+            m_shown->TakeShownText(text + inserted, length - inserted);
         return;
     }
     uint32_t start = 0;
     for (uint32_t i = 0; i < length; ++i) {
         if (text[i] == L'\n') {
-            m_store.AppendText(text + start, i + 1 - start);
+            HandLineToStore(text + start, i + 1 - start, inserted);
             start = i + 1;
         }
     }
     if (start < length)
-        m_store.AppendText(text + start, length - start);
+        HandLineToStore(text + start, length - start, inserted);
+}
+
+void C_ReceiveAssembly::HandLineToStore(const wchar_t* text, uint32_t length, uint32_t& inserted) {
+    uint32_t skipped = inserted < length ? inserted : length;
+    inserted -= skipped;
+    if (m_store.AppendText(text, length) && m_shown && skipped < length)
+        m_shown->TakeShownText(text + skipped, length - skipped);
 }

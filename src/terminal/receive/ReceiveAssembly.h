@@ -14,6 +14,7 @@
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/PendingLine.h"
 #include "foundation/base/ReceiveSink.h"
+#include "terminal/receive/ShownTextSink.h"
 #include "terminal/receive/TimeStamp.h"
 
 #include <cstdint>
@@ -61,6 +62,8 @@ public:
 
     void SetTickSource(C_TickSource* ticks);
     void SetLogSink(C_LogSink* log) { m_log = log; }
+    // Set before the reader starts; it gets the received text the store shows (the plot).
+    void SetShownTextSink(C_ShownTextSink* shown) { m_shown = shown; }
     // Stamps are written while the stamps have a picture; none without.
     void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
 
@@ -86,7 +89,8 @@ private:
     void WriteTimeStamp();
     uint32_t HandlePlainRun(const uint8_t* bytes, uint32_t available);
     void HandleBackspace();
-    void HandToStore(const wchar_t* text, uint32_t length);
+    void HandToStore(const wchar_t* text, uint32_t length, uint32_t inserted);
+    void HandLineToStore(const wchar_t* text, uint32_t length, uint32_t& inserted);
     bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
 
     C_LineStore& m_store;
@@ -98,6 +102,7 @@ private:
     bool m_stampWritten = false;
     C_TickSource* m_ticks;
     C_LogSink* m_log = nullptr;
+    C_ShownTextSink* m_shown = nullptr;
     C_TimeStamps* m_stamps = nullptr;
     C_String m_stamp;
 };

@@ -107,9 +107,9 @@ uint64_t C_LineStore::StoredBytes() const {
 
 // --- appending text -------------------------------------------------------------------------------------
 
-void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
+bool C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     if (!text || !length)
-        return;
+        return false;
     AppendState state;
     // The filter takes its own lock; it is asked before the store lock so the two are never nested the
     // other way round.
@@ -119,7 +119,7 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     {
         C_Lock lock(m_lock);
         if (!EnsureValid())
-            return;
+            return false;
         state.segmentStart = m_cells.Count() >= 2 ? m_cells.Count() - 1 : 0;
         if (!m_filterActive)
             ClampCursor();
@@ -149,7 +149,7 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     ReportDrops(dropped);
     if (failed) {
         DiscardAll();
-        return;
+        return false;
     }
     if (state.hiddenLine)
         m_window->HiddenLineReceived();
@@ -158,6 +158,7 @@ void C_LineStore::AppendText(const wchar_t* text, uint32_t length) {
     else
         m_window->CaretMoved();
     m_window->RepaintWanted(true);
+    return state.show;
 }
 
 bool C_LineStore::AppendLineFeed(AppendState& state) {

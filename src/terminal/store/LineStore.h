@@ -95,7 +95,8 @@ public:
     void Rewrap();
 
     // Writing.
-    void AppendText(const wchar_t* text, uint32_t length);
+    // True when the text passed the filter (always without one): the view shows it.
+    bool AppendText(const wchar_t* text, uint32_t length);
     Position GetCursor();
     void SetCursor(int column, int row);
     void CursorToEnd();

@@ -7,6 +7,7 @@
 #define IDD_OPTIONS 104
 #define IDD_SEARCH_BAR 137
 #define IDD_TAG 154
+#define IDD_PLOT 175
 
 // Program icon and hand cursor.
 #define IDI_PROGRAM 101
@@ -18,6 +19,7 @@
 #define IDI_LOG 129
 #define IDI_CLEAR 130
 #define IDI_SEARCH 138
+#define IDI_PLOT 176
 
 // Port-kind icons: a generic port, the USB adapter vendors, and the kinds of command-line target.
 #define IDI_PORT_GENERIC 110
@@ -83,6 +85,15 @@
 #define IDC_SEARCH_PREVIOUS 1041
 #define IDC_SEARCH_CASE 1042
 
+// Controls of the plot window (175).
+#define IDC_PLOT_AREA 1290
+#define IDC_PLOT_LEGEND 1291
+#define IDC_PLOT_SPAN 1292
+#define IDC_PLOT_PAUSE 1293
+#define IDC_PLOT_SAVE_PNG 1294
+#define IDC_PLOT_SAVE_CSV 1295
+#define IDC_PLOT_SPAN_LABEL 1296
+
 // Controls of the tag dialog (154).
 #define IDC_TAG_TEXT 1045
 #define IDC_TAG_LABEL 1046
@@ -127,3 +138,16 @@
 #define IDS_FILTER_CUE 73
 #define IDS_TAG 74
 #define IDS_SEND_DELAY 75
+#define IDS_PLOT 290
+#define IDS_PLOT_PAUSE 291
+#define IDS_PLOT_SAVE_PNG 292
+#define IDS_PLOT_SAVE_CSV 293
+#define IDS_PLOT_SECONDS 294
+#define IDS_PLOT_SPAN 295
+#define IDS_PLOT_PNG_FILTER 296
+#define IDS_PLOT_PNG_TITLE 297
+#define IDS_PLOT_CSV_FILTER 298
+#define IDS_PLOT_CSV_TITLE 299
+#define IDS_PLOT_SAVE_FAILED 300
+#define IDS_PLOT_CANCEL_SAVING 301
+#define IDS_PLOT_WAITING 302

@@ -26,8 +26,9 @@ constexpr int kViewGap = 2;          // pixels between the band container and th
 constexpr UINT kToolbarIcons[] = {
     IDI_OPTIONS,   IDI_SAVE,        IDI_LOG,          IDI_CLEAR,         IDI_SEARCH,   IDI_PORT_GENERIC,   IDI_PORT_STM,
     IDI_PORT_FTDI, IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC,   IDI_PORT_NXP, IDI_PORT_ESPRESSIF, IDI_PORT_ARM,
-    IDI_PORT_PIPE, IDI_PORT_TCP,    IDI_PORT_SEGGER,  IDI_PORT_PROLIFIC, IDI_PORT_UDP, IDI_PORT_CYPRESS,
+    IDI_PORT_PIPE, IDI_PORT_TCP,    IDI_PORT_SEGGER,  IDI_PORT_PROLIFIC, IDI_PORT_UDP, IDI_PORT_CYPRESS,   IDI_PLOT,
 };
+constexpr int kPlotImage = 20; // after the port kinds, so their images keep their places
 
 struct FixedButton {
     WORD command; // 0: a separator
@@ -38,6 +39,7 @@ struct FixedButton {
 constexpr FixedButton kFixedButtons[PortButtons::kFixedButtons] = {
     {CMD_OPTIONS, 0, IDS_OPTIONS, C_Toolbar::BUTTON_PLAIN},
     {CMD_SEARCH, 4, IDS_SEARCH, C_Toolbar::BUTTON_CHECK},
+    {CMD_PLOT, kPlotImage, IDS_PLOT, C_Toolbar::BUTTON_CHECK},
     {0, 0, 0, C_Toolbar::BUTTON_PLAIN},
     {CMD_CLEAR, 3, IDS_CLEAR, C_Toolbar::BUTTON_PLAIN},
     {0, 0, 0, C_Toolbar::BUTTON_PLAIN},
@@ -103,6 +105,11 @@ INT_PTR C_MainDialog::OnInitDialog() {
     // 16. Update check.
     if (m_options.flags & FLAG_AUTO_UPDATE)
         m_services.StartUpdateCheck(GetWindow(), HKEY_CURRENT_USER, kSettingsKeyPath, SettingName::LastCheck);
+    // The plot: its span and key, and the window again if it was open at the last close.
+    m_plotWindow.SetSpanSeconds(m_options.plotSpan);
+    m_plotWindow.WatchKeys(GetWindow(), WM_MAIN_TOGGLE_PLOT);
+    if (m_options.flags & FLAG_PLOT_OPEN)
+        TogglePlot();
     // 17.
     return kFocusSet;
 }
@@ -182,6 +189,7 @@ void C_MainDialog::RegisterLayout() {
 void C_MainDialog::WireReceivePath() {
     m_assembly.SetLogSink(&m_log);
     m_assembly.SetTimeStamps(&m_stamps);
+    m_assembly.SetShownTextSink(&m_plotFeed);
 }
 
 // --- end -----------------------------------------------------------------------------------------------------
@@ -190,6 +198,11 @@ INT_PTR C_MainDialog::OnEnd(INT_PTR) {
     // An open search bar closes as its own close box would, so its place is kept for the next start too.
     if (m_searchBar.IsOpen())
         ToggleSearchBar();
+    // So does the plot window; whether it was open is kept, and so is its span.
+    m_options.flags = m_plotWindow.IsOpen() ? m_options.flags | FLAG_PLOT_OPEN : m_options.flags & ~FLAG_PLOT_OPEN;
+    m_options.plotSpan = m_plotWindow.SpanSeconds();
+    if (m_plotWindow.IsOpen())
+        TogglePlot();
     // 1. Settings: the filter as last applied; Write leaves FLAG_LOGGING out.
     m_filter.GetText(m_options.filter);
     m_options.Write(m_settings);
@@ -264,6 +277,9 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return Answer(0);
     case WM_MAIN_START_ACTIVITY:
         SetTimer(GetWindow(), TIMER_ACTIVITY, kActivityMs, nullptr);
+        return Answer(0);
+    case WM_MAIN_TOGGLE_PLOT:
+        TogglePlot();
         return Answer(0);
     default:
         break;

@@ -33,6 +33,9 @@
 #include "ui/window/ServiceHooks.h"
 #include "ui/framework/StringTable.h"
 #include "ui/dialogs/TagDialog.h"
+#include "terminal/plot/PlotData.h"
+#include "terminal/plot/PlotFeed.h"
+#include "ui/plot/PlotWindow.h"
 #include "ui/view/TerminalView.h"
 
 class C_MainDialog final : public C_Dialog,
@@ -41,7 +44,8 @@ class C_MainDialog final : public C_Dialog,
                            private C_TerminalViewHost,
                            private C_SendSink,
                            private C_OptionsHost,
-                           private C_SearchHost {
+                           private C_SearchHost,
+                           private C_PlotHost {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -119,6 +123,10 @@ private:
     // C_SearchHost
     bool Search(const wchar_t* text, uint32_t searchFlags, int64_t start) override;
     void SetSearchButtonState(SearchButtonState state) override;
+    // The plot window (MainDialogDialogs.cpp); C_PlotHost.
+    void TogglePlot();
+    void SetPlotButtonState(bool open) override;
+    bool AskPlotSavePath(HWND owner, PlotFileKind kind, C_String& path) override;
 
     // C_ConnectionWindow (the others above).
     void SetTitleSuffix(const wchar_t* text) override;
@@ -145,6 +153,10 @@ private:
     C_TagDialog m_tagDialog;         //
     C_Settings m_settings;           //
     C_PersistedOptions m_options;    // flags, line settings, font and text options, ports, stored filter
+    // The plot's series and the feed the receive assembly hands the shown text to, on the reader thread.
+    C_PlotData m_plotData;
+    C_PlotFeed m_plotFeed{m_plotData};
+
     // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
     // and the connection's reader into the assembly, so each must exist first and outlive the reader.
     C_TerminalView m_view;          // owns the line store the connection's reader fills
@@ -159,4 +171,7 @@ private:
     C_String m_commandLinePort;     //
     C_ActivityIndicator m_activity; // under its own lock
     C_String m_baseTitle;           // "Velto - Serial Terminal [1.0]"
+
+    // Open or closed while the window runs; watches Ctrl+Shift+P for as long as the main window lives.
+    C_PlotWindow m_plotWindow{m_plotData, m_plotFeed, *this};
 };

@@ -37,6 +37,9 @@ INT_PTR C_MainDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
     case CMD_SEARCH:
         ToggleSearchBar();
         return TRUE;
+    case CMD_PLOT:
+        TogglePlot();
+        return TRUE;
     case IDC_FILTER:
         OnFilterField(HIWORD(wParam));
         return TRUE;
@@ -87,8 +90,10 @@ void C_MainDialog::ToggleLog() {
     UpdateToolbarWidth();
 }
 
+// The plot shows the stored lines' numbers, so it starts again with them.
 void C_MainDialog::Clear() {
     m_view.Clear();
+    m_plotWindow.Clear();
 }
 
 void C_MainDialog::OnPortButton(WORD id) {

@@ -1,7 +1,9 @@
-// The options dialog, the search bar and the tag dialog, as the main window reaches them.
+// The options dialog, the search bar, the tag dialog and the plot window, as the main window reaches them.
 #include "ui/window/MainDialog.h"
 
+#include "ui/framework/ResourceIds.h"
 #include "ui/window/MainWindowIds.h"
+#include "ui/window/SaveFileDialog.h"
 
 #include <commctrl.h>
 
@@ -43,4 +45,20 @@ void C_MainDialog::SetSearchButtonState(SearchButtonState state) {
 // The tag dialog stores the tag on OK and asks for the buttons to be rebuilt, so the button shows it.
 void C_MainDialog::EditPortTag(uint32_t index) {
     m_tagDialog.EditTag(GetInstance(), GetWindow(), m_connection.GetPortList(), m_settings, index);
+}
+
+void C_MainDialog::TogglePlot() {
+    m_plotWindow.Toggle(GetInstance(), GetWindow());
+}
+
+void C_MainDialog::SetPlotButtonState(bool open) {
+    m_toolbar.SetState(CMD_PLOT, BYTE(TBSTATE_ENABLED | (open ? TBSTATE_CHECKED : 0)));
+}
+
+bool C_MainDialog::AskPlotSavePath(HWND owner, PlotFileKind kind, C_String& path) {
+    C_String filter, title;
+    bool png = kind == PlotFileKind::Png;
+    m_strings.LoadString(png ? IDS_PLOT_PNG_FILTER : IDS_PLOT_CSV_FILTER, filter);
+    m_strings.LoadString(png ? IDS_PLOT_PNG_TITLE : IDS_PLOT_CSV_TITLE, title);
+    return SaveFileDialog::Ask(owner, png ? L"Plot.png" : L"Plot.csv", filter.c_str(), title.c_str(), 1, path) != 0;
 }

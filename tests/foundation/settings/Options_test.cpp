@@ -101,17 +101,18 @@ TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
     RecordingStore store;
     C_PersistedOptions options;
     options.Read(store);
-    std::vector<std::wstring> reads = {L"read Flags",  L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
-                                       L"read Parity", L"read StopBits",   L"read FontName",  L"read SerialPort",
-                                       L"read Filter", L"read TimeFormat", L"read PowerLine", L"read AnimationChars"};
+    std::vector<std::wstring> reads = {L"read Flags",   L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
+                                       L"read Parity",  L"read StopBits",   L"read FontName",  L"read SerialPort",
+                                       L"read Filter",  L"read TimeFormat", L"read PowerLine", L"read AnimationChars",
+                                       L"read PlotSpan"};
     EXPECT_EQ(store.Names(), reads);
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
-    std::vector<std::wstring> writes = {L"write Flags",     L"write BaudRate",       L"write CharSendDelay",
-                                        L"write Parity",    L"write StopBits",       L"write FontSize",
-                                        L"write FontName",  L"write SerialPort",     L"write TimeFormat",
-                                        L"write PowerLine", L"write AnimationChars", L"write Filter"};
+    std::vector<std::wstring> writes = {
+        L"write Flags",          L"write BaudRate", L"write CharSendDelay", L"write Parity",     L"write StopBits",
+        L"write FontSize",       L"write FontName", L"write SerialPort",    L"write TimeFormat", L"write PowerLine",
+        L"write AnimationChars", L"write Filter",   L"write PlotSpan"};
     EXPECT_EQ(store.Names(), writes);
 
     // A failing store still gets every value offered, and the failure is reported.
