@@ -102,8 +102,10 @@ void C_Connection::SendBytes(const uint8_t* bytes, uint32_t size) {
     Queue(std::move(command));
 }
 
-void C_Connection::SendFile(const wchar_t* path) {
-    Post(COMMAND_SEND_FILE, path, ++m_fileSendsQueued);
+uint32_t C_Connection::SendFile(const wchar_t* path) {
+    const uint32_t number = ++m_fileSendsQueued;
+    Post(COMMAND_SEND_FILE, path, number);
+    return number;
 }
 
 void C_Connection::StopFileSends(FileSendState why) {

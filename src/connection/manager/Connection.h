@@ -39,6 +39,7 @@ enum class FileSendState : uint32_t {
 };
 
 struct FileSendProgress {
+    uint32_t number = 0; // which send, as SendFile answered
     FileSendState state = FileSendState::Idle;
     uint64_t sent = 0;  // bytes the port has taken
     uint64_t total = 0; // the file's size
@@ -75,8 +76,9 @@ public:
     // Bytes exactly as given, zero bytes included, paced by the character delay.
     void SendBytes(const uint8_t* bytes, uint32_t size);
     // A file as it is, streamed in pieces while it goes (never read whole), paced by the character delay and
-    // the line delay. Opens, closes and the program's end stop it, as CancelFileSend does.
-    void SendFile(const wchar_t* path);
+    // the line delay. Opens, closes and the program's end stop it, as CancelFileSend does. The send's number,
+    // which its progress carries.
+    uint32_t SendFile(const wchar_t* path);
     // Stops the file send that runs and those still queued; the running one ends at its next byte or pause.
     void CancelFileSend() { StopFileSends(FileSendState::Cancelled); }
     // Any thread.
@@ -138,7 +140,7 @@ private:
     bool IsShuttingDown() const;
     bool IsFileSendStopped(uint32_t sequence) const;
     uint32_t WriteLimit(const C_Transport& transport);
-    void StartFileProgress();
+    void StartFileProgress(uint32_t sequence);
     void SetFileTotal(uint64_t total);
     void EndFileProgress(FileSendState outcome);
     void NoteFileBytesSent(uint32_t count);

@@ -28,7 +28,7 @@ void C_Connection::RunSendBytes(const uint8_t* bytes, uint32_t size) {
 }
 
 void C_Connection::RunSendFile(const wchar_t* path, uint32_t sequence) {
-    StartFileProgress();
+    StartFileProgress(sequence);
     C_Transport* current = m_current;
     C_File file;
     FileSendState outcome;
@@ -120,10 +120,10 @@ uint32_t C_Connection::WriteLimit(const C_Transport& transport) {
     return C_SendPacing::WriteLimitFor(&transport == &m_serial ? m_options->GetSerialLineSettings().baudRate : 0);
 }
 
-void C_Connection::StartFileProgress() {
+void C_Connection::StartFileProgress(uint32_t sequence) {
     {
         C_Lock hold(m_progressLock);
-        m_progress = {FileSendState::Running, 0, 0};
+        m_progress = {sequence, FileSendState::Running, 0, 0};
     }
     NoticeFileProgress();
 }
