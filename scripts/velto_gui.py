@@ -157,7 +157,7 @@ class Velto:
 
     def port_command(self, text):
         """The command of the port button showing text; None while there is none."""
-        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - 8):
+        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - 9):
             if self.text(command) == text:
                 return command
         return None

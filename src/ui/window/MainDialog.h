@@ -29,11 +29,16 @@
 #include "ui/window/ActivityIndicator.h"
 #include "ui/framework/Dialog.h"
 #include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/PasteQuestion.h"
 #include "ui/dialogs/SearchBar.h"
+#include "ui/dialogs/SendBar.h"
 #include "ui/window/ServiceHooks.h"
 #include "ui/framework/StringTable.h"
 #include "ui/dialogs/TagDialog.h"
 #include "ui/view/TerminalView.h"
+
+#include <atomic>
+#include <string>
 
 class C_MainDialog final : public C_Dialog,
                            private C_ConnectionWindow,
@@ -41,7 +46,8 @@ class C_MainDialog final : public C_Dialog,
                            private C_TerminalViewHost,
                            private C_SendSink,
                            private C_OptionsHost,
-                           private C_SearchHost {
+                           private C_SearchHost,
+                           private C_SendBarHost {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -53,6 +59,7 @@ public:
     // Dialog units.
     static constexpr int kMinimumWidth = 200;
     static constexpr int kMinimumHeight = 150;
+    static constexpr int kFilterGap = 4; // between the view (or the send bar) and the filter field, and the two
 
     explicit C_MainDialog(C_ServiceHooks& services);
     ~C_MainDialog() override;
@@ -125,8 +132,23 @@ private:
     void SetOptionsButtonText(const wchar_t* text) override;
     void SetReopenTimer(bool running) override;
 
+    // The send bar, file sends and pasting (MainDialogSending.cpp).
+    void ToggleSendBar() override;
+    void PlaceSendBar();
+    void ApplySendingOptions();
+    void ChooseFileToSend() override;
+    void OnFileSendNotice();
+    void FileSendChanged() override;
+    void SendPastedText(const wchar_t* text) override;
+    // C_SendBarHost (ToggleSendBar and ChooseFileToSend above)
+    bool SendLine(const std::string& bytes) override;
+    void CancelFileSend() override { m_connection.CancelFileSend(); }
+    void LeaveSendBar() override { m_view.Focus(); }
+    void SendBarResized() override { PlaceSendBar(); }
+
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
+    uint32_t GetLineDelay() override { return m_options.lineDelay; }
     SerialLineSettings GetSerialLineSettings() override;
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
@@ -153,10 +175,16 @@ private:
     C_StringTable m_strings;        //
     C_TimeStamps m_stamps;          // made from the text options
     C_SearchBar m_searchBar{*this}; // open or closed while the window runs; keeps the last search text
+    C_SendBar m_sendBar{*this};     // made with the view, shown or hidden; keeps its history
+    C_PasteQuestion m_pasteQuestion; //
     C_Toolbar m_toolbar;            //
     C_LogFile m_log;                //
     C_FilterText m_filter;          // the applied filter text, under its own lock
     C_String m_commandLinePort;     //
     C_ActivityIndicator m_activity; // under its own lock
     C_String m_baseTitle;           // "Velto - Serial Terminal [1.0]"
+    // The file send the bar follows: its number as the connection gave it, and the file's name.
+    uint32_t m_fileSendNumber = 0;
+    C_String m_fileSendName;
+    std::atomic<bool> m_fileNoticePending{false}; // a WM_MAIN_FILE_SEND is queued
 };

@@ -9,6 +9,7 @@ constexpr WORD CMD_SAVE = 5002;
 constexpr WORD CMD_LOG = 5003;
 constexpr WORD CMD_CLEAR = 5004;
 constexpr WORD CMD_SEARCH = 5005;
+constexpr WORD CMD_SEND = 5015; // opens and closes the send bar
 // One per port button, in port-list order. Buttons beyond the last still show but do nothing (101 ports).
 constexpr WORD CMD_PORT_FIRST = 5100;
 constexpr WORD CMD_PORT_LAST = 5200;
@@ -33,3 +34,5 @@ constexpr UINT WM_MAIN_SET_OPTIONS_TEXT = WM_APP + 0x21;
 constexpr UINT WM_MAIN_SET_REOPEN_TIMER = WM_APP + 0x22;
 // Posted by the reader thread when hidden lines start arriving: a timer can only be set by the window's thread.
 constexpr UINT WM_MAIN_START_ACTIVITY = WM_APP + 0x23;
+// Posted by the command thread when a file send started, made progress or ended; at most one is queued.
+constexpr UINT WM_MAIN_FILE_SEND = WM_APP + 0x38;
