@@ -29,10 +29,10 @@ constexpr DWORD kFileScanChunk = 0x10000;
 
 // One --send, --send-hex or --send-file, in the order given.
 struct SendItem {
-    std::string bytes;      // a text or hex bytes
-    std::wstring path;      // a file, when not empty
-    uint64_t size = 0;      // the file's or the bytes' length
-    uint64_t lineEnds = 0;  // in the file, for the time its line delays take
+    std::string bytes;     // a text or hex bytes
+    std::wstring path;     // a file, when not empty
+    uint64_t size = 0;     // the file's or the bytes' length
+    uint64_t lineEnds = 0; // in the file, for the time its line delays take
 };
 
 struct CaptureOptions {

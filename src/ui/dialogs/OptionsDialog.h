@@ -1,8 +1,8 @@
 #pragma once
 // C_OptionsDialog: the serial settings (send delay, baud rate, parity, stop bits), the terminal font (face, size,
 // bold), the time-stamp picture, the update check and the sending (what Enter sends, the line delay of file
-// sends, the local echo and the question before a large paste). It edits the main window's options in memory, and only on
-// OK; they reach the registry when the main window closes. Every opening rebuilds the lists from the options.
+// sends, the local echo and the question before a large paste). It edits the main window's options in memory, and only
+// on OK; they reach the registry when the main window closes. Every opening rebuilds the lists from the options.
 #include "foundation/settings/Options.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"

@@ -36,8 +36,8 @@ struct OutcomeText {
     UINT text; // name, bytes sent, total
 };
 constexpr OutcomeText kOutcomes[] = {
-    {FileSendState::Running, IDS_FILE_SENDING},         {FileSendState::Cancelled, IDS_FILE_CANCELLED},
-    {FileSendState::PortClosed, IDS_FILE_PORT_CLOSED},  {FileSendState::WriteFailed, IDS_FILE_WRITE_FAILED},
+    {FileSendState::Running, IDS_FILE_SENDING},        {FileSendState::Cancelled, IDS_FILE_CANCELLED},
+    {FileSendState::PortClosed, IDS_FILE_PORT_CLOSED}, {FileSendState::WriteFailed, IDS_FILE_WRITE_FAILED},
     {FileSendState::ReadFailed, IDS_FILE_READ_FAILED},
 };
 
@@ -48,7 +48,6 @@ bool Held(int key) {
 bool OnlyControlAndShiftHeld() {
     return Held(VK_CONTROL) && Held(VK_SHIFT) && !Held(VK_MENU);
 }
-
 
 } // namespace
 
@@ -116,9 +115,9 @@ void C_SendBar::SetMode(SendMode mode) {
     if (!GetWindow())
         return; // OnInitDialog shows it
     CheckItem(IDC_SEND_HEX, mode == SendMode::Hex);
-    SendItemMessage(IDC_SEND_TEXT, EM_SETCUEBANNER, TRUE,
-                    reinterpret_cast<LPARAM>(m_strings.LoadString(mode == SendMode::Hex ? IDS_SEND_CUE_HEX
-                                                                                        : IDS_SEND_CUE_TEXT)));
+    SendItemMessage(
+        IDC_SEND_TEXT, EM_SETCUEBANNER, TRUE,
+        reinterpret_cast<LPARAM>(m_strings.LoadString(mode == SendMode::Hex ? IDS_SEND_CUE_HEX : IDS_SEND_CUE_TEXT)));
     OnFieldChanged();
 }
 

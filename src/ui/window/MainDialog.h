@@ -169,20 +169,20 @@ private:
     C_PersistedOptions m_options;    // flags, line settings, font and text options, ports, stored filter
     // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
     // and the connection's reader into the assembly, so each must exist first and outlive the reader.
-    C_TerminalView m_view;          // owns the line store the connection's reader fills
-    C_ReceiveAssembly m_assembly;   // received bytes become the store's lines; the log and stamps are wired in
-    C_Connection m_connection;      //
-    C_StringTable m_strings;        //
-    C_TimeStamps m_stamps;          // made from the text options
-    C_SearchBar m_searchBar{*this}; // open or closed while the window runs; keeps the last search text
-    C_SendBar m_sendBar{*this};     // made with the view, shown or hidden; keeps its history
+    C_TerminalView m_view;           // owns the line store the connection's reader fills
+    C_ReceiveAssembly m_assembly;    // received bytes become the store's lines; the log and stamps are wired in
+    C_Connection m_connection;       //
+    C_StringTable m_strings;         //
+    C_TimeStamps m_stamps;           // made from the text options
+    C_SearchBar m_searchBar{*this};  // open or closed while the window runs; keeps the last search text
+    C_SendBar m_sendBar{*this};      // made with the view, shown or hidden; keeps its history
     C_PasteQuestion m_pasteQuestion; //
-    C_Toolbar m_toolbar;            //
-    C_LogFile m_log;                //
-    C_FilterText m_filter;          // the applied filter text, under its own lock
-    C_String m_commandLinePort;     //
-    C_ActivityIndicator m_activity; // under its own lock
-    C_String m_baseTitle;           // "Velto - Serial Terminal [1.0]"
+    C_Toolbar m_toolbar;             //
+    C_LogFile m_log;                 //
+    C_FilterText m_filter;           // the applied filter text, under its own lock
+    C_String m_commandLinePort;      //
+    C_ActivityIndicator m_activity;  // under its own lock
+    C_String m_baseTitle;            // "Velto - Serial Terminal [1.0]"
     // The file send the bar follows: its number as the connection gave it, and the file's name.
     uint32_t m_fileSendNumber = 0;
     C_String m_fileSendName;

@@ -104,19 +104,18 @@ TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
     RecordingStore store;
     C_PersistedOptions options;
     options.Read(store);
-    std::vector<std::wstring> reads = {L"read Flags",  L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
-                                       L"read Parity", L"read StopBits",   L"read FontName",  L"read SerialPort",
-                                       L"read Filter", L"read TimeFormat", L"read PowerLine", L"read AnimationChars",
-                                       L"read EnterSends", L"read LineDelay", L"read SendHex"};
+    std::vector<std::wstring> reads = {
+        L"read Flags",     L"read FontSize",       L"read BaudRate",   L"read CharSendDelay", L"read Parity",
+        L"read StopBits",  L"read FontName",       L"read SerialPort", L"read Filter",        L"read TimeFormat",
+        L"read PowerLine", L"read AnimationChars", L"read EnterSends", L"read LineDelay",     L"read SendHex"};
     EXPECT_EQ(store.Names(), reads);
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
-    std::vector<std::wstring> writes = {L"write Flags",     L"write BaudRate",       L"write CharSendDelay",
-                                        L"write Parity",    L"write StopBits",       L"write FontSize",
-                                        L"write FontName",  L"write SerialPort",     L"write TimeFormat",
-                                        L"write PowerLine", L"write AnimationChars", L"write Filter",
-                                        L"write EnterSends", L"write LineDelay", L"write SendHex"};
+    std::vector<std::wstring> writes = {
+        L"write Flags",          L"write BaudRate", L"write CharSendDelay", L"write Parity",     L"write StopBits",
+        L"write FontSize",       L"write FontName", L"write SerialPort",    L"write TimeFormat", L"write PowerLine",
+        L"write AnimationChars", L"write Filter",   L"write EnterSends",    L"write LineDelay",  L"write SendHex"};
     EXPECT_EQ(store.Names(), writes);
 
     // A failing store still gets every value offered, and the failure is reported.
@@ -161,8 +160,11 @@ TEST(PersistedOptions, WhatEnterSendsSurvivesAndAnUnknownValueSendsCr) {
         uint64_t stored;
         EnterSends read;
         const wchar_t* text;
-    } cases[] = {{0, EnterSends::Cr, L"\r"}, {1, EnterSends::Lf, L"\n"}, {2, EnterSends::CrLf, L"\r\n"},
-                 {3, EnterSends::Cr, L"\r"}, {0x100000001ull, EnterSends::Cr, L"\r"}};
+    } cases[] = {{0, EnterSends::Cr, L"\r"},
+                 {1, EnterSends::Lf, L"\n"},
+                 {2, EnterSends::CrLf, L"\r\n"},
+                 {3, EnterSends::Cr, L"\r"},
+                 {0x100000001ull, EnterSends::Cr, L"\r"}};
     for (const auto& c : cases) {
         RecordingStore store;
         store.numbers[L"EnterSends"] = c.stored;
