@@ -41,6 +41,8 @@ constexpr OutcomeText kOutcomes[] = {
     {FileSendState::ReadFailed, IDS_FILE_READ_FAILED},
 };
 
+constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT
+
 bool Held(int key) {
     return GetKeyState(key) < 0;
 }
@@ -315,6 +317,9 @@ INT_PTR C_SendBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
         m_layout.Apply();
+        return FALSE;
+    case kDpiChangedAfterParent: // the system has scaled the controls: their places are the new reference
+        m_layout.Remeasure();
         return FALSE;
     case WM_CTLCOLOREDIT:
         if (reinterpret_cast<HWND>(lParam) == GetItem(IDC_SEND_TEXT) && m_fieldFaulty)
