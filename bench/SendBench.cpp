@@ -82,7 +82,8 @@ template <class Condition> bool PumpUntil(Condition done) {
 
 // Log lines, written in pieces: the benchmark itself must not hold the file in memory either.
 bool WriteFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     std::string chunk;
@@ -150,8 +151,8 @@ public:
     C_Connection& Connection() { return m_connection; }
     C_TerminalView& View() { return m_view; }
     bool CreateView() {
-        m_frame = CreateWindowExW(0, L"STATIC", L"send bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800,
-                                  600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_frame = CreateWindowExW(0, L"STATIC", L"send bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800, 600,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         m_view.SetFontOptions(L"DejaVu Sans Mono", 200, 0, L"");
         return m_frame && m_view.Create(m_frame, {0, 0, 800, 600});
     }
