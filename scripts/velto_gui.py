@@ -23,7 +23,7 @@ LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
 CMD_PLOT = 5035
 CMD_PORT_FIRST = 5100
-FIXED_BUTTONS = 9  # the program's own toolbar buttons and separators, before the ports
+FIXED_BUTTONS = 10  # Options, Search, Send, Plot, separator, Clear, separator, Save, Log, separator
 IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
 # The titles of the save dialogs: Save's, Log's, and the start both share.
 SAVE_TITLE = "Please select file to save"

@@ -47,6 +47,7 @@ class EchoDevice:
     def __init__(self, path):
         self.fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
         self.received = b""
+        self.arrivals = []  # (monotonic time, offset of the first byte of a read)
         self.stopping = False
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
@@ -60,8 +61,13 @@ class EchoDevice:
                 data = os.read(self.fd, 4096)
             except OSError:
                 return
+            self.arrivals.append((time.monotonic(), len(self.received)))
             self.received += data
             os.write(self.fd, data)
+
+    def arrival_of(self, offset):
+        """When the byte at offset came."""
+        return max(when for when, first in self.arrivals if first <= offset)
 
     def close(self):
         self.stopping = True
@@ -97,6 +103,45 @@ def test_serial_capture_sends_logs_the_echo_and_closes_as_the_program_does(echo_
     assert echo_device.received == b"hello\r"
     assert log.read_bytes() == b"hello\r\n"             # the line end written as CR LF
     assert out.read_bytes() == b"hello\r\n\r\n"         # the line and the empty line after it
+
+
+def test_texts_hex_bytes_and_a_file_go_out_in_order_exactly_with_the_files_line_delay(echo_device, tmp_path):
+    lines = tmp_path / "lines.bin"
+    lines.write_bytes(b"a\x00\r\nb\xff\r\nc")
+    result = cli("capture", PORT_NAME, "--send", "go\\0", "--send-hex", "00 FF 0d", "--send-file", windows_path(lines),
+                 "--send", "end", "--line-delay", "300", "--seconds", "0")
+    assert result.returncode == 0, result.stderr
+    assert echo_device.received == b"go\x00" + b"\x00\xff\r" + b"a\x00\r\nb\xff\r\nc" + b"end"
+    # Measured at the device: each line of the file comes at least the delay after the end of the one before it
+    # (a lower bound only: a loaded machine may stretch a pause, never shorten it).
+    start = len(b"go\x00\x00\xff\r")
+    for line_start in (start + 4, start + 8):
+        assert echo_device.arrival_of(line_start) - echo_device.arrival_of(line_start - 1) >= 0.25
+
+
+def test_a_file_send_the_peer_cuts_short_is_reported_and_exits_3(tmp_path):
+    data = tmp_path / "many.txt"
+    data.write_bytes(b"".join(b"row %02d\n" % i for i in range(40)))
+    listener = socket.create_server(("127.0.0.1", 0))
+    listener.settimeout(RUN_LIMIT)
+
+    def cut_short():
+        client, _ = listener.accept()
+        with client:
+            client.recv(16)  # the first rows arrive, then the peer goes
+
+    peer = threading.Thread(target=cut_short, daemon=True)
+    peer.start()
+    try:
+        result = cli("capture", f"tcp://127.0.0.1:{listener.getsockname()[1]}", "--send-file", windows_path(data),
+                     "--line-delay", "100", "--seconds", "0")
+    finally:
+        peer.join(RUN_LIMIT)
+        listener.close()
+    assert result.returncode == 3, result.stderr
+    stopped = [line for line in statuses(result.stderr) if line.startswith("velto-cli capture: sending ")]
+    assert len(stopped) == 1 and " stopped after " in stopped[0] and stopped[0].endswith(
+        ("the port was closed", "the port did not take the bytes")), statuses(result.stderr)
 
 
 def test_ports_lists_the_virtual_port_from_the_serial_map(echo_device):
@@ -171,11 +216,16 @@ def test_a_failed_open_exits_1_and_bad_arguments_exit_2():
                                             f"Opening serial port: {missing}", f"Can't open serial port: {missing}"]
     assert result.stdout == b""
     for arguments in (["--parity", "odd"], ["COM5", "--parity", "sometimes"], ["COM5", "--send", "bad\\q"],
-                      ["COM5", "--send", "\\x00"], ["COM5", "--stop-bits", "3"], ["COM5", "COM6"],
-                      ["COM5", "--html", "--visible"]):
+                      ["COM5", "--send", "\\x0"], ["COM5", "--send-hex", "01 0g"], ["COM5", "--send-hex", "123"],
+                      ["COM5", "--send-file", "Z:\\no\\such\\file.bin"], ["COM5", "--line-delay", "-1"],
+                      ["COM5", "--stop-bits", "3"], ["COM5", "COM6"], ["COM5", "--html", "--visible"]):
         result = cli("capture", *arguments)
         assert result.returncode == 2, arguments
         assert result.stderr.startswith(b"velto-cli capture: "), arguments
+        assert len(statuses(result.stderr)) == 1, arguments
+    result = cli("capture", "COM5", "--send-hex", "01 0g")
+    assert statuses(result.stderr) == ["velto-cli capture: --send-hex: not a hexadecimal digit at character 5 of "
+                                       "'01 0g'"]
 
 
 @pytest.mark.parametrize("option", ["-o", "--log"])

@@ -16,7 +16,8 @@
 //   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
 //   count                          number of toolbar buttons
 //   child ID                       "left top right bottom" of a child window of the main window (or of its band
-//                                  container) on the screen
+//                                  container, or of the send bar) on the screen
+//   visible ID                     1 while that child window is visible, else 0
 //   tooltip                        the text of the toolbar's tooltip while it is shown
 //   minimize                       minimises the main window (as its minimise box does)
 //   iconic                         1 while the main window is minimised
@@ -30,6 +31,8 @@
 //                                  texts separated by tabs
 //   foreground                     1 when the main window is the foreground window
 //   close                          asks the main window to close (as its close box does)
+//   clipboard TEXT                 puts TEXT on the clipboard, "\r" and "\n" in it as line ends, as another
+//                                  program's copy would
 //   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
 //   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
 //                                  the main window's title ends with SUFFIX and prints the milliseconds from
@@ -44,6 +47,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -145,6 +149,11 @@ HWND Child(HWND main, int id) {
     HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
     if (HWND child = bands ? GetDlgItem(bands, id) : nullptr)
         return child;
+    // A bar that is a dialog of its own inside the main window (the send bar).
+    for (HWND inner = FindWindowExW(main, nullptr, kDialogClass, nullptr); inner;
+         inner = FindWindowExW(main, inner, kDialogClass, nullptr))
+        if (HWND child = GetDlgItem(inner, id))
+            return child;
     HWND dialog = OwnedDialog(main, id);
     return dialog ? GetDlgItem(dialog, id) : nullptr;
 }
@@ -345,11 +354,37 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
-                         "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
-                         "child ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
-                         "arrival COMn [SUFFIX]|removal COMn\n");
+    std::fprintf(stderr,
+                 "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
+                 "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
+                 "child ID|visible ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
+                 "clipboard TEXT|arrival COMn [SUFFIX]|removal COMn\n");
     return kUsage;
+}
+
+// The clipboard is the session's, so a paste in the program finds what this process left there.
+int SetClipboardText(const wchar_t* escaped) {
+    std::wstring text;
+    for (const wchar_t* at = escaped; *at; ++at) {
+        if (at[0] == L'\\' && (at[1] == L'r' || at[1] == L'n')) {
+            text += at[1] == L'r' ? L'\r' : L'\n';
+            ++at;
+        } else {
+            text += *at;
+        }
+    }
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory || !OpenClipboard(nullptr))
+        return kNotFound;
+    memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    EmptyClipboard();
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!set)
+        GlobalFree(memory);
+    return set ? 0 : kNotFound;
 }
 
 } // namespace
@@ -361,6 +396,8 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* argument = argc > 2 ? argv[2] : nullptr;
     if (command == L"arrival" && argument && argc > 3)
         return BroadcastAndTime(argument, argv[3]);
+    if (command == L"clipboard")
+        return argument ? SetClipboardText(argument) : Usage();
     if (command == L"arrival" || command == L"removal") {
         if (!argument)
             return Usage();
@@ -451,6 +488,13 @@ int wmain(int argc, wchar_t** argv) {
         if (!dialog || !GetWindowRect(dialog, &rect))
             return kNotFound;
         std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == L"visible") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        if (!child)
+            return kNotFound;
+        std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
         return 0;
     }
     if (command == L"checked") {

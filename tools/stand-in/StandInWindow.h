@@ -39,6 +39,7 @@ public:
 
     // Set before the connection starts (they are read on its command thread).
     void SetCharSendDelay(uint32_t milliseconds) { m_charSendDelay = milliseconds; }
+    void SetLineDelay(uint32_t milliseconds) { m_lineDelay = milliseconds; }
     void SetSerialLineSettings(const SerialLineSettings& line) { m_line = line; }
     bool SetCommandLinePort(const wchar_t* port) { return m_commandLinePort.Assign(port ? port : L""); }
     // Where tags are read from (the section "Tags"); none: no tags.
@@ -58,6 +59,7 @@ public:
 
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_charSendDelay; }
+    uint32_t GetLineDelay() override { return m_lineDelay; }
     SerialLineSettings GetSerialLineSettings() override { return m_line; }
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
@@ -73,6 +75,7 @@ private:
     HWND m_window = nullptr;
     C_Connection* m_connection = nullptr;
     uint32_t m_charSendDelay = 0;
+    uint32_t m_lineDelay = 0;
     SerialLineSettings m_line;
     C_String m_commandLinePort;
     C_String m_selectedPort;

@@ -1,15 +1,18 @@
 // velto-cli capture: opens a target with the real connection manager, as the program does at start, sends the
-// given texts, stays connected for a while, closes as the program does and writes what was received like
-// replay. Statuses go to standard error as they are shown; --log writes the log file as the Log button does.
+// given texts, bytes and files in order, stays connected for a while, closes as the program does and writes
+// what was received like replay. Statuses go to standard error as they are shown; --log writes the log file as
+// the Log button does.
 #include "Commands.h"
 #include "ConnectionSession.h"
 #include "Console.h"
 #include "ExitStatus.h"
-#include "SendText.h"
 #include "StoreOutput.h"
+#include "connection/sending/SendText.h"
+#include "foundation/base/File.h"
 #include "foundation/settings/Options.h"
 #include "terminal/export/LogFile.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,18 +20,29 @@ namespace {
 
 const wchar_t kCommand[] = L"capture";
 constexpr int kExitOpenFailed = 1;
+constexpr int kExitSendFailed = 3;
 constexpr int kDefaultSeconds = 5;
 constexpr int kMaxSeconds = 7 * 24 * 3600;
 constexpr int kMaxBaudRate = 999999999;
-constexpr int kMaxCharDelayMs = 60000;
+constexpr int kMaxDelayMs = 60000;
+constexpr DWORD kFileScanChunk = 0x10000;
+
+// One --send, --send-hex or --send-file, in the order given.
+struct SendItem {
+    std::string bytes;     // a text or hex bytes
+    std::wstring path;     // a file, when not empty
+    uint64_t size = 0;     // the file's or the bytes' length
+    uint64_t lineEnds = 0; // in the file, for the time its line delays take
+};
 
 struct CaptureOptions {
     int baudRate = int(C_PersistedOptions::kDefaultBaudRate);
     BYTE parity = C_PersistedOptions::kDefaultParity;
     BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
     int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
+    int lineDelay = int(C_PersistedOptions::kDefaultLineDelay);
     int seconds = kDefaultSeconds;
-    std::vector<std::wstring> sends;
+    std::vector<SendItem> sends;
     std::wstring logPath;
     StoreOutputOptions output;
 };
@@ -46,14 +60,80 @@ void Fail(const std::wstring& message) {
     Console::Error(std::wstring(L"velto-cli capture: ") + message);
 }
 
-// Every character and its pause, and a generous margin for writes a slow or stalled peer holds up.
-DWORD SendLimitMs(const CaptureOptions& values) {
-    constexpr DWORD kMarginMs = 60000;
-    uint64_t characters = 0;
-    for (const std::wstring& text : values.sends)
-        characters += text.size();
-    const uint64_t limit = characters * uint64_t(values.charDelay) + kMarginMs;
+// Every byte and its pause, every line end of a file and its pause, the time the bytes take on the line, and a
+// generous margin for writes a slow or stalled peer holds up.
+DWORD SendLimitMs(const std::vector<SendItem>& items, const CaptureOptions& values) {
+    constexpr uint64_t kMarginMs = 60000;
+    constexpr uint64_t kBitsPerByte = 10;
+    uint64_t limit = kMarginMs;
+    for (const SendItem& item : items) {
+        limit += item.size * uint64_t(values.charDelay) + item.lineEnds * uint64_t(values.lineDelay);
+        limit += item.size * kBitsPerByte * 1000 / uint64_t(values.baudRate);
+    }
     return limit < INFINITE ? DWORD(limit) : INFINITE - 1;
+}
+
+// "--send: \\x needs two hexadecimal digits at character 4 of 'AT\\x4'"
+std::wstring SendError(const wchar_t* option, const std::wstring& value, const SendText::Error& error) {
+    return std::wstring(option) + L": " + SendText::Reason(error.problem) + L" at character " +
+           std::to_wstring(error.position + 1) + L" of '" + value + L"'";
+}
+
+bool AddBytes(CaptureOptions& values, const wchar_t* option, const std::wstring& value, std::wstring& error,
+              bool (*parse)(const std::wstring&, std::string&, SendText::Error&)) {
+    SendItem item;
+    SendText::Error problem;
+    if (!parse(value, item.bytes, problem)) {
+        error = SendError(option, value, problem);
+        return false;
+    }
+    item.size = item.bytes.size();
+    values.sends.push_back(std::move(item));
+    return true;
+}
+
+// The file is read once here: one that cannot be read is refused before anything is sent, and its line ends
+// bound the time its sending may take.
+bool AddFile(CaptureOptions& values, const std::wstring& path, std::wstring& error) {
+    C_File file;
+    std::unique_ptr<char[]> chunk(new (std::nothrow) char[kFileScanChunk]);
+    SendItem item;
+    item.path = path;
+    if (!chunk || !file.Open(path.c_str(), C_File::MODE_READ, FILE_FLAG_SEQUENTIAL_SCAN, FILE_SHARE_READ)) {
+        error = L"--send-file: cannot read '" + path + L"'";
+        return false;
+    }
+    for (;;) {
+        DWORD read = 0;
+        if (!file.Read(kFileScanChunk, chunk.get(), &read)) {
+            error = L"--send-file: cannot read '" + path + L"'";
+            return false;
+        }
+        if (read == 0)
+            break;
+        item.size += read;
+        for (DWORD i = 0; i < read; ++i)
+            item.lineEnds += chunk[i] == '\n' || chunk[i] == '\r';
+    }
+    values.sends.push_back(std::move(item));
+    return true;
+}
+
+const wchar_t* FileSendProblem(FileSendState state) {
+    switch (state) {
+    case FileSendState::Cancelled:
+        return L"it was cancelled";
+    case FileSendState::PortClosed:
+        return L"the port was closed";
+    case FileSendState::WriteFailed:
+        return L"the port did not take the bytes";
+    case FileSendState::ReadFailed:
+        return L"the file could not be read";
+    case FileSendState::OpenFailed:
+        return L"the file could not be opened";
+    default:
+        return L"it did not end";
+    }
 }
 
 template <size_t N>
@@ -76,15 +156,19 @@ void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
               values.parity);
     AddChoice(table, L"--stop-bits", L"1|1.5|2", L"stop bits of a serial port (default 1)", kStopBits, values.stopBits);
     table.AddNumber(L"--char-delay", L"MS", L"pause after each character sent (default 0: no pause)", values.charDelay,
-                    0, kMaxCharDelayMs);
-    table.Add({L"--send", L"TEXT", L"send TEXT once the open succeeded (repeatable; \\r \\n \\t \\\\ \\xHH)",
+                    0, kMaxDelayMs);
+    table.AddNumber(L"--line-delay", L"MS", L"pause after each line end of a --send-file (default 0: no pause)",
+                    values.lineDelay, 0, kMaxDelayMs);
+    table.Add({L"--send", L"TEXT", L"send TEXT once the open succeeded (repeatable; \\r \\n \\t \\\\ \\0 \\xHH)",
                [&values](const std::wstring& value, std::wstring& error) {
-                   std::wstring text;
-                   if (!DecodeSendText(value, text, error))
-                       return false;
-                   values.sends.push_back(text);
-                   return true;
+                   return AddBytes(values, L"--send", value, error, SendText::DecodeEscapes);
                }});
+    table.Add({L"--send-hex", L"BYTES", L"send the bytes, such as \"01 02 ff\" (repeatable, in order with --send)",
+               [&values](const std::wstring& value, std::wstring& error) {
+                   return AddBytes(values, L"--send-hex", value, error, SendText::ParseHexBytes);
+               }});
+    table.Add({L"--send-file", L"FILE", L"send FILE as it is (repeatable, in order with --send)",
+               [&values](const std::wstring& value, std::wstring& error) { return AddFile(values, value, error); }});
     table.AddNumber(L"--seconds", L"N", L"stay connected N seconds after the sends (default 5)", values.seconds, 0,
                     kMaxSeconds);
     table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does", values.logPath);
@@ -100,13 +184,47 @@ std::wstring CaptureHelp() {
     return L"velto-cli capture [options] TARGET\r\n"
            L"  Opens TARGET (a port name, a device path, \\\\.\\pipe\\NAME, tcp://HOST[:PORT] or "
            L"udp://ADDRESS[:PORT])\r\n"
-           L"  as the program opens a port at start, sends the --send texts in order, stays connected, closes\r\n"
-           L"  and writes what was received as replay does. Every status is printed on standard error as it is\r\n"
-           L"  shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened, 1 the open failed, 2 bad\r\n"
-           L"  arguments.\r\n"
+           L"  as the program opens a port at start, sends the --send, --send-hex and --send-file items in order,\r\n"
+           L"  stays connected, closes and writes what was received as replay does. Every status is printed on\r\n"
+           L"  standard error as it is shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened and\r\n"
+           L"  sent, 1 the open failed, 2 bad arguments, 3 a send did not complete.\r\n"
            L"Options:\r\n" +
            options.Help();
 }
+
+namespace {
+
+// Texts and bytes are queued at once; each file is awaited, so a file that stopped is told and what follows it
+// is not sent.
+bool SendAll(C_ConnectionSession& session, const CaptureOptions& values) {
+    std::vector<SendItem> queued;
+    for (const SendItem& item : values.sends) {
+        queued.push_back(item);
+        if (item.path.empty()) {
+            session.Connection().SendBytes(reinterpret_cast<const uint8_t*>(item.bytes.data()),
+                                           uint32_t(item.bytes.size()));
+            continue;
+        }
+        session.Connection().SendFile(item.path.c_str());
+        if (!session.FinishCommands(SendLimitMs(queued, values))) {
+            Fail(L"sending '" + item.path + L"' did not end in time");
+            return false;
+        }
+        queued.clear();
+        const FileSendProgress progress = session.Connection().GetFileSendProgress();
+        if (progress.state != FileSendState::Finished) {
+            Fail(L"sending '" + item.path + L"' stopped after " + std::to_wstring(progress.sent) + L" of " +
+                 std::to_wstring(progress.total) + L" bytes: " + FileSendProblem(progress.state));
+            return false;
+        }
+    }
+    if (session.FinishCommands(SendLimitMs(queued, values)))
+        return true;
+    Fail(L"the texts were not all sent in time");
+    return false;
+}
+
+} // namespace
 
 int RunCapture(const std::vector<std::wstring>& arguments) {
     CaptureOptions values;
@@ -137,6 +255,7 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     C_ConnectionSession session;
     session.Window().SetSerialLineSettings({DWORD(values.baudRate), values.parity, values.stopBits});
     session.Window().SetCharSendDelay(uint32_t(values.charDelay));
+    session.Window().SetLineDelay(uint32_t(values.lineDelay));
     C_ReceiveAssembly& assembly = session.Assembly();
     receiving.Apply(values.output, session.Store(), assembly);
     if (log.IsOpen())
@@ -149,16 +268,15 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         session.Close();
         return kExitOpenFailed;
     }
-    for (const std::wstring& text : values.sends)
-        session.Connection().SendText(text.c_str());
-    // The stay starts once the texts are out: a close would drop what is still queued.
-    if (!session.FinishCommands(SendLimitMs(values)))
-        Fail(L"the texts were not all sent in time");
-    session.RunFor(DWORD(values.seconds) * 1000);
+    // The stay starts once everything is out: a close would drop what is still queued.
+    const bool sent = SendAll(session, values);
+    if (sent)
+        session.RunFor(DWORD(values.seconds) * 1000);
     session.Close();
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
     assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     log.Close();
     ReportDroppedLines(session.Store(), kCommand);
-    return output.Write(session.Store());
+    const int written = output.Write(session.Store());
+    return sent ? written : kExitSendFailed;
 }

@@ -1,11 +1,14 @@
 #include "connection/manager/Connection.h"
 
+#include <cstring>
 #include <new>
 
 struct C_Connection::Command : public C_ListEntry {
     CommandKind kind = COMMAND_REFRESH;
-    C_String text;     // the target, or the text to send
-    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards
+    C_String text;     // the target, or the path of a file to send
+    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards; SendFile: the send's number
+    std::unique_ptr<uint8_t[]> bytes; // Send: what goes out
+    uint32_t size = 0;
 };
 
 C_Connection::C_Connection(C_ReceiveSink& sink)
@@ -24,10 +27,11 @@ bool C_Connection::Start(C_ConnectionWindow& window, C_ConnectionOptions& option
     m_current = nullptr;
     m_ports.Clear();
     m_shutdown = CreateManualResetEvent();
+    m_fileStop = CreateAutoResetEvent();
     m_serial.Start();
     m_tcp.Start();
     m_udp.Start();
-    if (!m_shutdown || !m_commands.Start(&C_Connection::HandleCommand, this)) {
+    if (!m_shutdown || !m_fileStop || !m_commands.Start(&C_Connection::HandleCommand, this)) {
         m_serial.Stop();
         m_tcp.Stop();
         m_udp.Stop();
@@ -43,6 +47,7 @@ void C_Connection::Stop() {
     if (!m_started)
         return;
     m_started = false;
+    StopFileSends(FileSendState::Cancelled);
     SetEvent(m_shutdown.Get());
     m_commands.Stop();
     m_probe.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred);
@@ -56,18 +61,63 @@ void C_Connection::RefreshPorts(WPARAM number) {
     Post(COMMAND_REFRESH, nullptr, number);
 }
 
+// A file send would otherwise hold the open or the close behind it until its last byte.
 void C_Connection::OpenTarget(const wchar_t* target) {
     if (m_window)
         m_window->SetReopenTimer(false);
+    StopFileSends(FileSendState::PortClosed);
     Post(COMMAND_OPEN, target, 0);
 }
 
 void C_Connection::CloseTarget() {
+    StopFileSends(FileSendState::PortClosed);
     Post(COMMAND_CLOSE, nullptr, 0);
 }
 
+// Converted here rather than on the command thread: the queue then carries bytes only, whatever their source.
 void C_Connection::SendText(const wchar_t* text) {
-    Post(COMMAND_SEND, text, 0);
+    if (!text || !*text)
+        return;
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return;
+    std::unique_ptr<char[]> bytes(new (std::nothrow) char[size_t(size)]);
+    if (!bytes || !WideCharToMultiByte(CP_ACP, 0, text, -1, bytes.get(), size, nullptr, nullptr))
+        return;
+    SendBytes(reinterpret_cast<const uint8_t*>(bytes.get()), uint32_t(strlen(bytes.get())));
+}
+
+void C_Connection::SendBytes(const uint8_t* bytes, uint32_t size) {
+    if (!bytes || size == 0)
+        return;
+    std::unique_ptr<Command> command(new (std::nothrow) Command);
+    if (!command)
+        return;
+    command->kind = COMMAND_SEND;
+    command->bytes.reset(new (std::nothrow) uint8_t[size]);
+    if (!command->bytes)
+        return;
+    memcpy(command->bytes.get(), bytes, size);
+    command->size = size;
+    Queue(std::move(command));
+}
+
+uint32_t C_Connection::SendFile(const wchar_t* path) {
+    const uint32_t number = ++m_fileSendsQueued;
+    Post(COMMAND_SEND_FILE, path, number);
+    return number;
+}
+
+void C_Connection::StopFileSends(FileSendState why) {
+    m_fileStopReason = why;
+    m_fileSendsStopped = m_fileSendsQueued.load();
+    if (m_fileStop)
+        SetEvent(m_fileStop.Get());
+}
+
+FileSendProgress C_Connection::GetFileSendProgress() {
+    C_Lock hold(m_progressLock);
+    return m_progress;
 }
 
 bool C_Connection::IsOpen() const {
@@ -101,13 +151,19 @@ SerialLineSettings C_Connection::GetSerialLineSettings() {
 }
 
 void C_Connection::Post(CommandKind kind, const wchar_t* text, WPARAM number) {
-    Command* command = new (std::nothrow) Command;
+    std::unique_ptr<Command> command(new (std::nothrow) Command);
     if (!command)
         return;
     command->kind = kind;
     command->number = number;
-    if (!command->text.Assign(text ? text : L"") || !m_commands.PostCommand(command))
-        delete command;
+    if (command->text.Assign(text ? text : L""))
+        Queue(std::move(command));
+}
+
+// A command the thread refuses (it is not running) is deleted here.
+void C_Connection::Queue(std::unique_ptr<Command> command) {
+    if (m_commands.PostCommand(command.get()))
+        command.release();
 }
 
 bool C_Connection::HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context) {
@@ -131,7 +187,10 @@ void C_Connection::Run(Command& command) {
         RunCloseTarget();
         break;
     case COMMAND_SEND:
-        RunSendText(command.text);
+        RunSendBytes(command.bytes.get(), command.size);
+        break;
+    case COMMAND_SEND_FILE:
+        RunSendFile(command.text.c_str(), uint32_t(command.number));
         break;
     }
 }

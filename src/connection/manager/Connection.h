@@ -1,8 +1,8 @@
 #pragma once
 // C_Connection: the connection manager. It turns the user's requests (refresh the port list, open a target,
-// close, send text) into commands that one command thread executes in order, so no transport work ever runs on
-// the user-interface thread. While a target is open a reader thread repeats the transport's read step, which
-// feeds the receive sink the owner passed in (the terminal's receive assembly). After every refresh a
+// close, send text, bytes or a file) into commands that one command thread executes in order, so no transport
+// work ever runs on the user-interface thread. While a target is open a reader thread repeats the transport's read
+// step, which feeds the receive sink the owner passed in (the terminal's receive assembly). After every refresh a
 // short-lived probe thread marks which listed ports could be opened right now.
 //
 // Progress reaches the main window only as status balloons (sent), port-list announcements (posted), the window
@@ -14,14 +14,36 @@
 
 #include "connection/threads/CommandThread.h"
 #include "connection/manager/ConnectionWindow.h"
+#include "connection/sending/SendPacing.h"
 #include "connection/threads/Event.h"
 #include "connection/transports/PipeTransport.h"
 #include "connection/discovery/PortList.h"
 #include "connection/transports/SerialTransport.h"
 #include "connection/threads/Thread.h"
+#include "foundation/base/File.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+
+// Where the last file send stands.
+enum class FileSendState : uint32_t {
+    Idle,        // none since the start
+    Running,     //
+    Finished,    // every byte went out
+    Cancelled,   // CancelFileSend, or the program closing
+    PortClosed,  // the port was closed or lost, or none was open
+    WriteFailed, // the port refused bytes
+    ReadFailed,  // the file could not be read to its end
+    OpenFailed,  // the file could not be opened
+};
+
+struct FileSendProgress {
+    uint32_t number = 0; // which send, as SendFile answered
+    FileSendState state = FileSendState::Idle;
+    uint64_t sent = 0;  // bytes the port has taken
+    uint64_t total = 0; // the file's size
+};
 
 class C_Connection final : private C_TransportHost, private C_PortProber {
 public:
@@ -49,7 +71,18 @@ public:
     void RefreshPorts(WPARAM number);
     void OpenTarget(const wchar_t* target); // also stops the reopen timer
     void CloseTarget();
+    // A typed text: characters in the ANSI code page, up to the first zero, paced by the character delay.
     void SendText(const wchar_t* text);
+    // Bytes exactly as given, zero bytes included, paced by the character delay.
+    void SendBytes(const uint8_t* bytes, uint32_t size);
+    // A file as it is, streamed in pieces while it goes (never read whole), paced by the character delay and
+    // the line delay. Opens, closes and the program's end stop it, as CancelFileSend does. The send's number,
+    // which its progress carries.
+    uint32_t SendFile(const wchar_t* path);
+    // Stops the file send that runs and those still queued; the running one ends at its next byte or pause.
+    void CancelFileSend() { StopFileSends(FileSendState::Cancelled); }
+    // Any thread.
+    FileSendProgress GetFileSendProgress();
 
     // True once every command posted so far has been executed (a script waits for its sends with it).
     bool CommandsDone() { return m_commands.IsIdle(); }
@@ -69,8 +102,16 @@ public:
     bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(m_ports, name, out); }
 
 private:
-    enum CommandKind : uint32_t { COMMAND_REFRESH = 0, COMMAND_OPEN = 1, COMMAND_CLOSE = 2, COMMAND_SEND = 3 };
+    enum CommandKind : uint32_t {
+        COMMAND_REFRESH = 0,
+        COMMAND_OPEN = 1,
+        COMMAND_CLOSE = 2,
+        COMMAND_SEND = 3, // bytes
+        COMMAND_SEND_FILE = 4,
+    };
     struct Command;
+    // A file send's buffer: a few writes' worth, however large the file.
+    static constexpr uint32_t kFileChunk = 0x10000;
 
     // C_TransportHost
     C_ReceiveSink& GetReceiveSink() override { return m_sink; }
@@ -82,13 +123,28 @@ private:
     SerialLineSettings GetSerialLineSettings() override;
 
     void Post(CommandKind kind, const wchar_t* text, WPARAM number);
+    void Queue(std::unique_ptr<Command> command);
     static bool HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context);
     void Run(Command& command);
+    void StopFileSends(FileSendState why);
 
     // Command thread (ConnectionCommands.cpp).
     void RunOpenTarget(const wchar_t* target);
     void RunCloseTarget();
-    void RunSendText(C_String& text);
+    // Sending (ConnectionSending.cpp).
+    void RunSendBytes(const uint8_t* bytes, uint32_t size);
+    void RunSendFile(const wchar_t* path, uint32_t sequence);
+    FileSendState StreamFile(C_File& file, C_Transport& transport, uint32_t sequence);
+    bool WriteAndEcho(C_Transport& transport, const uint8_t* bytes, uint32_t size);
+    bool Pause(DWORD milliseconds, uint32_t fileSequence);
+    bool IsShuttingDown() const;
+    bool IsFileSendStopped(uint32_t sequence) const;
+    uint32_t WriteLimit(const C_Transport& transport);
+    void StartFileProgress(uint32_t sequence);
+    void SetFileTotal(uint64_t total);
+    void EndFileProgress(FileSendState outcome);
+    void NoteFileBytesSent(uint32_t count);
+    void NoticeFileProgress();
     C_Transport& TransportFor(const wchar_t* target);
     bool PrepareDataEvent();
     void ShowOptionsText(const C_String& description);
@@ -125,6 +181,16 @@ private:
     std::atomic<HANDLE> m_dataEvent{nullptr};
     // Manual-reset, set by Stop: ends the probe's and the send delay's waits.
     C_Handle m_shutdown;
+
+    // File sends are numbered as they are queued; a stop covers every number up to the last one queued then,
+    // so a send queued after a close still runs. The event wakes a file send's pause.
+    std::atomic<uint32_t> m_fileSendsQueued{0};
+    std::atomic<uint32_t> m_fileSendsStopped{0};
+    std::atomic<FileSendState> m_fileStopReason{FileSendState::Cancelled};
+    C_Handle m_fileStop; // auto-reset
+    C_CriticalSection m_progressLock;
+    FileSendProgress m_progress;    // under m_progressLock
+    DWORD m_lastProgressNotice = 0; // command thread only
 
     C_PortList m_ports;
     uint32_t m_retryCount = 0; // command thread only

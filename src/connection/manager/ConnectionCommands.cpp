@@ -1,4 +1,4 @@
-// The commands that open, close and write, on the command thread.
+// The commands that open and close, on the command thread.
 #include "connection/manager/Connection.h"
 
 #include "connection/discovery/TargetKind.h"
@@ -94,28 +94,5 @@ void C_Connection::AwaitReader() {
         if (HANDLE event = m_dataEvent)
             SetEvent(event);
         m_reader.WaitFinished(kReaderWakeIntervalMs, QuitMessage::Deferred);
-    }
-}
-
-void C_Connection::RunSendText(C_String& text) {
-    C_Transport* current = m_current;
-    if (!current)
-        return;
-    // The ANSI code page, as the device expects; characters it lacks become its default character.
-    const char* bytes = text.ToMultiByte();
-    if (!bytes)
-        return;
-    const uint32_t delay = m_options->GetCharSendDelay();
-    if (delay == 0) {
-        current->Write(bytes);
-        return;
-    }
-    for (const char* next = bytes; *next; ++next) {
-        const char single[] = {*next, 0};
-        current->Write(single);
-        // The delay follows every character, the last one too, so the next command keeps its distance. At
-        // shutdown the rest of the text is dropped instead of holding the program's exit.
-        if (WaitForEvent(m_shutdown.Get(), delay))
-            return;
     }
 }

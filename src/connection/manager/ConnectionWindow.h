@@ -24,6 +24,9 @@ constexpr WPARAM PORTS_CHANGED_REDRAW = 1;
 constexpr UINT_PTR TIMER_REOPEN = 2;
 constexpr UINT kReopenIntervalMs = 1000;
 
+// How often, at most, a running file send reports its progress.
+constexpr DWORD kFileSendNoticeMs = 100;
+
 // String-table entries the connection shows, besides the status texts of Transport.h.
 constexpr unsigned kOptionsTextId = 24; // "Options"
 
@@ -44,6 +47,10 @@ public:
     // thread; a window's timers can only be set by its own thread, so a call from elsewhere must be handed to it.
     virtual void SetReopenTimer(bool running) = 0;
 
+    // A file send started, made progress or ended (C_Connection::GetFileSendProgress tells which). Called on the
+    // command thread, at most about kFileSendNoticeMs apart while it runs; it must not wait for the window.
+    virtual void FileSendChanged() {}
+
 protected:
     ~C_ConnectionWindow() = default;
 };
@@ -54,6 +61,8 @@ class C_ConnectionOptions {
 public:
     // Milliseconds between the characters of a send; 0 sends a text at once.
     virtual uint32_t GetCharSendDelay() = 0;
+    // Milliseconds after each line end of a file send; 0 for none.
+    virtual uint32_t GetLineDelay() = 0;
     virtual SerialLineSettings GetSerialLineSettings() = 0;
     // The port or endpoint named on the command line; empty when none. It is offered in the port list even
     // when no enumerated port has that name.

@@ -2,8 +2,6 @@
 
 #include "connection/sockets/SocketText.h"
 
-#include <cstring>
-
 C_TcpTransport::C_TcpTransport(C_TransportHost& host)
     : C_SocketTransport(host, {C_AsyncSocket::FLAG_STREAM, WM_TCP_SOCKET, kDefaultPort}),
       m_sendRoom(CreateAutoResetEvent()) {}
@@ -11,22 +9,23 @@ C_TcpTransport::C_TcpTransport(C_TransportHost& host)
 // The socket does not block, so a full send buffer takes part of a text or none of it; dropping the rest would
 // lose what the user typed or pasted. Waiting for the write-ready event rather than polling the socket keeps
 // this thread off a socket that the user-interface thread may close meanwhile.
-void C_TcpTransport::Write(const char* text) {
+bool C_TcpTransport::Write(const uint8_t* bytes, uint32_t size) {
     const SOCKET socket = GetSocket();
-    if (socket == INVALID_SOCKET || !text)
-        return;
-    const char* next = text;
-    size_t remaining = strlen(text);
+    if (socket == INVALID_SOCKET)
+        return false;
+    const char* next = reinterpret_cast<const char*>(bytes);
+    uint32_t remaining = bytes ? size : 0;
     while (remaining > 0) {
         const int sent = m_layer.Send(socket, next, int(remaining));
         if (sent > 0) {
             next += sent;
-            remaining -= size_t(sent);
+            remaining -= uint32_t(sent);
             continue;
         }
         if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitForEvent(m_sendRoom.Get(), kSendRoomTimeoutMs))
-            return;
+            return false;
     }
+    return true;
 }
 
 void C_TcpTransport::HandleBlock(const uint8_t* block, uint32_t count) {

@@ -13,9 +13,9 @@ public:
 
     explicit C_TcpTransport(C_TransportHost& host);
 
-    // Sends the text whole: when the socket's buffer is full, the rest goes once the socket reports room again
+    // Sends the bytes whole: when the socket's buffer is full, the rest goes once the socket reports room again
     // (a write-ready event, so the user-interface thread must be dispatching).
-    void Write(const char* text) override;
+    bool Write(const uint8_t* bytes, uint32_t size) override;
 
 private:
     void HandleBlock(const uint8_t* block, uint32_t count) override;

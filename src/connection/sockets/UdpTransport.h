@@ -13,7 +13,7 @@ public:
     explicit C_UdpTransport(C_TransportHost& host);
 
     // The transport only listens: typed text goes nowhere.
-    void Write(const char*) override {}
+    bool Write(const uint8_t*, uint32_t) override { return false; }
 
 private:
     // A datagram longer than the receive block fails to be received and is not shown.

@@ -2,8 +2,6 @@
 
 #include "connection/threads/Event.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr DWORD kShareMode = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -40,22 +38,25 @@ void C_PipeTransport::Close() {
     m_pipe.Close();
 }
 
-void C_PipeTransport::Write(const char* text) {
-    const DWORD length = text ? DWORD(strlen(text)) : 0;
-    if (length == 0 || !m_pipe.IsOpen())
-        return;
+bool C_PipeTransport::Write(const uint8_t* bytes, uint32_t size) {
+    if (!m_pipe.IsOpen())
+        return false;
+    if (!bytes || size == 0)
+        return true;
     C_Handle written = CreateAutoResetEvent();
     if (!written)
-        return;
+        return false;
     OVERLAPPED record = {};
     record.hEvent = written.Get();
     DWORD count = 0; // asking for the count keeps C_File from retrying without the overlapped record
-    if (m_pipe.Write(length, text, &count, &record) || GetLastError() != ERROR_IO_PENDING)
-        return;
+    if (m_pipe.Write(size, bytes, &count, &record))
+        return true; // an overlapped write that completes on the spot has taken every byte
+    if (GetLastError() != ERROR_IO_PENDING)
+        return false;
     if (WaitForEvent(written.Get(), kWriteTimeoutMs))
-        GetOverlappedResult(m_pipe.GetHandle(), &record, &count, FALSE);
-    else
-        CancelAndAwait(m_pipe.GetHandle(), record); // the record lives on this stack frame
+        return GetOverlappedResult(m_pipe.GetHandle(), &record, &count, FALSE) && count == size;
+    CancelAndAwait(m_pipe.GetHandle(), record); // the record lives on this stack frame
+    return false;
 }
 
 bool C_PipeTransport::ReadStep() {

@@ -30,8 +30,8 @@ public:
     // A missing or busy pipe fails, with the system's error left as the thread's last error.
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override;
-    // Waits at most kWriteTimeoutMs for the pipe to take the text; failures are silent.
-    void Write(const char* text) override;
+    // Waits at most kWriteTimeoutMs for the pipe to take the bytes.
+    bool Write(const uint8_t* bytes, uint32_t size) override;
     // Ends the connection (false, pipe closed) when a read fails, whether at once or on completion: the peer has
     // gone, or CloseTarget woke the step before data came.
     bool ReadStep() override;

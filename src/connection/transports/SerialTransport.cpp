@@ -182,25 +182,28 @@ bool C_SerialTransport::ReadChunk(DWORD size, DWORD* count) {
     return GetLastError() == ERROR_IO_PENDING && m_port.GetResult(&m_readRecord, count, true);
 }
 
-void C_SerialTransport::Write(const char* text) {
-    const DWORD size = text ? static_cast<DWORD>(strlen(text)) : 0;
-    if (size == 0 || !FinishPendingWrite())
-        return;
+bool C_SerialTransport::Write(const uint8_t* bytes, uint32_t size) {
+    if (!bytes || size == 0)
+        return true;
+    if (!FinishPendingWrite())
+        return false;
     if (!m_writeEvent)
         m_writeEvent = CreateAutoResetEvent();
     if (!m_writeEvent)
-        return;
+        return false;
     m_writeRecord = OVERLAPPED{};
     m_writeRecord.hEvent = m_writeEvent.Get();
     DWORD count = 0;
-    if (m_port.Write(text, size, &count, &m_writeRecord) || GetLastError() != ERROR_IO_PENDING)
-        return; // done, or failed: write failures are silent
-    if (WaitForEvent(m_writeEvent.Get(), kWriteWaitMs)) {
-        m_port.GetResult(&m_writeRecord, &count, false);
-        return;
-    }
+    // Done at once: an overlapped write that completes on the spot has taken every byte.
+    if (m_port.Write(bytes, size, &count, &m_writeRecord))
+        return true;
+    if (GetLastError() != ERROR_IO_PENDING)
+        return false;
+    if (WaitForEvent(m_writeEvent.Get(), kWriteWaitMs))
+        return m_port.GetResult(&m_writeRecord, &count, false) && count == size;
     m_writePending = true;
     m_pendingWriteSize = size;
+    return true;
 }
 
 DWORD C_SerialTransport::PendingWriteLimitMs(DWORD bytes, const SerialPortSettings& settings) {

@@ -36,7 +36,7 @@ public:
     bool Probe(const wchar_t* target) override;
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override { m_port.Close(); }
-    void Write(const char* text) override;
+    bool Write(const uint8_t* bytes, uint32_t size) override;
     bool ReadStep() override;
 
     // "115200 baud 8N1": baud rate, 8 data bits, parity letter and stop bits; unknown codes add nothing.

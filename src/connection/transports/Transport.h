@@ -77,8 +77,10 @@ public:
     virtual bool Open(const wchar_t* target, C_String& description) = 0;
     // 7. Harmless when nothing is open.
     virtual void Close() = 0;
-    // 8. Sends the bytes before the first zero byte of text (so a zero byte is never sent); failures are silent.
-    virtual void Write(const char* text) = 0;
+    // 8. Sends the bytes exactly as given, zero bytes included. True once the endpoint has taken them all (or,
+    //    on a serial port, the write is still under way within its time-outs); false when it refused them or is
+    //    not open. Typed keys ignore the answer; a file send stops on it.
+    virtual bool Write(const uint8_t* bytes, uint32_t size) = 0;
     // 9. Waits for received data once and delivers it; true = call again, false = the connection has ended.
     virtual bool ReadStep() = 0;
 };

@@ -24,6 +24,18 @@ void ReadStringKeepingDefault(const C_SettingsStore& store, const wchar_t* name,
 
 } // namespace
 
+const wchar_t* LineEndText(EnterSends enter) {
+    switch (enter) {
+    case EnterSends::Lf:
+        return L"\n";
+    case EnterSends::CrLf:
+        return L"\r\n";
+    case EnterSends::Cr:
+        break;
+    }
+    return L"\r";
+}
+
 int OpenProgramSettings(C_Settings& settings) {
     return settings.Open(C_Settings::BACKEND_REGISTRY, HKEY_CURRENT_USER, kSettingsKeyPath);
 }
@@ -88,6 +100,11 @@ void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* comma
     store.ReadString(SettingName::PowerLine, powerLine, kDefaultPowerLine);
     store.ReadString(SettingName::AnimationChars, animationChars, kDefaultAnimationChars);
     plotSpan = uint32_t(store.ReadNumber(SettingName::PlotSpan, kDefaultPlotSpanSeconds));
+    // A value this version does not know sends CR, as Enter always did.
+    const uint64_t enter = store.ReadNumber(SettingName::EnterSends, uint64_t(EnterSends::Cr));
+    enterSends = enter < kEnterSendsCount ? EnterSends(enter) : EnterSends::Cr;
+    lineDelay = uint32_t(store.ReadNumber(SettingName::LineDelay, kDefaultLineDelay));
+    sendHex = store.ReadNumber(SettingName::SendHex, 0) != 0;
     if (commandLineBaud != 0)
         baudRate = commandLineBaud;
 }
@@ -106,5 +123,8 @@ bool C_PersistedOptions::Write(C_SettingsStore& store) const {
     ok &= store.WriteString(SettingName::AnimationChars, animationChars.c_str());
     ok &= store.WriteString(SettingName::Filter, filter.c_str());
     ok &= store.WriteNumber(SettingName::PlotSpan, plotSpan);
+    ok &= store.WriteNumber(SettingName::EnterSends, uint32_t(enterSends));
+    ok &= store.WriteNumber(SettingName::LineDelay, lineDelay);
+    ok &= store.WriteNumber(SettingName::SendHex, sendHex ? 1 : 0);
     return ok;
 }

@@ -14,6 +14,9 @@
 constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;    // check for updates at start
 constexpr uint32_t FLAG_BOLD = 0x2;           // draw the terminal font bold
 constexpr uint32_t FLAG_PLOT_OPEN = 0x100;    // the plot window was open at the close: it opens at the start
+constexpr uint32_t FLAG_LOCAL_ECHO = 0x4;     // show what is sent in the view
+constexpr uint32_t FLAG_SEND_BAR = 0x8;       // the send bar is open
+constexpr uint32_t FLAG_PASTE_UNASKED = 0x20; // a paste of several lines goes without asking
 constexpr uint32_t FLAG_LOGGING = 0x10000;    // a log file is being written: run-time state, never stored
 constexpr uint32_t kStoredFlagsMask = 0xFFFF; // only these bits are written, and only these are read back
 
@@ -34,6 +37,9 @@ constexpr const wchar_t* TimeFormat = L"TimeFormat";
 constexpr const wchar_t* PowerLine = L"PowerLine";
 constexpr const wchar_t* AnimationChars = L"AnimationChars";
 constexpr const wchar_t* PlotSpan = L"PlotSpan";
+constexpr const wchar_t* EnterSends = L"EnterSends";
+constexpr const wchar_t* LineDelay = L"LineDelay";
+constexpr const wchar_t* SendHex = L"SendHex";
 // Written by others under the same key: the window placements, the update check's values, the port tags.
 constexpr const wchar_t* MainPlacement = L"Main";
 constexpr const wchar_t* SearchPlacement = L"Search";
@@ -41,7 +47,14 @@ constexpr const wchar_t* PlotPlacement = L"Plot";
 constexpr const wchar_t* LastCheck = L"LastCheck";
 constexpr const wchar_t* LastCheckVersion = L"LastCheckVersion";
 constexpr const wchar_t* TagsSection = L"Tags";
+constexpr const wchar_t* SendHistorySection = L"SendHistory";
 } // namespace SettingName
+
+// What Enter sends, in the view and in the send bar.
+enum class EnterSends : uint32_t { Cr = 0, Lf = 1, CrLf = 2 };
+constexpr uint32_t kEnterSendsCount = 3;
+// "\r", "\n" or "\r\n".
+const wchar_t* LineEndText(EnterSends enter);
 
 // Opens the store the way the program does: registry, current user, the program's key.
 int OpenProgramSettings(C_Settings& settings);
@@ -61,6 +74,7 @@ public:
     static constexpr uint32_t kDefaultFontSize = 200; // twentieths of a point: 10 pt
     static constexpr uint32_t kDefaultBaudRate = 115200;
     static constexpr uint32_t kDefaultCharSendDelay = 0;
+    static constexpr uint32_t kDefaultLineDelay = 0;
     static constexpr uint8_t kDefaultParity = 0;   // none
     static constexpr uint8_t kDefaultStopBits = 0; // one
     static constexpr uint32_t kDefaultPlotSpanSeconds = 30;
@@ -90,6 +104,9 @@ public:
     uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
     uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
     uint32_t plotSpan = kDefaultPlotSpanSeconds;    // the plot's time span in seconds; the plot checks it
+    EnterSends enterSends = EnterSends::Cr;
+    uint32_t lineDelay = kDefaultLineDelay; // milliseconds after each line end of a file send
+    bool sendHex = false;                   // the send bar's field holds hex bytes
     C_String fontName;
     C_String serialPort;       // the current port or endpoint, opened at start
     C_String lastSelectedPort; // the port last chosen by the user; starts as the current port

@@ -37,6 +37,7 @@ void C_ReceiveAssembly::SetTickSource(C_TickSource* ticks) {
 }
 
 void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length) {
+    C_Lock hold(m_lock);
     uint32_t i = 0;
     while (i < length) {
         if (m_interpreter.InGround() && kPlainBytes.plain[data[i]])
@@ -51,14 +52,26 @@ void C_ReceiveAssembly::ProcessReceivedData(const uint8_t* data, uint32_t length
 }
 
 void C_ReceiveAssembly::FlushIfIdle() {
+    C_Lock hold(m_lock);
     if (!m_pending.IsEmpty() && FlushIntervalPassed())
         FlushPendingLine(FLUSH_DECODE_UTF8);
+}
+
+bool C_ReceiveAssembly::HasPendingLine() {
+    C_Lock hold(m_lock);
+    return m_pending.Length() != 0;
+}
+
+void C_ReceiveAssembly::ResetFlushTime() {
+    C_Lock hold(m_lock);
+    m_lastFlush = 0;
 }
 
 // A run of ordinary bytes in one step: exactly what ProcessByte would do to each of them, where only the
 // first can start a line (and its time stamp) and the last is the one line-end handling remembers.
 uint32_t C_ReceiveAssembly::HandlePlainRun(const uint8_t* bytes, uint32_t available) {
     m_previousLineEndByte = bytes[0];
+    m_echoEndedLine = false;
     InsertTimeStamp(bytes[0]);
     uint32_t count = m_pending.AppendWhile(bytes, available, kPlainBytes.plain);
     m_previousLineEndByte = bytes[count - 1];
@@ -79,9 +92,11 @@ void C_ReceiveAssembly::ProcessByte(uint8_t byte) {
     case kShiftIn:
         return;
     case kBackspace:
+        m_echoEndedLine = false;
         HandleBackspace();
         return;
     default:
+        m_echoEndedLine = false;
         m_pending.AppendByte(byte);
     }
 }
@@ -93,9 +108,15 @@ void C_ReceiveAssembly::HandleBackspace() {
 }
 
 // CR LF and LF CR count as one line end; a lone CR or LF is one too. Escape sequences between the two
-// bytes of a pair never get here, so they do not split it.
+// bytes of a pair never get here, so they do not split it. A device that answers an echoed line with a line
+// end of its own ends the same line: the echo already ended it.
 bool C_ReceiveAssembly::HandleLineEnd(uint8_t byte) {
     bool lineEnd = byte == kCarriageReturn || byte == kLineFeed;
+    if (lineEnd && m_echoEndedLine) {
+        m_echoEndedLine = false;
+        m_previousLineEndByte = byte;
+        return true;
+    }
     if ((byte == kLineFeed && m_previousLineEndByte == kCarriageReturn) ||
         (byte == kCarriageReturn && m_previousLineEndByte == kLineFeed)) {
         m_previousLineEndByte = 0;

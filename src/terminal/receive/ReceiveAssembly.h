@@ -8,15 +8,22 @@
 // its line end, so it can be tested as a line.
 //
 // Each flush is decoded as UTF-8 as a whole; a flush that is not valid UTF-8 keeps its bytes as characters.
-// Runs on the reader thread; the main window owns one beside its view and hands it to the connection as its
-// receive sink.
+//
+// With the local echo on, what the connection sends joins the same lines in kEchoForeground on the current
+// background: its printable characters (in the ANSI code page it was sent in) and its line ends, never through
+// the escape interpreter, so a sent ESC cannot change the colours or the cursor of what the device shows.
+//
+// Received data arrives on the reader thread, sent data on the connection's command thread; both take the
+// assembly's lock. The main window owns one beside its view and hands it to the connection as its sink.
 #include "terminal/receive/EscapeInterpreter.h"
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/PendingLine.h"
 #include "foundation/base/ReceiveSink.h"
 #include "terminal/receive/ShownTextSink.h"
 #include "terminal/receive/TimeStamp.h"
+#include "platform/system/Handles.h"
 
+#include <atomic>
 #include <cstdint>
 
 // Milliseconds for the flush rules; the system tick count in the program, a manual clock in tests.
@@ -47,6 +54,7 @@ public:
     static constexpr uint8_t kBackspace = 0x08;
     static constexpr uint8_t kShiftOut = 0x0E;
     static constexpr uint8_t kShiftIn = 0x0F;
+    static constexpr Rgb kEchoForeground = 0x8A8A8A;
 
     // How a flush treats what is pending.
     enum FlushFlags : uint32_t {
@@ -67,11 +75,15 @@ public:
     // Stamps are written while the stamps have a picture; none without.
     void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
 
+    // Any thread.
+    void SetLocalEcho(bool on) { m_echo = on; }
+
     // C_ReceiveSink
     void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
     void FlushIfIdle() override;
-    bool HasPendingLine() override { return m_pending.Length() != 0; }
-    void ResetFlushTime() override { m_lastFlush = 0; }
+    bool HasPendingLine() override;
+    void ResetFlushTime() override;
+    void ProcessSentData(const uint8_t* data, uint32_t length) override;
 
     void ProcessByte(uint8_t byte);
     bool HandleLineEnd(uint8_t byte);
@@ -93,6 +105,11 @@ private:
     void HandLineToStore(const wchar_t* text, uint32_t length, uint32_t& inserted);
     bool FlushIntervalPassed() { return m_ticks->Milliseconds() - m_lastFlush > kFlushInterval; }
 
+    // The local echo (ReceiveEcho.cpp).
+    bool DecodeSent(const uint8_t* data, uint32_t length);
+    void EchoCharacters(const wchar_t* text, uint32_t count);
+    void EchoLineEnd(wchar_t character);
+
     C_LineStore& m_store;
     C_EscapeInterpreter m_interpreter;
     C_PendingLine m_pending;
@@ -105,4 +122,12 @@ private:
     C_ShownTextSink* m_shown = nullptr;
     C_TimeStamps* m_stamps = nullptr;
     C_String m_stamp;
+
+    C_CriticalSection m_lock; // held by the sink's entries: the reader's and the command thread's
+    std::atomic<bool> m_echo{false};
+    C_DynamicBuffer<wchar_t> m_sentText; // a sent block as characters
+    C_DynamicBuffer<char> m_echoBytes;   // echoed characters as UTF-8, which every flush decodes
+    uint8_t m_sentLeadByte = 0;          // the first byte of a two-byte character whose second is still to come
+    wchar_t m_lastEchoed = 0;            // so an echoed CR LF is one line end
+    bool m_echoEndedLine = false;        // the device's own line end right after it ends no further line
 };

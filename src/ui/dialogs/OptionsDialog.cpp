@@ -26,6 +26,11 @@ constexpr ControlText kTexts[] = {
     {IDC_OPTIONS_BOLD, IDS_BOLD},
     {IDC_OPTIONS_TIME_FORMAT_LABEL, IDS_TIME_FORMAT},
     {IDC_OPTIONS_AUTO_UPDATE, IDS_AUTO_UPDATE},
+    {IDC_OPTIONS_SENDING, IDS_SENDING},
+    {IDC_OPTIONS_ENTER_SENDS_LABEL, IDS_ENTER_SENDS},
+    {IDC_OPTIONS_LINE_DELAY_LABEL, IDS_LINE_DELAY},
+    {IDC_OPTIONS_LOCAL_ECHO, IDS_LOCAL_ECHO},
+    {IDC_OPTIONS_ASK_PASTE, IDS_ASK_BEFORE_PASTE},
     {IDC_OK, IDS_OK},
     {IDC_CANCEL, IDS_CANCEL},
 };
@@ -40,6 +45,9 @@ constexpr NumberItem kBaudRates[] = {{L"9600", 9600},     {L"19200", 19200},   {
                                      {L"57600", 57600},   {L"115200", 115200}, {L"230400", 230400},
                                      {L"460800", 460800}, {L"921600", 921600}};
 constexpr const wchar_t* kSendDelayFormat = L"%u ms";
+// The line ends by their usual names, the same in every language.
+constexpr NumberItem kEnterSends[] = {
+    {L"CR", uint32_t(EnterSends::Cr)}, {L"LF", uint32_t(EnterSends::Lf)}, {L"CR LF", uint32_t(EnterSends::CrLf)}};
 constexpr const wchar_t* kNumberFormat = L"%u";
 
 struct ChoiceItem {
@@ -91,8 +99,8 @@ INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host
 }
 
 template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate, &m_parity,    &m_stopBits,
-                                       &m_font,      &m_fontSize, &m_timeFormat};
+    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate,   &m_parity,     &m_stopBits, &m_font,
+                                       &m_fontSize,  &m_timeFormat, &m_enterSends, &m_lineDelay};
     for (C_ComboBox* combo : combos)
         if (handler(*combo))
             return true;
@@ -114,6 +122,7 @@ INT_PTR C_OptionsDialog::OnInitDialog() {
     FillFonts(options);
     FillFontSizes(options);
     FillTimeFormats(options);
+    FillSending(options);
     CheckItem(IDC_OPTIONS_AUTO_UPDATE, (options.flags & FLAG_AUTO_UPDATE) != 0);
     CheckItem(IDC_OPTIONS_BOLD, (options.flags & FLAG_BOLD) != 0);
     SetTexts();
@@ -182,6 +191,34 @@ void C_OptionsDialog::FillTimeFormats(const C_PersistedOptions& options) {
     m_timeFormat.SetEditText(options.timeFormat.c_str());
 }
 
+// The line delay is typed or chosen like the send delay.
+void C_OptionsDialog::FillSending(const C_PersistedOptions& options) {
+    m_enterSends.Attach(GetItem(IDC_OPTIONS_ENTER_SENDS), GetInstance());
+    for (const NumberItem& item : kEnterSends)
+        m_enterSends.AddItem(item.text, item.value, 0);
+    m_enterSends.Select(m_enterSends.FindValue(uint32_t(options.enterSends)));
+    m_lineDelay.Attach(GetItem(IDC_OPTIONS_LINE_DELAY), GetInstance());
+    for (const NumberItem& item : kSendDelays)
+        m_lineDelay.AddItem(item.text, item.value, IDI_ITEM_RATE);
+    C_String text;
+    text.Format(kSendDelayFormat, options.lineDelay);
+    m_lineDelay.SetEditText(text.c_str());
+    CheckItem(IDC_OPTIONS_LOCAL_ECHO, (options.flags & FLAG_LOCAL_ECHO) != 0);
+    CheckItem(IDC_OPTIONS_ASK_PASTE, (options.flags & FLAG_PASTE_UNASKED) == 0);
+}
+
+void C_OptionsDialog::ApplySending(C_PersistedOptions& options) {
+    uint32_t value;
+    if (m_enterSends.GetSelectedValue(value) && value < kEnterSendsCount)
+        options.enterSends = EnterSends(value);
+    ReadNumberField(m_lineDelay, options.lineDelay);
+    options.flags &= ~(FLAG_LOCAL_ECHO | FLAG_PASTE_UNASKED);
+    if (IsItemChecked(IDC_OPTIONS_LOCAL_ECHO))
+        options.flags |= FLAG_LOCAL_ECHO;
+    if (!IsItemChecked(IDC_OPTIONS_ASK_PASTE))
+        options.flags |= FLAG_PASTE_UNASKED;
+}
+
 void C_OptionsDialog::SetTexts() {
     for (const ControlText& entry : kTexts)
         SetItemText(entry.control, m_strings.LoadString(entry.text));
@@ -238,6 +275,7 @@ void C_OptionsDialog::Apply() {
         options.fontSize = value;
     if (m_timeFormat.GetEditText(text, kEditTextLimit))
         options.timeFormat.Assign(text);
+    ApplySending(options);
 
     m_host->ApplyDisplayOptions();
     m_host->RefreshPorts();

@@ -8,6 +8,8 @@
 #define IDD_SEARCH_BAR 137
 #define IDD_TAG 154
 #define IDD_PLOT 175
+#define IDD_SEND_BAR 166
+#define IDD_PASTE 167
 
 // Program icon and hand cursor.
 #define IDI_PROGRAM 101
@@ -20,6 +22,7 @@
 #define IDI_CLEAR 130
 #define IDI_SEARCH 138
 #define IDI_PLOT 176
+#define IDI_SEND 165
 
 // Port-kind icons: a generic port, the USB adapter vendors, and the kinds of command-line target.
 #define IDI_PORT_GENERIC 110
@@ -98,6 +101,30 @@
 #define IDC_TAG_TEXT 1045
 #define IDC_TAG_LABEL 1046
 
+// Controls of the send bar (166), its place in the main window, and the options dialog's "Sending" group.
+#define IDC_SEND_HEX 1220
+#define IDC_SEND_TEXT 1221
+#define IDC_SEND_BUTTON 1222
+#define IDC_SEND_FILE 1223
+#define IDC_SEND_PROGRESS 1224
+#define IDC_SEND_STATUS 1225
+#define IDC_SEND_STOP 1226
+#define IDC_MAIN_SEND_BAR 1227
+#define IDC_OPTIONS_SENDING 1228
+#define IDC_OPTIONS_ENTER_SENDS_LABEL 1229
+#define IDC_OPTIONS_ENTER_SENDS 1230
+#define IDC_OPTIONS_LINE_DELAY_LABEL 1231
+#define IDC_OPTIONS_LINE_DELAY 1232
+#define IDC_OPTIONS_LOCAL_ECHO 1233
+#define IDC_OPTIONS_ASK_PASTE 1234
+
+// Controls of the paste question (167).
+#define IDC_PASTE_ICON 1235
+#define IDC_PASTE_TEXT 1236
+#define IDC_PASTE_DONT_ASK 1237
+#define IDC_PASTE_YES 1238
+#define IDC_PASTE_NO 1239
+
 // Interface strings.
 #define IDS_PARITY_NONE 1
 #define IDS_PARITY_EVEN 2
@@ -151,3 +178,36 @@
 #define IDS_PLOT_SAVE_FAILED 300
 #define IDS_PLOT_CANCEL_SAVING 301
 #define IDS_PLOT_WAITING 302
+
+// The send path: its options, the send bar and the paste question.
+#define IDS_SENDING 220
+#define IDS_ENTER_SENDS 221
+#define IDS_LINE_DELAY 222
+#define IDS_LOCAL_ECHO 223
+#define IDS_ASK_BEFORE_PASTE 224
+#define IDS_SEND 225
+#define IDS_SEND_FILE 226
+#define IDS_HEX 227
+#define IDS_SEND_CUE_TEXT 228
+#define IDS_SEND_CUE_HEX 229
+#define IDS_SEND_FILE_TITLE 230
+#define IDS_SEND_FILE_FILTER 231
+#define IDS_FILE_SENDING 232
+#define IDS_FILE_SENT 233
+#define IDS_FILE_CANCELLED 234
+#define IDS_FILE_PORT_CLOSED 235
+#define IDS_FILE_WRITE_FAILED 236
+#define IDS_FILE_READ_FAILED 237
+#define IDS_FILE_OPEN_FAILED 238
+#define IDS_NOT_SENT_NO_PORT 239
+#define IDS_NOT_SENT_UNKNOWN_ESCAPE 240
+#define IDS_NOT_SENT_LONE_BACKSLASH 241
+#define IDS_NOT_SENT_SHORT_HEX_ESCAPE 242
+#define IDS_NOT_SENT_NOT_HEX 243
+#define IDS_NOT_SENT_HALF_BYTE 244
+#define IDS_PASTE_QUESTION 245
+#define IDS_PASTE_QUESTION_ONE_LINE 246
+#define IDS_DONT_ASK_AGAIN 247
+#define IDS_YES 248
+#define IDS_NO 249
+#define IDS_FILE_WAITING 250

@@ -9,7 +9,11 @@ constexpr wchar_t kEnter = 13;
 constexpr wchar_t kCtrlC = 3;
 constexpr wchar_t kCtrlF = 6;
 constexpr wchar_t kCtrlV = 22;
+constexpr wchar_t kCtrlO = 15;
+constexpr wchar_t kCtrlS = 19;
 constexpr wchar_t kEscape = 0x1B;
+constexpr UINT kSendBarKey = 'S';
+constexpr UINT kSendFileKey = 'O';
 
 struct SequenceKey {
     UINT key;
@@ -38,13 +42,17 @@ Result Make(Action action, const wchar_t* text = L"") {
 
 } // namespace
 
-Result ForCharacter(wchar_t character, uint32_t modifiers) {
+Result ForCharacter(wchar_t character, uint32_t modifiers, const wchar_t* enter) {
     const wchar_t text[2] = {character, 0};
     bool control = (modifiers & MODIFIER_CONTROL) != 0;
     bool alt = (modifiers & MODIFIER_ALT) != 0;
+    bool shift = (modifiers & MODIFIER_SHIFT) != 0;
     if (control == alt) // neither, or AltGr
-        return Make(character == kEnter ? Action::CopyOrSend : Action::Send, text);
+        return character == kEnter ? Make(Action::CopyOrSend, enter ? enter : text) : Make(Action::Send, text);
     if (alt)
+        return Make(Action::Nothing);
+    // The key went to the send bar or to Send File already; its control character must not reach the device.
+    if (shift && (character == kCtrlS || character == kCtrlO))
         return Make(Action::Nothing);
     switch (character) {
     case kCtrlV:
@@ -65,6 +73,11 @@ Result ForKey(UINT virtualKey, uint32_t modifiers, CursorKeyMode mode, KeyMessag
         return Make(Action::Nothing); // WM_CHAR sends it
     if (virtualKey == VK_F3)
         return Make(Action::ToggleSearchBar);
+    const uint32_t held = modifiers & (MODIFIER_CONTROL | MODIFIER_ALT | MODIFIER_SHIFT);
+    if (held == (MODIFIER_CONTROL | MODIFIER_SHIFT) && virtualKey == kSendBarKey)
+        return Make(Action::ToggleSendBar);
+    if (held == (MODIFIER_CONTROL | MODIFIER_SHIFT) && virtualKey == kSendFileKey)
+        return Make(Action::SendFile);
     if (virtualKey == VK_INSERT)
         return Make((modifiers & MODIFIER_SHIFT) ? Action::Paste : Action::Default);
     for (const SequenceKey& entry : kSequences)

@@ -23,6 +23,8 @@ enum class Action {
     PasteOrSend,     // send the clipboard's text; without one, send the text
     Paste,           // send the clipboard's text
     ToggleSearchBar, // the host opens or closes the search bar
+    ToggleSendBar,   // the host opens or closes the send bar
+    SendFile,        // the host asks for a file to send
 };
 
 struct Result {
@@ -34,10 +36,12 @@ struct Result {
 // otherwise.
 enum class CursorKeyMode { Normal, Application };
 
-// WM_CHAR. modifiers: the Ctrl and Alt keys held (both together are AltGr, which types characters).
-Result ForCharacter(wchar_t character, uint32_t modifiers);
+// WM_CHAR. modifiers: the Ctrl and Alt keys held (both together are AltGr, which types characters); enter:
+// what Enter sends ("\r", "\n" or "\r\n").
+Result ForCharacter(wchar_t character, uint32_t modifiers, const wchar_t* enter = L"\r");
 
-// WM_KEYDOWN, and WM_SYSKEYDOWN, of which only F10 and F11 are the view's.
+// WM_KEYDOWN, and WM_SYSKEYDOWN, of which only F10 and F11 are the view's. Ctrl+Shift+S and Ctrl+Shift+O are
+// the send bar's and Send File's.
 enum class KeyMessage { KeyDown, SystemKeyDown };
 Result ForKey(UINT virtualKey, uint32_t modifiers, CursorKeyMode mode, KeyMessage message);
 

@@ -30,6 +30,8 @@ class C_TimeStamps;
 class C_SendSink {
 public:
     virtual void SendText(const wchar_t* text) = 0;
+    // The clipboard's text for Ctrl+V and Shift+Insert: the program asks before a large paste goes out.
+    virtual void SendPastedText(const wchar_t* text) { SendText(text); }
 
 protected:
     ~C_SendSink() = default;
@@ -40,6 +42,9 @@ class C_TerminalViewHost {
 public:
     // Ctrl+F and F3 open or close the search bar.
     virtual void ToggleSearchBar() = 0;
+    // Ctrl+Shift+S opens or closes the send bar; Ctrl+Shift+O sends a file.
+    virtual void ToggleSendBar() = 0;
+    virtual void ChooseFileToSend() = 0;
     // A received line was hidden by the filter. Called on the reader thread.
     virtual void NoteActivity() = 0;
 
@@ -108,6 +113,8 @@ public:
     void SetKeyModeSource(const C_EscapeInterpreter* interpreter) { m_keyMode = interpreter; }
     // Told whether the font can draw the powerline text whenever the fonts are made.
     void SetTimeStamps(C_TimeStamps* stamps) { m_stamps = stamps; }
+    // What Enter sends: "\r", "\n" or "\r\n"; a static text.
+    void SetEnterText(const wchar_t* text) { m_enterText = text; }
 
     // Fonts: the face, the size in twentieths of a point, the Flags option (FLAG_BOLD) and the powerline text.
     // CreateFonts applies them (the main window calls it after the options changed), rewraps the store to the new
@@ -236,6 +243,7 @@ private:
     C_LinkOpener* m_linkOpener;
     const C_EscapeInterpreter* m_keyMode = nullptr;
     C_TimeStamps* m_stamps = nullptr;
+    const wchar_t* m_enterText = L"\r";
 
     // Fonts and their options.
     C_String m_faceName;

@@ -288,7 +288,8 @@ bool C_TerminalView::PasteClipboard() {
     std::wstring text;
     if (!Clipboard::GetText(m_window, text) || text.empty())
         return false;
-    Send(text.c_str());
+    if (m_sink)
+        m_sink->SendPastedText(text.c_str());
     return true;
 }
 
@@ -329,12 +330,20 @@ bool C_TerminalView::Perform(const TerminalKeys::Result& key) {
         if (m_host)
             m_host->ToggleSearchBar();
         return true;
+    case TerminalKeys::Action::ToggleSendBar:
+        if (m_host)
+            m_host->ToggleSendBar();
+        return true;
+    case TerminalKeys::Action::SendFile:
+        if (m_host)
+            m_host->ChooseFileToSend();
+        return true;
     }
     return false;
 }
 
 void C_TerminalView::OnChar(wchar_t character) {
-    Perform(TerminalKeys::ForCharacter(character, TerminalKeys::HeldModifiers()));
+    Perform(TerminalKeys::ForCharacter(character, TerminalKeys::HeldModifiers(), m_enterText));
 }
 
 bool C_TerminalView::OnKeyDown(UINT key, TerminalKeys::KeyMessage message) {

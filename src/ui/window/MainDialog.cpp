@@ -22,13 +22,17 @@ namespace {
 constexpr UINT kDpiChanged = 0x02E0; // WM_DPICHANGED
 constexpr int kViewGap = 2;          // pixels between the band container and the view, at 96 DPI
 
-// The toolbar's images, in their index order: the program's buttons, then the port kinds (see PortButtons).
+// The toolbar's images, in their index order: the program's buttons, then the port kinds (see PortButtons), then
+// the buttons added since, so the port kinds keep their places.
 constexpr UINT kToolbarIcons[] = {
-    IDI_OPTIONS,   IDI_SAVE,        IDI_LOG,          IDI_CLEAR,         IDI_SEARCH,   IDI_PORT_GENERIC,   IDI_PORT_STM,
-    IDI_PORT_FTDI, IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC,   IDI_PORT_NXP, IDI_PORT_ESPRESSIF, IDI_PORT_ARM,
-    IDI_PORT_PIPE, IDI_PORT_TCP,    IDI_PORT_SEGGER,  IDI_PORT_PROLIFIC, IDI_PORT_UDP, IDI_PORT_CYPRESS,   IDI_PLOT,
+    IDI_OPTIONS,        IDI_SAVE,         IDI_LOG,         IDI_CLEAR,        IDI_SEARCH,      IDI_PORT_GENERIC,
+    IDI_PORT_STM,       IDI_PORT_FTDI,    IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC, IDI_PORT_NXP,
+    IDI_PORT_ESPRESSIF, IDI_PORT_ARM,     IDI_PORT_PIPE,   IDI_PORT_TCP,     IDI_PORT_SEGGER, IDI_PORT_PROLIFIC,
+    IDI_PORT_UDP,       IDI_PORT_CYPRESS, IDI_SEND,        IDI_PLOT,
 };
-constexpr int kPlotImage = 20; // after the port kinds, so their images keep their places
+// After the port kinds, so their images keep their places.
+constexpr int kSendImage = 20;
+constexpr int kPlotImage = 21;
 
 struct FixedButton {
     WORD command; // 0: a separator
@@ -39,6 +43,7 @@ struct FixedButton {
 constexpr FixedButton kFixedButtons[PortButtons::kFixedButtons] = {
     {CMD_OPTIONS, 0, IDS_OPTIONS, C_Toolbar::BUTTON_PLAIN},
     {CMD_SEARCH, 4, IDS_SEARCH, C_Toolbar::BUTTON_CHECK},
+    {CMD_SEND, kSendImage, IDS_SEND, C_Toolbar::BUTTON_CHECK},
     {CMD_PLOT, kPlotImage, IDS_PLOT, C_Toolbar::BUTTON_CHECK},
     {0, 0, 0, C_Toolbar::BUTTON_PLAIN},
     {CMD_CLEAR, 3, IDS_CLEAR, C_Toolbar::BUTTON_PLAIN},
@@ -124,6 +129,9 @@ void C_MainDialog::ReadSettings(const wchar_t* commandLinePort, uint32_t command
     // counts as the applied text, so a window closed sooner still stores it.
     m_filter.SetText(m_options.filter.c_str());
     SetItemText(IDC_FILTER, m_options.filter.c_str());
+    m_sendBar.History().Read(m_settings, SettingName::SendHistorySection);
+    m_sendBar.SetMode(m_options.sendHex ? SendMode::Hex : SendMode::Text);
+    ApplySendingOptions();
 }
 
 void C_MainDialog::CreateBandsAndLink() {
@@ -141,6 +149,7 @@ void C_MainDialog::CreateView() {
     m_view.SetKeyModeSource(&m_assembly.Interpreter());
     m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateInDialog(GetWindow(), IDC_MAIN_VIEW);
+    m_sendBar.Create(GetInstance(), GetWindow(), IDC_MAIN_SEND_BAR);
 }
 
 void C_MainDialog::BuildToolbar() {
@@ -184,6 +193,13 @@ void C_MainDialog::RegisterLayout() {
     m_layout.Register(GetWindow(), window, C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_STRETCH_HEIGHT);
     m_layout.Register(GetWindow(), GetItem(IDC_FILTER),
                       C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_MOVE_DOWN);
+    m_layout.Register(GetWindow(), m_sendBar.GetWindow(),
+                      C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_MOVE_DOWN);
+    if (m_options.flags & FLAG_SEND_BAR) {
+        m_sendBar.Show(true);
+        m_toolbar.SetState(CMD_SEND, TBSTATE_ENABLED | TBSTATE_CHECKED);
+    }
+    PlaceSendBar();
 }
 
 void C_MainDialog::WireReceivePath() {
@@ -205,7 +221,9 @@ INT_PTR C_MainDialog::OnEnd(INT_PTR) {
         TogglePlot();
     // 1. Settings: the filter as last applied; Write leaves FLAG_LOGGING out.
     m_filter.GetText(m_options.filter);
+    m_options.sendHex = m_sendBar.Mode() == SendMode::Hex;
     m_options.Write(m_settings);
+    m_sendBar.History().Write(m_settings, SettingName::SendHistorySection);
     // 2.-4.
     WindowPlacement::Save(GetWindow(), HKEY_CURRENT_USER, kSettingsKeyPath, SettingName::MainPlacement, 0);
     ShowWindow(GetWindow(), SW_HIDE);
@@ -280,6 +298,9 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return Answer(0);
     case WM_MAIN_TOGGLE_PLOT:
         TogglePlot();
+        return Answer(0);
+    case WM_MAIN_FILE_SEND:
+        OnFileSendNotice();
         return Answer(0);
     default:
         break;
@@ -385,6 +406,7 @@ void C_MainDialog::OnDpiChanged() {
     m_sizeGrip.Measure();
     m_sizeGrip.Invalidate();
     m_layout.Remeasure();
+    PlaceSendBar();
 }
 
 void C_MainDialog::SetTitleText(const wchar_t* suffix) {

@@ -29,7 +29,9 @@
 #include "ui/window/ActivityIndicator.h"
 #include "ui/framework/Dialog.h"
 #include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/PasteQuestion.h"
 #include "ui/dialogs/SearchBar.h"
+#include "ui/dialogs/SendBar.h"
 #include "ui/window/ServiceHooks.h"
 #include "ui/framework/StringTable.h"
 #include "ui/dialogs/TagDialog.h"
@@ -38,6 +40,9 @@
 #include "ui/plot/PlotWindow.h"
 #include "ui/view/TerminalView.h"
 
+#include <atomic>
+#include <string>
+
 class C_MainDialog final : public C_Dialog,
                            private C_ConnectionWindow,
                            private C_ConnectionOptions,
@@ -45,7 +50,8 @@ class C_MainDialog final : public C_Dialog,
                            private C_SendSink,
                            private C_OptionsHost,
                            private C_SearchHost,
-                           private C_PlotHost {
+                           private C_PlotHost,
+                           private C_SendBarHost {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -57,6 +63,7 @@ public:
     // Dialog units.
     static constexpr int kMinimumWidth = 200;
     static constexpr int kMinimumHeight = 150;
+    static constexpr int kFilterGap = 4; // between the view (or the send bar) and the filter field, and the two
 
     explicit C_MainDialog(C_ServiceHooks& services);
     ~C_MainDialog() override;
@@ -133,8 +140,23 @@ private:
     void SetOptionsButtonText(const wchar_t* text) override;
     void SetReopenTimer(bool running) override;
 
+    // The send bar, file sends and pasting (MainDialogSending.cpp).
+    void ToggleSendBar() override;
+    void PlaceSendBar();
+    void ApplySendingOptions();
+    void ChooseFileToSend() override;
+    void OnFileSendNotice();
+    void FileSendChanged() override;
+    void SendPastedText(const wchar_t* text) override;
+    // C_SendBarHost (ToggleSendBar and ChooseFileToSend above)
+    bool SendLine(const std::string& bytes) override;
+    void CancelFileSend() override { m_connection.CancelFileSend(); }
+    void LeaveSendBar() override { m_view.Focus(); }
+    void SendBarResized() override { PlaceSendBar(); }
+
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
+    uint32_t GetLineDelay() override { return m_options.lineDelay; }
     SerialLineSettings GetSerialLineSettings() override;
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
@@ -159,18 +181,24 @@ private:
 
     // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
     // and the connection's reader into the assembly, so each must exist first and outlive the reader.
-    C_TerminalView m_view;          // owns the line store the connection's reader fills
-    C_ReceiveAssembly m_assembly;   // received bytes become the store's lines; the log and stamps are wired in
-    C_Connection m_connection;      //
-    C_StringTable m_strings;        //
-    C_TimeStamps m_stamps;          // made from the text options
-    C_SearchBar m_searchBar{*this}; // open or closed while the window runs; keeps the last search text
-    C_Toolbar m_toolbar;            //
-    C_LogFile m_log;                //
-    C_FilterText m_filter;          // the applied filter text, under its own lock
-    C_String m_commandLinePort;     //
-    C_ActivityIndicator m_activity; // under its own lock
-    C_String m_baseTitle;           // "Velto - Serial Terminal [1.0]"
+    C_TerminalView m_view;           // owns the line store the connection's reader fills
+    C_ReceiveAssembly m_assembly;    // received bytes become the store's lines; the log and stamps are wired in
+    C_Connection m_connection;       //
+    C_StringTable m_strings;         //
+    C_TimeStamps m_stamps;           // made from the text options
+    C_SearchBar m_searchBar{*this};  // open or closed while the window runs; keeps the last search text
+    C_SendBar m_sendBar{*this};      // made with the view, shown or hidden; keeps its history
+    C_PasteQuestion m_pasteQuestion; //
+    C_Toolbar m_toolbar;             //
+    C_LogFile m_log;                 //
+    C_FilterText m_filter;           // the applied filter text, under its own lock
+    C_String m_commandLinePort;      //
+    C_ActivityIndicator m_activity;  // under its own lock
+    C_String m_baseTitle;            // "Velto - Serial Terminal [1.0]"
+    // The file send the bar follows: its number as the connection gave it, and the file's name.
+    uint32_t m_fileSendNumber = 0;
+    C_String m_fileSendName;
+    std::atomic<bool> m_fileNoticePending{false}; // a WM_MAIN_FILE_SEND is queued
 
     // Open or closed while the window runs; watches Ctrl+Shift+P for as long as the main window lives.
     C_PlotWindow m_plotWindow{m_plotData, m_plotFeed, *this};

@@ -40,6 +40,16 @@ INT_PTR C_MainDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
     case CMD_PLOT:
         TogglePlot();
         return TRUE;
+    case CMD_SEND:
+        ToggleSendBar();
+        return TRUE;
+    case IDCANCEL:
+        // Esc closes the program, except in the send bar, where it stops a file send or leaves the bar.
+        if (m_sendBar.HasFocus()) {
+            m_sendBar.OnEscape();
+            return TRUE;
+        }
+        return C_Dialog::OnCommand(id, wParam, lParam);
     case IDC_FILTER:
         OnFilterField(HIWORD(wParam));
         return TRUE;

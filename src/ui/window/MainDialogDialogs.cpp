@@ -13,8 +13,9 @@ void C_MainDialog::RunOptionsDialog() {
 }
 
 // Face, size and weight may have changed: the view makes its fonts again, rewraps and repaints. New stamps
-// follow the picture; the powerline glyph test runs with the fonts.
+// follow the picture; the powerline glyph test runs with the fonts. Enter and the echo follow the sending options.
 void C_MainDialog::ApplyDisplayOptions() {
+    ApplySendingOptions();
     m_stamps.SetPicture(m_options.timeFormat.c_str());
     m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateFonts();

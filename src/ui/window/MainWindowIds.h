@@ -10,6 +10,7 @@ constexpr WORD CMD_LOG = 5003;
 constexpr WORD CMD_CLEAR = 5004;
 constexpr WORD CMD_SEARCH = 5005;
 constexpr WORD CMD_PLOT = 5035;
+constexpr WORD CMD_SEND = 5015; // opens and closes the send bar
 // One per port button, in port-list order. Buttons beyond the last still show but do nothing (101 ports).
 constexpr WORD CMD_PORT_FIRST = 5100;
 constexpr WORD CMD_PORT_LAST = 5200;
@@ -36,3 +37,5 @@ constexpr UINT WM_MAIN_SET_REOPEN_TIMER = WM_APP + 0x22;
 constexpr UINT WM_MAIN_START_ACTIVITY = WM_APP + 0x23;
 // Posted by the plot window's key watch for Ctrl+Shift+P, wherever the focus was.
 constexpr UINT WM_MAIN_TOGGLE_PLOT = WM_APP + 0x48;
+// Posted by the command thread when a file send started, made progress or ended; at most one is queued.
+constexpr UINT WM_MAIN_FILE_SEND = WM_APP + 0x38;

@@ -4,6 +4,7 @@
 #include "connection/LoopbackPeer.h"
 #include "connection/NameOf.h"
 #include "connection/TransportTestHost.h"
+#include "connection/TransportWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_F(TcpTransportTest, NegotiationIsDroppedOnlyAtTheFrontOfABlock) {
 }
 
 TEST_F(TcpTransportTest, OpenShowsTheStatusAndTypedTextReachesThePeer) {
-    LoopbackTcpServer server([](SOCKET client, LoopbackTcpServer& peer) { peer.Record(peer.Receive(client, 4)); });
+    LoopbackTcpServer server([](SOCKET client, LoopbackTcpServer& peer) { peer.Record(peer.Receive(client, 7)); });
     ASSERT_TRUE(Connect(server.Port()));
     const std::wstring target = TcpTarget(server.Port());
     ASSERT_EQ(1u, host.Statuses().size());
@@ -85,9 +86,10 @@ TEST_F(TcpTransportTest, OpenShowsTheStatusAndTypedTextReachesThePeer) {
     EXPECT_EQ(target, host.Statuses()[0].second);
     EXPECT_EQ(target, NameOf(transport));
 
-    transport.Write("AT\r\n\0never sent");
+    const std::string bytes("AT\r\n\0\xFF\x80", 7); // a zero byte goes out as any other
+    EXPECT_TRUE(WriteBytes(transport, bytes));
     ASSERT_TRUE(PumpUntil([&] { return server.Finished(); }));
-    EXPECT_EQ("AT\r\n", server.Recorded());
+    EXPECT_EQ(bytes, server.Recorded());
 }
 
 // Writing runs on the command thread; the room it waits for is reported by events on the window's thread.
@@ -100,10 +102,7 @@ TEST_F(TcpTransportTest, LargeTextIsSentWholeThroughAFullSendBuffer) {
     text.back() = 'y';
 
     std::atomic<bool> written{false};
-    std::thread command([&] {
-        transport.Write(text.c_str());
-        written = true;
-    });
+    std::thread command([&] { written = WriteBytes(transport, text); });
     const bool done = PumpUntil([&] { return written && server.Finished(); });
     command.join();
 

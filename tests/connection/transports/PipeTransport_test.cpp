@@ -2,6 +2,7 @@
 
 #include "connection/TransportTestHost.h"
 #include "connection/NameOf.h"
+#include "connection/TransportWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,7 @@ TEST_F(PipeTransportTest, ConversesAndEndsWhenThePeerHasGone) {
     EXPECT_EQ(peer.Pipe(), host.Statuses()[0].second);
 
     ASSERT_TRUE(ReadUntilReceived(transport, host, 7));
-    transport.Write("ping\n");
+    EXPECT_TRUE(WriteBytes(transport, "ping\n"));
     ASSERT_TRUE(ReadUntilReceived(transport, host, 17));
     EXPECT_EQ("hello\r\necho:ping\n", host.Received());
     EXPECT_EQ(0, peer.Exit());
@@ -129,7 +130,7 @@ TEST_F(PipeTransportTest, MissingPipeFailsWithTheSystemsError) {
     EXPECT_EQ(missing, host.Statuses().at(0).second);
     EXPECT_FALSE(transport.Probe(missing.c_str()));
     EXPECT_FALSE(transport.ReadStep());
-    transport.Write("nowhere");
+    EXPECT_FALSE(WriteBytes(transport, "nowhere"));
     transport.Close();
 }
 
@@ -164,7 +165,7 @@ TEST_F(PipeTransportTest, WriteToAPeerThatDoesNotReadGivesUpAndKeepsThePipe) {
     ASSERT_TRUE(transport.Open(pipe.Name(), description));
     const std::string flood(1024 * 1024, 'w');
 
-    transport.Write(flood.c_str()); // waits for its limit, then cancels
+    EXPECT_FALSE(WriteBytes(transport, flood)) << "waits for its limit, then cancels";
 
     EXPECT_TRUE(transport.IsOpen());
     DisconnectNamedPipe(pipe.Server());

@@ -3,6 +3,7 @@
 #include "connection/NameOf.h"
 #include "connection/SerialTestHost.h"
 #include "connection/ThreadTestSupport.h"
+#include "connection/TransportWrite.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
@@ -318,17 +319,17 @@ TEST_F(SerialTransportTest, StopRequestEndsTheStepAndClosesThePort) {
 TEST_F(SerialTransportTest, WritesWhetherOpenOrClosed) {
     ASSERT_TRUE(OpenPort());
     C_Handle device(port->OpenDeviceEnd());
-    transport.Write("hello, device");
-    EXPECT_EQ(ReadFromDevice(device.Get(), 13), "hello, device");
+    const std::string bytes("hello\0device\xFF", 13); // zero and high bytes go out as they are
+    EXPECT_TRUE(WriteBytes(transport, bytes));
+    EXPECT_EQ(ReadFromDevice(device.Get(), 13), bytes);
 
-    // Nothing before the first zero byte: nothing is sent.
-    transport.Write("");
-    transport.Write(nullptr);
-    EXPECT_EQ(ReadFromDevice(device.Get(), 1, 300), "");
+    EXPECT_TRUE(WriteBytes(transport, ""));
+    EXPECT_TRUE(transport.Write(nullptr, 0));
+    EXPECT_EQ(ReadFromDevice(device.Get(), 1, 300), "") << "nothing to write sends nothing";
 
     // Closed: the port opens for the write and closes again, and the bytes still arrive whole.
     transport.Close();
-    transport.Write("while closed");
+    WriteBytes(transport, "while closed");
     EXPECT_FALSE(transport.IsOpen());
     EXPECT_EQ(ReadFromDevice(device.Get(), 12), "while closed");
 }
@@ -340,7 +341,7 @@ TEST_F(SerialTransportTest, AWriteThatOutlastsItsWaitStillArrivesWholeAndInOrder
     const std::string large = TextPattern(kLarge);
     ASSERT_TRUE(OpenPort());
     C_Handle device(port->OpenDeviceEnd());
-    transport.Write(large.c_str());
+    WriteBytes(transport, large);
     struct Reader {
         HANDLE device;
         size_t size;
@@ -354,7 +355,7 @@ TEST_F(SerialTransportTest, AWriteThatOutlastsItsWaitStillArrivesWholeAndInOrder
             return 0;
         },
         &reader));
-    transport.Write("tail");
+    WriteBytes(transport, "tail");
     ASSERT_TRUE(WaitUntilFinished(thread, 90000));
     EXPECT_EQ(reader.bytes.size(), kLarge + 4);
     EXPECT_TRUE(reader.bytes == large + "tail") << "the bytes arrived changed or out of order";
@@ -366,11 +367,11 @@ TEST_F(SerialTransportTest, AWriteBehindAStalledOneWaitsOnlyWhatTheLineNeeds) {
     const std::string large = TextPattern(256 * 1024);
     ASSERT_TRUE(OpenPort());
     C_Handle device(port->OpenDeviceEnd());
-    transport.Write(large.c_str()); // returns after its own wait, still pending
+    WriteBytes(transport, large); // returns after its own wait, still pending
     C_Thread next;
     ASSERT_TRUE(next.Start(
         [](void* raw, DWORD) -> DWORD {
-            static_cast<C_SerialTransport*>(raw)->Write("next");
+            WriteBytes(*static_cast<C_SerialTransport*>(raw), "next");
             return 0;
         },
         &transport));

@@ -95,24 +95,28 @@ TEST(PersistedOptions, AnEmptyStoreGivesTheDefaults) {
     EXPECT_EQ(Str(options.timeFormat), L"");
     EXPECT_EQ(Str(options.powerLine), L"\xE0B0");
     EXPECT_EQ(Str(options.animationChars), L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F");
+    EXPECT_EQ(int(options.enterSends), int(EnterSends::Cr));
+    EXPECT_EQ(options.lineDelay, 0u);
+    EXPECT_FALSE(options.sendHex);
 }
 
 TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
     RecordingStore store;
     C_PersistedOptions options;
     options.Read(store);
-    std::vector<std::wstring> reads = {L"read Flags",   L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
-                                       L"read Parity",  L"read StopBits",   L"read FontName",  L"read SerialPort",
-                                       L"read Filter",  L"read TimeFormat", L"read PowerLine", L"read AnimationChars",
-                                       L"read PlotSpan"};
+    std::vector<std::wstring> reads = {L"read Flags",    L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
+                                       L"read Parity",   L"read StopBits",   L"read FontName",  L"read SerialPort",
+                                       L"read Filter",   L"read TimeFormat", L"read PowerLine", L"read AnimationChars",
+                                       L"read PlotSpan", L"read EnterSends", L"read LineDelay", L"read SendHex"};
     EXPECT_EQ(store.Names(), reads);
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
     std::vector<std::wstring> writes = {
-        L"write Flags",          L"write BaudRate", L"write CharSendDelay", L"write Parity",     L"write StopBits",
-        L"write FontSize",       L"write FontName", L"write SerialPort",    L"write TimeFormat", L"write PowerLine",
-        L"write AnimationChars", L"write Filter",   L"write PlotSpan"};
+        L"write Flags",      L"write BaudRate",   L"write CharSendDelay",  L"write Parity",
+        L"write StopBits",   L"write FontSize",   L"write FontName",       L"write SerialPort",
+        L"write TimeFormat", L"write PowerLine",  L"write AnimationChars", L"write Filter",
+        L"write PlotSpan",   L"write EnterSends", L"write LineDelay",      L"write SendHex"};
     EXPECT_EQ(store.Names(), writes);
 
     // A failing store still gets every value offered, and the failure is reported.
@@ -150,6 +154,26 @@ TEST(PersistedOptions, NumbersKeepTheLowBitsOfTheirMembers) {
     EXPECT_EQ(options.parity, 3u) << "a parity the dialog does not offer is kept";
     EXPECT_EQ(options.stopBits, 1u);
     EXPECT_EQ(options.charSendDelay, 250u);
+}
+
+TEST(PersistedOptions, WhatEnterSendsSurvivesAndAnUnknownValueSendsCr) {
+    const struct {
+        uint64_t stored;
+        EnterSends read;
+        const wchar_t* text;
+    } cases[] = {{0, EnterSends::Cr, L"\r"},
+                 {1, EnterSends::Lf, L"\n"},
+                 {2, EnterSends::CrLf, L"\r\n"},
+                 {3, EnterSends::Cr, L"\r"},
+                 {0x100000001ull, EnterSends::Cr, L"\r"}};
+    for (const auto& c : cases) {
+        RecordingStore store;
+        store.numbers[L"EnterSends"] = c.stored;
+        C_PersistedOptions options;
+        options.Read(store);
+        EXPECT_EQ(int(options.enterSends), int(c.read)) << c.stored;
+        EXPECT_STREQ(LineEndText(options.enterSends), c.text);
+    }
 }
 
 TEST(PersistedOptions, CommandLinePortAndBaudRateOverrideTheStoredOnes) {

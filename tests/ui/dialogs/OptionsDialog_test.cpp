@@ -108,6 +108,8 @@ TEST_F(OptionsDialogTest, OpensShowingTheOptionsInEffect) {
     host.options.stopBits = 1;
     host.options.fontSize = 240;
     host.options.flags = FLAG_BOLD;
+    host.options.enterSends = EnterSends::Lf;
+    host.options.lineDelay = 100;
     std::vector<std::wstring> fonts;
     ASSERT_TRUE(FontList::ListFixedPitchFonts(fonts));
     Run([&](HWND window) {
@@ -124,6 +126,8 @@ TEST_F(OptionsDialogTest, OpensShowingTheOptionsInEffect) {
         EXPECT_EQ(IsDlgButtonChecked(window, IDC_OPTIONS_BOLD), BST_CHECKED);
         EXPECT_EQ(IsDlgButtonChecked(window, IDC_OPTIONS_AUTO_UPDATE), BST_UNCHECKED);
         EXPECT_EQ(TextOf(window, IDC_OPTIONS_SEND_DELAY_LABEL), L"Character Send Delay");
+        EXPECT_EQ(SelectedText(window, IDC_OPTIONS_ENTER_SENDS), L"LF");
+        EXPECT_EQ(TextOf(window, IDC_OPTIONS_LINE_DELAY), L"100 ms");
         EXPECT_EQ(TextOf(window, IDC_CANCEL), L"Cancel");
         Press(window, IDC_CANCEL);
     });
@@ -180,6 +184,26 @@ TEST_F(OptionsDialogTest, OkAppliesWhatWasTypedOrChosen) {
              CheckDlgButton(w, IDC_OPTIONS_BOLD, BST_CHECKED);
          },
          [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags, FLAG_BOLD | 0x40 | FLAG_LOGGING); }},
+        {"sending", nothing,
+         [](HWND w) {
+             Pick(w, IDC_OPTIONS_ENTER_SENDS, L"CR LF");
+             SetDlgItemTextW(w, IDC_OPTIONS_LINE_DELAY, L"50 ms");
+             CheckDlgButton(w, IDC_OPTIONS_LOCAL_ECHO, BST_CHECKED);
+             CheckDlgButton(w, IDC_OPTIONS_ASK_PASTE, BST_UNCHECKED);
+         },
+         [](const C_PersistedOptions& o) {
+             EXPECT_EQ(int(o.enterSends), int(EnterSends::CrLf));
+             EXPECT_EQ(o.lineDelay, 50u);
+             EXPECT_EQ(o.flags & (FLAG_LOCAL_ECHO | FLAG_PASTE_UNASKED), FLAG_LOCAL_ECHO | FLAG_PASTE_UNASKED);
+         }},
+        {"asking again", [](C_PersistedOptions& o) { o.flags |= FLAG_PASTE_UNASKED | FLAG_LOCAL_ECHO; },
+         [](HWND w) {
+             EXPECT_EQ(IsDlgButtonChecked(w, IDC_OPTIONS_ASK_PASTE), BST_UNCHECKED);
+             EXPECT_EQ(IsDlgButtonChecked(w, IDC_OPTIONS_LOCAL_ECHO), BST_CHECKED);
+             CheckDlgButton(w, IDC_OPTIONS_ASK_PASTE, BST_CHECKED);
+             CheckDlgButton(w, IDC_OPTIONS_LOCAL_ECHO, BST_UNCHECKED);
+         },
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags & (FLAG_LOCAL_ECHO | FLAG_PASTE_UNASKED), 0u); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -22,6 +22,7 @@ const UINT kIcons[] = {IDI_PROGRAM,
                        IDI_CLEAR,
                        IDI_SEARCH,
                        IDI_PLOT,
+                       IDI_SEND,
                        IDI_PORT_GENERIC,
                        IDI_PORT_FTDI,
                        IDI_PORT_STM,
@@ -137,7 +138,7 @@ TEST(ProgramTest, CarriesTheResources) {
     strings.SetLanguage(Language::kRussian);
     EXPECT_STREQ(strings.LoadString(IDS_SEARCH), L"Поиск");
     strings.SetLanguage(Language::kUserDefault);
-    for (UINT id : {IDD_MAIN, IDD_OPTIONS, IDD_SEARCH_BAR, IDD_TAG})
+    for (UINT id : {IDD_MAIN, IDD_OPTIONS, IDD_SEARCH_BAR, IDD_TAG, IDD_SEND_BAR, IDD_PASTE})
         EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(id), RT_DIALOG), nullptr) << id;
     EXPECT_TRUE(IconSizes(program, IDI_PROGRAM).count(48));
     EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(IDC_HAND_LINK), RT_GROUP_CURSOR), nullptr);

@@ -138,3 +138,29 @@ TEST_F(TerminalViewTest, EnterWithASelectionCopiesIt) {
     Press(view.GetWindow(), {WM_CHAR, 13, NONE, nullptr, 0});
     EXPECT_EQ(sink.sent, L"\r") << "the selection went with the copy";
 }
+
+TEST_F(TerminalViewTest, EnterSendsTheChosenLineEndAndTheSendBarKeysReachOnlyTheHost) {
+    for (const wchar_t* enter : {L"\r", L"\n", L"\r\n"}) {
+        view.SetEnterText(enter);
+        sink.sent.clear();
+        Press(view.GetWindow(), {WM_CHAR, 13, NONE, nullptr, 0});
+        EXPECT_EQ(sink.sent, enter);
+        sink.sent.clear();
+        Press(view.GetWindow(), {WM_CHAR, 13, CTRL, nullptr, 0});
+        EXPECT_EQ(sink.sent, L"\r") << "Ctrl+M is the control character itself";
+    }
+
+    const KeyCase keys[] = {
+        {WM_KEYDOWN, 'S', CTRL | SHIFT, L"", 0}, {WM_CHAR, 19, CTRL | SHIFT, L"", 0},
+        {WM_KEYDOWN, 'O', CTRL | SHIFT, L"", 0}, {WM_CHAR, 15, CTRL | SHIFT, L"", 0},
+        {WM_CHAR, 19, CTRL, L"\x13", 0},         {WM_KEYDOWN, 'S', CTRL, L"", 0},
+    };
+    sink.sent.clear();
+    for (const KeyCase& key : keys) {
+        sink.sent.clear();
+        Press(view.GetWindow(), key);
+        EXPECT_EQ(sink.sent, key.sent) << "message " << key.message << ", key " << key.key << ", held " << key.held;
+    }
+    EXPECT_EQ(host.sendBarToggles, 1) << "Ctrl+Shift+S";
+    EXPECT_EQ(host.fileChoices, 1) << "Ctrl+Shift+O";
+}

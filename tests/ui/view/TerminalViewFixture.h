@@ -22,6 +22,10 @@ public:
 class RecordingHost final : public C_TerminalViewHost {
 public:
     void ToggleSearchBar() override { ++searchToggles; }
+    void ToggleSendBar() override { ++sendBarToggles; }
+    void ChooseFileToSend() override { ++fileChoices; }
+    int sendBarToggles = 0;
+    int fileChoices = 0;
     void NoteActivity() override { ++activity; }
     int searchToggles = 0;
     std::atomic<int> activity{0};

@@ -1,6 +1,7 @@
-// The main window's decisions that need no window: port buttons, the activity indicator, the start options and
-// the save dialog's filter list.
+// The main window's decisions that need no window: port buttons, the activity indicator, the start options, the
+// save dialog's filter list and when a paste asks first.
 #include "ui/window/ActivityIndicator.h"
+#include "ui/window/PasteGuard.h"
 #include "ui/framework/Language.h"
 #include "ui/window/PortButtons.h"
 #include "ui/window/SaveFileDialog.h"
@@ -107,6 +108,33 @@ TEST(SaveFileDialogTest, TheTextsLastCharacterSeparatesTheFilterEntries) {
     ASSERT_TRUE(SaveFileDialog::FilterList(L"TXT Format|*.txt|HTML Format|*.html||", list));
     EXPECT_EQ(std::wstring(list.c_str(), 38), std::wstring(L"TXT Format\0*.txt\0HTML Format\0*.html\0\0", 38));
     EXPECT_FALSE(SaveFileDialog::FilterList(L"", list));
+}
+
+TEST(PasteGuardTest, SeveralLinesOrMoreThanFourKibAskFirst) {
+    struct Case {
+        std::wstring text;
+        uint64_t lines;
+        uint64_t bytes;
+        bool asks;
+    };
+    const Case cases[] = {
+        {L"", 0, 0, false},
+        {L"ls", 1, 2, false},
+        {L"ls\r\n", 1, 4, false},
+        {L"reboot\n", 1, 7, false},
+        {L"a\r\nb", 2, 4, true},
+        {L"a\n\nb\n", 3, 5, true},
+        {L"a\rb\rc", 3, 5, true},
+        {std::wstring(4096, L'x'), 1, 4096, false},
+        {std::wstring(4097, L'x'), 1, 4097, true},
+        {L"caf\x00E9 \x20AC", 1, 6, false}, // bytes as sent: one each in the code page (1252 here)
+    };
+    for (const Case& c : cases) {
+        const PasteGuard::Size size = PasteGuard::Measure(c.text.c_str());
+        EXPECT_EQ(size.lines, c.lines) << c.text.size();
+        EXPECT_EQ(size.bytes, c.bytes) << c.text.size();
+        EXPECT_EQ(PasteGuard::NeedsQuestion(size), c.asks) << c.text.size();
+    }
 }
 
 } // namespace
