@@ -73,6 +73,8 @@ bool C_ConnectionRunSession::Start() {
 void C_ConnectionRunSession::Finish() {
     m_session.Close();
     FlushAssemblies();
+    // Nothing follows: a last line without its line end is whole now, and a filter may test it.
+    m_session.Assembly().FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8 | C_ReceiveAssembly::FLUSH_LINE_END);
     m_log.Close();
 }
 
