@@ -157,14 +157,6 @@ TEST(Script, OneParseFindsEveryErrorWithBlankAndCommentLinesCounted) {
     EXPECT_EQ(steps[1].line, 7);
 }
 
-TEST(Script, PatternsAreEcmaScriptWithLineAnchors) {
-    std::vector<Step> steps;
-    std::vector<ScriptError> errors;
-    ASSERT_TRUE(Script::Parse(L"expect /^root@\\w+:~# $/", steps, errors));
-    EXPECT_TRUE(std::regex_search(std::wstring(L"U-Boot\nroot@board:~# "), *steps[0].pattern));
-    EXPECT_FALSE(std::regex_search(std::wstring(L"xroot@board:~# "), *steps[0].pattern));
-}
-
 TEST(Script, LoadReadsUtf8AndNamesTheLineThatIsNot) {
     TempFolder folder;
     const std::wstring good = folder.Path(L"good.txt"), bad = folder.Path(L"bad.txt");
