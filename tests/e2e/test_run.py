@@ -258,6 +258,8 @@ def test_a_script_logs_in_to_a_board_on_a_serial_port_and_checks_its_answer(seri
                           b"root@board:~# \r\n")
     assert serial_board.board.received == b"root\nsecret\nuname -a\n"
     steps = [line for line in run.seen if line.startswith("line ")]
+    waits = [float(line.split()[-2]) for line in steps if ": expect " in line]
+    assert max(waits) < 5, "each expect ends as its answer arrives, not at its time-out"
     assert [re.sub(r" after \d+\.\d\d s$", "", line) for line in steps] == [
         "line 2: expect /board login: $/ timeout=60 ok", "line 3: send root\\n ok",
         "line 4: expect /Password: $/ ok", "line 5: send secret\\n ok", "line 6: expect /^root@board:~# $/ ok",

@@ -83,11 +83,10 @@ template <class Condition> bool C_ConnectionSession::PumpUntil(Condition done, D
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= limitMs)
             return false;
-        // Everything the session waits for arrives as a message to this thread.
-        // The wait itself takes the signal of an auto-reset event, so its answer is the only word of it.
-        if (MsgWaitForMultipleObjects(event ? 1 : 0, event ? &event : nullptr, FALSE, limitMs - elapsed, QS_ALLINPUT) ==
-                WAIT_OBJECT_0 &&
-            event)
+        // Everything the session waits for arrives as a message to this thread, or as the event. The wait itself
+        // takes the signal of an auto-reset event, so its answer is the only word of it.
+        const DWORD events = event ? 1 : 0;
+        if (MsgWaitForMultipleObjects(events, &event, FALSE, limitMs - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0 && events)
             return true;
     }
 }

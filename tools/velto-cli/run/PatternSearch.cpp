@@ -4,6 +4,7 @@
 #include "velto-cli/run/ReceivedText.h"
 
 #include <atomic>
+#include <cstring>
 #include <new>
 
 struct C_PatternSearch::Job {
@@ -54,16 +55,30 @@ C_PatternSearch::Outcome C_PatternSearch::Result(size_t& begin, size_t& end, std
     return outcome;
 }
 
+namespace {
+
+template <class Job> void KeepReason(Job& job, const char* what) {
+    try {
+        job.failure.assign(what, what + strlen(what));
+    } catch (...) {
+        job.failure.clear();
+    }
+}
+
+} // namespace
+
 DWORD WINAPI C_PatternSearch::Main(void* reference) {
     std::shared_ptr<Job> job = std::move(*static_cast<std::shared_ptr<Job>*>(reference));
     delete static_cast<std::shared_ptr<Job>*>(reference);
     Outcome outcome = Outcome::Failed;
+    // Nothing may escape this thread: the library's complaint (or its lack of memory) is the search's failure.
     try {
         outcome = C_ExpectText::Search(*job->pattern, job->text, job->from, job->begin, job->end) ? Outcome::Found
                                                                                                   : Outcome::NotFound;
     } catch (const std::exception& problem) {
-        const std::string what = problem.what();
-        job->failure.assign(what.begin(), what.end());
+        KeepReason(*job, problem.what());
+    } catch (...) {
+        KeepReason(*job, "unknown error");
     }
     job->outcome = outcome;
     SetEvent(job->finished.Get());
