@@ -405,7 +405,6 @@ def test_a_bad_script_exits_2_naming_its_line_and_opens_nothing(tmp_path, line, 
 @pytest.mark.parametrize("arguments, message", [
     ([], "velto-cli run: no SCRIPT given"),
     (["Z:\\no\\such\\script.txt"], "velto-cli run: cannot open script 'Z:\\no\\such\\script.txt'"),
-    (["SCRIPT", "tcp://127.0.0.1:9", "extra"], "velto-cli run: more than a SCRIPT and a TARGET given: 'extra'"),
     (["SCRIPT", "tcp://127.0.0.1:9", "--junit", "Z:\\no\\such\\folder\\results.xml"],
      "velto-cli run: cannot create JUnit file 'Z:\\no\\such\\folder\\results.xml'"),
     (["SCRIPT"], "velto-cli run: line 1: expect comes before any open: give a TARGET or open one first"),
