@@ -8,6 +8,8 @@ const std::vector<Command>& Commands() {
         {L"replay", L"turn a file of received bytes into text, HTML or the rows a view shows", ReplayHelp, RunReplay},
         {L"ports", L"list the ports as the program offers them", PortsHelp, RunPorts},
         {L"capture", L"open a port or endpoint, send, and write what was received", CaptureHelp, RunCapture},
+        {L"run", L"run a send-and-expect script against a board, with exit status and JUnit results", RunHelp,
+         RunScript},
     };
     return commands;
 }

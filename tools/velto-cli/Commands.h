@@ -23,3 +23,5 @@ std::wstring PortsHelp();
 int RunPorts(const std::vector<std::wstring>& arguments);
 std::wstring CaptureHelp();
 int RunCapture(const std::vector<std::wstring>& arguments);
+std::wstring RunHelp();
+int RunScript(const std::vector<std::wstring>& arguments);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_assembly) {
+C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_feed) {
     m_window.Attach(&m_connection);
 }
 
@@ -23,12 +23,12 @@ bool C_ConnectionSession::Start() {
     return m_started;
 }
 
-C_ConnectionSession::OpenOutcome C_ConnectionSession::OpenAsAtStart(const wchar_t* target) {
+C_ConnectionSession::OpenOutcome C_ConnectionSession::OpenAsAtStart(const wchar_t* target, DWORD limitMs) {
     m_window.SetCommandLinePort(target);
     m_window.SelectPort(target);
     m_outcome = OpenOutcome::Pending;
     m_connection.RefreshPorts(PORTS_CHANGED_REOPEN);
-    if (!PumpUntil([this] { return m_outcome != OpenOutcome::Pending; }, kOpenOutcomeLimitMs))
+    if (!PumpUntil([this] { return m_outcome != OpenOutcome::Pending; }, limitMs))
         return OpenOutcome::Failed;
     return m_outcome;
 }
@@ -56,6 +56,14 @@ void C_ConnectionSession::RunFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
+bool C_ConnectionSession::ServeUntilSignalled(HANDLE event, DWORD limitMs) {
+    if (!event) {
+        RunFor(limitMs);
+        return false;
+    }
+    return PumpUntil([] { return false; }, limitMs, event);
+}
+
 void C_ConnectionSession::Close() {
     if (!m_started)
         return;
@@ -66,7 +74,7 @@ void C_ConnectionSession::Close() {
     m_connection.Stop();
 }
 
-template <class Condition> bool C_ConnectionSession::PumpUntil(Condition done, DWORD limitMs) {
+template <class Condition> bool C_ConnectionSession::PumpUntil(Condition done, DWORD limitMs, HANDLE event) {
     const DWORD start = GetTickCount();
     for (;;) {
         DispatchQueued();
@@ -75,8 +83,11 @@ template <class Condition> bool C_ConnectionSession::PumpUntil(Condition done, D
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= limitMs)
             return false;
-        // Everything the session waits for arrives as a message to this thread.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, limitMs - elapsed, QS_ALLINPUT);
+        // Everything the session waits for arrives as a message to this thread, or as the event. The wait itself
+        // takes the signal of an auto-reset event, so its answer is the only word of it.
+        const DWORD events = event ? 1 : 0;
+        if (MsgWaitForMultipleObjects(events, &event, FALSE, limitMs - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0 && events)
+            return true;
     }
 }
 
@@ -96,8 +107,31 @@ void C_ConnectionSession::OnStatus(const wchar_t* title, const wchar_t* name) {
     } else if (text == C_StandInWindow::EnglishText(STATUS_OPENED)) {
         m_openSucceeded = true;
     }
+    m_lastStatus = name ? text + L": " + name : text;
     if (!m_quiet)
-        Console::Error(name ? text + L": " + name : text);
+        Console::Error(m_lastStatus);
+}
+
+void C_ConnectionSession::C_Feed::ProcessReceivedData(const uint8_t* data, uint32_t length) {
+    first.ProcessReceivedData(data, length);
+    if (second)
+        second->ProcessReceivedData(data, length);
+}
+
+void C_ConnectionSession::C_Feed::FlushIfIdle() {
+    first.FlushIfIdle();
+    if (second)
+        second->FlushIfIdle();
+}
+
+bool C_ConnectionSession::C_Feed::HasPendingLine() {
+    return first.HasPendingLine() || (second && second->HasPendingLine());
+}
+
+void C_ConnectionSession::C_Feed::ResetFlushTime() {
+    first.ResetFlushTime();
+    if (second)
+        second->ResetFlushTime();
 }
 
 void C_ConnectionSession::OnPortsChanged(WPARAM number) {

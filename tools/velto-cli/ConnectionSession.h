@@ -9,6 +9,7 @@
 #include "terminal/receive/ReceiveAssembly.h"
 
 #include <cstdint>
+#include <string>
 
 class C_ConnectionSession final : private C_StandInObserver {
 public:
@@ -31,13 +32,17 @@ public:
     C_LineStore& Store() { return m_store; }
     // Received data becomes the store's lines here; the caller wires the log and the receive options.
     C_ReceiveAssembly& Assembly() { return m_assembly; }
+    // Also hands every received block to sink, which must outlive the session; set before Start.
+    void AlsoFeed(C_ReceiveSink* sink) { m_feed.second = sink; }
+    // The last status shown, "TITLE: NAME" or the title alone: what an open that failed says.
+    const std::wstring& LastStatus() const { return m_lastStatus; }
 
     // Reads tags from the program's own settings; false when the stand-in window could not be made or the
     // connection could not start.
     bool Start();
     // As the program opens a port at start: target becomes the command-line port and the selection, and a
     // refresh that asks for a reopen opens it. Then waits until the open succeeded or finally failed.
-    OpenOutcome OpenAsAtStart(const wchar_t* target);
+    OpenOutcome OpenAsAtStart(const wchar_t* target, DWORD limitMs = kOpenOutcomeLimitMs);
     // A refresh and the probe that follows it; false when they did not both report within the limit.
     bool RefreshAndProbe();
     // Serves the window until every command posted so far has been executed; false when that took longer than
@@ -45,12 +50,26 @@ public:
     bool FinishCommands(DWORD limitMs);
     // Serves the window for the given time.
     void RunFor(DWORD milliseconds);
+    // Serves the window until event is signalled (true) or the limit passes (false).
+    bool ServeUntilSignalled(HANDLE event, DWORD limitMs);
     // As the main window closes: no more reopening, CloseTarget, then Stop (which waits for the threads).
     void Close();
 
 private:
-    // Dispatches messages until done() holds or the limit passes; false on the limit.
-    template <class Condition> bool PumpUntil(Condition done, DWORD limitMs);
+    // The connection's receive sink: the assembly, and the second sink when one is set.
+    struct C_Feed final : public C_ReceiveSink {
+        explicit C_Feed(C_ReceiveAssembly& first) : first(first) {}
+        void ProcessReceivedData(const uint8_t* data, uint32_t length) override;
+        void FlushIfIdle() override;
+        bool HasPendingLine() override;
+        void ResetFlushTime() override;
+        C_ReceiveAssembly& first;
+        C_ReceiveSink* second = nullptr;
+    };
+
+    // Dispatches messages until done() holds, or event (when given) is signalled, or the limit passes; false on
+    // the limit.
+    template <class Condition> bool PumpUntil(Condition done, DWORD limitMs, HANDLE event = nullptr);
     void DispatchQueued();
 
     // C_StandInObserver
@@ -62,11 +81,13 @@ private:
 
     C_LineStore m_store;
     C_ReceiveAssembly m_assembly{m_store};
+    C_Feed m_feed{m_assembly};
     C_Settings m_settings;
     C_StandInWindow m_window;
     C_Connection m_connection;
     bool m_started = false;
     bool m_quiet = false;
+    std::wstring m_lastStatus;
 
     // The open being followed: reset by each "Searching", decided by its Options text.
     bool m_openSucceeded = false;
