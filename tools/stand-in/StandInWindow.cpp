@@ -28,6 +28,11 @@ constexpr EnglishEntry kEnglishTexts[] = {
     {STATUS_OPEN_FAILED, L"Can't open serial port"},
     {STATUS_CLOSING, L"Closing serial port"},
     {STATUS_CLOSED, L"Closed serial port"},
+    {kRefusalTitleId, L"Line control refused"},
+    {REFUSED_LINE, L"%s does not support %s"},
+    {REFUSED_FLOW_CONTROL, L"%s does not support %s flow control"},
+    {REFUSED_MODEM_LINES, L"%s does not support DTR/RTS control"},
+    {REFUSED_BREAK, L"%s does not support sending a break"},
 };
 
 void RegisterWindowClass() {

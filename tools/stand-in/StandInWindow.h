@@ -58,7 +58,7 @@ public:
 
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_charSendDelay; }
-    SerialLineSettings GetSerialLineSettings() override { return m_line; }
+    SerialLineSettings GetSerialLineSettings(const wchar_t*) override { return m_line; }
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
 

@@ -50,6 +50,16 @@ public:
     void OpenTarget(const wchar_t* target); // also stops the reopen timer
     void CloseTarget();
     void SendText(const wchar_t* text);
+    // Line control of an open serial port, in order with the commands before: nothing happens for a target
+    // without a line. A driver's refusal is told once per opening and kind; the port stays open.
+    // A break on the line for the given time, after everything sent before it.
+    void SendBreak(DWORD milliseconds);
+    // Drops the given modem lines (bits of ModemLine) for the given time, then restores them. Lines under the
+    // flow control's handshake are left alone.
+    void PulseLines(uint8_t lines, DWORD milliseconds);
+    // Raises or drops modem lines for good; what changed is remembered for the port's next opening
+    // (C_ConnectionOptions::RememberModemLines).
+    void SetModemLines(uint8_t lines, bool raised);
 
     // True once every command posted so far has been executed (a script waits for its sends with it).
     bool CommandsDone() { return m_commands.IsIdle(); }
@@ -58,6 +68,14 @@ public:
     // transport's name stays. The name is a copy, safe on any thread.
     bool IsOpen() const;
     bool GetName(C_String& name) const;
+    // Any thread: how the open serial line is set, and its input lines (false without an open line, or when the
+    // driver does not report them).
+    bool GetLineState(LineState& state) const;
+    bool GetModemStatus(DWORD& status) const;
+
+    // Before Start: the serial port's line calls go through functions (tests record them). The system's by
+    // default.
+    void UseCommFunctions(C_CommFunctions& functions) { m_serial.UseCommFunctions(functions); }
 
     // Sends a status text (by its string-table entry) with the name it concerns to the main window and returns
     // once the window has shown it. name may be null.
@@ -69,7 +87,15 @@ public:
     bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(m_ports, name, out); }
 
 private:
-    enum CommandKind : uint32_t { COMMAND_REFRESH = 0, COMMAND_OPEN = 1, COMMAND_CLOSE = 2, COMMAND_SEND = 3 };
+    enum CommandKind : uint32_t {
+        COMMAND_REFRESH = 0,
+        COMMAND_OPEN = 1,
+        COMMAND_CLOSE = 2,
+        COMMAND_SEND = 3,
+        COMMAND_BREAK = 4,
+        COMMAND_PULSE = 5,
+        COMMAND_MODEM_LINES = 6,
+    };
     struct Command;
 
     // C_TransportHost
@@ -79,9 +105,10 @@ private:
     bool IsStopRequested() override { return m_reader.StopRequested(); }
     HWND GetMainWindow() override;
     void PostCloseTarget() override { CloseTarget(); }
-    SerialLineSettings GetSerialLineSettings() override;
+    SerialLineSettings GetSerialLineSettings(const wchar_t* port) override;
+    void ShowRefusal(RefusalText text, const wchar_t* port, const wchar_t* detail) override;
 
-    void Post(CommandKind kind, const wchar_t* text, WPARAM number);
+    void Post(CommandKind kind, const wchar_t* text, WPARAM number, uint32_t lines = 0);
     static bool HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context);
     void Run(Command& command);
 
@@ -89,6 +116,9 @@ private:
     void RunOpenTarget(const wchar_t* target);
     void RunCloseTarget();
     void RunSendText(C_String& text);
+    void RunBreak(DWORD milliseconds);
+    void RunPulse(uint8_t lines, DWORD milliseconds);
+    void RunModemLines(uint8_t lines, bool raised);
     C_Transport& TransportFor(const wchar_t* target);
     bool PrepareDataEvent();
     void ShowOptionsText(const C_String& description);

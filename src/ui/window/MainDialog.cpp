@@ -400,12 +400,17 @@ void C_MainDialog::LoadText(unsigned id, C_String& text) {
     m_strings.LoadString(id, text);
 }
 
-SerialLineSettings C_MainDialog::GetSerialLineSettings() {
-    SerialLineSettings line;
-    line.baudRate = m_options.baudRate;
-    line.parity = m_options.parity;
-    line.stopBits = m_options.stopBits;
+// The Options values are read on the command thread while the window's thread may change them in the Options
+// dialog: each is one aligned word, and a line that mixes old and new values is only possible during the OK of
+// that dialog, whose settings apply at the next opening anyway.
+SerialLineSettings C_MainDialog::GetSerialLineSettings(const wchar_t* port) {
+    SerialLineSettings line = m_options.Line();
+    PortSettings::Load(m_settings, port, line);
     return line;
+}
+
+void C_MainDialog::RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) {
+    PortSettings::SaveLinesAtOpen(m_settings, port, lines, raised ? lines : 0);
 }
 
 void C_MainDialog::LoadTag(const wchar_t* key, C_String& tag) {

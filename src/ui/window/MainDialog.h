@@ -127,7 +127,8 @@ private:
 
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
-    SerialLineSettings GetSerialLineSettings() override;
+    SerialLineSettings GetSerialLineSettings(const wchar_t* port) override;
+    void RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) override;
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
 
