@@ -32,6 +32,10 @@ public:
     // A close wakes the reader again this often until it has ended: a read step may start a new wait just after
     // the first wake-up and would otherwise sleep until data comes.
     static constexpr DWORD kReaderWakeIntervalMs = 100;
+    // What the port menu and Ctrl+Break send: long enough for any receiver to see a break (a Linux console
+    // takes it for the magic SysRq key), and a reset pulse most boards' reset circuits react to.
+    static constexpr DWORD kBreakMs = 250;
+    static constexpr DWORD kPulseMs = 100;
 
     // Everything read goes to sink, on the reader thread; it must outlive Stop.
     explicit C_Connection(C_ReceiveSink& sink);

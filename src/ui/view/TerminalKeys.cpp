@@ -52,7 +52,7 @@ Result ForCharacter(wchar_t character, uint32_t modifiers) {
     case kCtrlF:
         return Make(Action::ToggleSearchBar);
     case kCtrlC:
-        return Make(Action::CopyOrSend, text);
+        return Make((modifiers & MODIFIER_BREAK) ? Action::Nothing : Action::CopyOrSend, text);
     default:
         return Make(Action::Send, text);
     }
@@ -65,6 +65,8 @@ Result ForKey(UINT virtualKey, uint32_t modifiers, CursorKeyMode mode, KeyMessag
         return Make(Action::Nothing); // WM_CHAR sends it
     if (virtualKey == VK_F3)
         return Make(Action::ToggleSearchBar);
+    if (virtualKey == VK_CANCEL)
+        return Make(Action::SendBreak);
     if (virtualKey == VK_INSERT)
         return Make((modifiers & MODIFIER_SHIFT) ? Action::Paste : Action::Default);
     for (const SequenceKey& entry : kSequences)
@@ -86,6 +88,8 @@ uint32_t HeldModifiers() {
         modifiers |= MODIFIER_ALT;
     if (GetKeyState(VK_SHIFT) < 0)
         modifiers |= MODIFIER_SHIFT;
+    if (GetKeyState(VK_CANCEL) < 0)
+        modifiers |= MODIFIER_BREAK;
     return modifiers;
 }
 

@@ -30,6 +30,8 @@ class C_TimeStamps;
 class C_SendSink {
 public:
     virtual void SendText(const wchar_t* text) = 0;
+    // Ctrl+Break: a break on the line, where the connection has one.
+    virtual void SendBreak() {}
 
 protected:
     ~C_SendSink() = default;

@@ -29,8 +29,10 @@
 #include "ui/window/ActivityIndicator.h"
 #include "ui/framework/Dialog.h"
 #include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/PortLineDialog.h"
 #include "ui/dialogs/SearchBar.h"
 #include "ui/window/ServiceHooks.h"
+#include "ui/window/ToolbarKeys.h"
 #include "ui/framework/StringTable.h"
 #include "ui/dialogs/TagDialog.h"
 #include "ui/view/TerminalView.h"
@@ -108,6 +110,15 @@ private:
     int BalloonItem();
     void UpdateToolbarWidth();
 
+    // The port menu, its line commands and the open port's input lines (MainDialogPortMenu.cpp).
+    INT_PTR OnPortRightClick(const NMHDR* header);
+    void OnContextMenu(HWND window, LPARAM screenPoint);
+    void ShowPortMenu(uint32_t index, POINT screen);
+    void RunPortMenuCommand(WORD command, uint32_t index, const LineState& line);
+    void EditPortLine(uint32_t index);
+    void AppendInputLines(const PortEntry& entry, C_String& tip);
+    void SendBreak() override;
+
     // The options dialog, the search bar and the tag dialog (MainDialogDialogs.cpp).
     void RunOptionsDialog();
     void ToggleSearchBar() override;
@@ -135,17 +146,18 @@ private:
     // C_SendSink: keys typed into the view go to the device.
     void SendText(const wchar_t* text) override { m_connection.SendText(text); }
 
-    C_BandContainer m_bands;         // the rebar holding the toolbar and the web link
-    C_WebLink m_webLink;             //
-    C_SizeGrip m_sizeGrip;           //
-    C_ServiceHooks& m_services;      // the update check and the problem report
-    C_LayoutManager m_layout;        //
-    C_OptionsDialog m_optionsDialog; //
-    C_StatusBalloon m_balloon;       //
-    C_EditIcon m_filterIcon;         // inside the filter field: hidden-line activity, and the clear button
-    C_TagDialog m_tagDialog;         //
-    C_Settings m_settings;           //
-    C_PersistedOptions m_options;    // flags, line settings, font and text options, ports, stored filter
+    C_BandContainer m_bands;           // the rebar holding the toolbar and the web link
+    C_WebLink m_webLink;               //
+    C_SizeGrip m_sizeGrip;             //
+    C_ServiceHooks& m_services;        // the update check and the problem report
+    C_LayoutManager m_layout;          //
+    C_OptionsDialog m_optionsDialog;   //
+    C_StatusBalloon m_balloon;         //
+    C_EditIcon m_filterIcon;           // inside the filter field: hidden-line activity, and the clear button
+    C_TagDialog m_tagDialog;           //
+    C_PortLineDialog m_portLineDialog; // a port's own line settings
+    C_Settings m_settings;             //
+    C_PersistedOptions m_options;      // flags, line settings, font and text options, ports, stored filter
     // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
     // and the connection's reader into the assembly, so each must exist first and outlive the reader.
     C_TerminalView m_view;          // owns the line store the connection's reader fills
@@ -155,6 +167,7 @@ private:
     C_TimeStamps m_stamps;          // made from the text options
     C_SearchBar m_searchBar{*this}; // open or closed while the window runs; keeps the last search text
     C_Toolbar m_toolbar;            //
+    C_ToolbarKeys m_toolbarKeys;    // the toolbar's arrows, Enter and Space while it has the focus
     C_LogFile m_log;                //
     C_FilterText m_filter;          // the applied filter text, under its own lock
     C_String m_commandLinePort;     //

@@ -147,8 +147,9 @@ TEST_F(ConnectionLineControlTest, AResetPulseDropsTheChosenLinesForItsTimeAndRes
         harness.connection.PulseLines(c.pulsed, kPulseMs);
         ASSERT_TRUE(FinishCommands());
         EXPECT_EQ(comm.Names(), c.calls) << "flow " << int(c.flow) << ", pulsed " << int(c.pulsed);
-        if (c.calls.size() >= 2 && c.calls.back()[0] == 'S')
+        if (c.calls.size() >= 2 && c.calls.back()[0] == 'S') {
             EXPECT_GE(comm.Between("CLRDTR", "SETDTR"), kPulseMs - kTimerSlackMs);
+        }
         LineState state;
         ASSERT_TRUE(harness.connection.GetLineState(state));
         EXPECT_EQ(state.raisedLines & ~HandshakeLines(c.flow), c.linesAtOpen & ~HandshakeLines(c.flow));
