@@ -419,9 +419,7 @@ void C_MainDialog::LoadText(unsigned id, C_String& text) {
     m_strings.LoadString(id, text);
 }
 
-// The Options values are read on the command thread while the window's thread may change them in the Options
-// dialog: each is one aligned word, and a line that mixes old and new values is only possible during the OK of
-// that dialog, whose settings apply at the next opening anyway.
+// A port's own settings, where it has them, go over the Options values.
 SerialLineSettings C_MainDialog::GetSerialLineSettings(const wchar_t* port) {
     SerialLineSettings line = m_options.Line();
     PortSettings::Load(m_settings, port, line);
