@@ -40,32 +40,18 @@ public:
         std::lock_guard<std::mutex> hold(m_mutex);
         return m_calls;
     }
-    // The names of the calls from the first one named from on (all when from is empty), in order.
-    std::vector<std::string> Names(const std::string& from = "") const {
+    std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const Call& call : Calls())
-            if (!names.empty() || from.empty() || call.what == from)
-                names.push_back(call.what);
+            names.push_back(call.what);
         return names;
     }
-    // Milliseconds from the first call named first to the first one named second after it; -1 when either is
-    // missing.
-    double Between(const std::string& first, const std::string& second) const {
-        const std::vector<Call> calls = Calls();
-        for (size_t i = 0; i < calls.size(); ++i)
-            if (calls[i].what == first)
-                for (size_t j = i + 1; j < calls.size(); ++j)
-                    if (calls[j].what == second)
-                        return calls[j].atMs - calls[i].atMs;
-        return -1;
-    }
-    // The last state written, refused or not.
-    DCB LastState() const {
-        DCB last{};
+    // When the first call named what was made; -1 when there was none.
+    double TimeOf(const std::string& what) const {
         for (const Call& call : Calls())
-            if (call.what == "SetState")
-                last = call.state;
-        return last;
+            if (call.what == what)
+                return call.atMs;
+        return -1;
     }
     void Forget() {
         std::lock_guard<std::mutex> hold(m_mutex);
@@ -77,8 +63,8 @@ public:
     }
     BOOL SetState(HANDLE device, DCB& state) override {
         if (refuseState && refuseState(state))
-            return Note("SetState", Refuse(), &state);
-        return Note("SetState", C_CommFunctions::SetState(device, state), &state);
+            return Note("SetState", Refuse());
+        return Note("SetState", C_CommFunctions::SetState(device, state));
     }
     BOOL Escape(HANDLE device, DWORD function) override {
         return Note(EscapeName(function), Answer(escape, [&] { return C_CommFunctions::Escape(device, function); }));
@@ -124,17 +110,11 @@ private:
             return system();
         }
     }
-    BOOL Note(const char* what, BOOL answer, const DCB* state = nullptr) {
+    BOOL Note(const char* what, BOOL answer) {
         const DWORD error = GetLastError();
         {
             std::lock_guard<std::mutex> hold(m_mutex);
-            Call call;
-            call.what = what;
-            call.atMs = NowMs();
-            call.answered = answer != FALSE;
-            if (state)
-                call.state = *state;
-            m_calls.push_back(call);
+            m_calls.push_back({what, NowMs()});
         }
         SetLastError(error);
         return answer;

@@ -64,13 +64,6 @@ private:
     std::thread m_thread;
 };
 
-double TimeOf(const RecordingComm& comm, const std::string& what) {
-    for (const RecordingComm::Call& call : comm.Calls())
-        if (call.what == what)
-            return call.atMs;
-    return -1;
-}
-
 class ConnectionLineControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -115,8 +108,8 @@ TEST_F(ConnectionLineControlTest, ABreakComesAfterTheTextBeforeItLastsItsTimeAnd
     harness.connection.SendText(L"d");
     ASSERT_TRUE(harness.PumpUntil([&] { return reader.Arrivals().size() >= 4; }));
 
-    const double start = TimeOf(comm, "SetBreak");
-    const double end = TimeOf(comm, "ClearBreak");
+    const double start = comm.TimeOf("SetBreak");
+    const double end = comm.TimeOf("ClearBreak");
     ASSERT_GT(start, 0);
     EXPECT_GE(end - start, kBreakMs - kTimerSlackMs);
     EXPECT_LE(reader.ArrivalOf('c'), start + kReaderLagMs) << "the text queued before the break went first";
@@ -148,7 +141,7 @@ TEST_F(ConnectionLineControlTest, AResetPulseDropsTheChosenLinesForItsTimeAndRes
         ASSERT_TRUE(FinishCommands());
         EXPECT_EQ(comm.Names(), c.calls) << "flow " << int(c.flow) << ", pulsed " << int(c.pulsed);
         if (c.calls.size() >= 2 && c.calls.back()[0] == 'S') {
-            EXPECT_GE(comm.Between("CLRDTR", "SETDTR"), kPulseMs - kTimerSlackMs);
+            EXPECT_GE(comm.TimeOf("SETDTR") - comm.TimeOf("CLRDTR"), kPulseMs - kTimerSlackMs);
         }
         LineState state;
         ASSERT_TRUE(harness.connection.GetLineState(state));

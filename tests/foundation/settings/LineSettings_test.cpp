@@ -54,17 +54,6 @@ protected:
     C_Settings store;
 };
 
-TEST_P(PortSettingsTest, APortWithoutSettingsOfItsOwnKeepsTheOptionsValues) {
-    SerialLineSettings line = OptionsLine();
-    line.baudRate = 9600;
-    line.flowControl = FLOW_XON_XOFF;
-    EXPECT_FALSE(PortSettings::Load(store, kPort, line));
-    EXPECT_EQ(line.baudRate, 9600u);
-    EXPECT_EQ(line.flowControl, FLOW_XON_XOFF);
-    EXPECT_EQ(line.linesAtOpen, kBothModemLines) << "DTR and RTS on by default";
-    EXPECT_EQ(line.pulseLines, LINE_DTR);
-}
-
 TEST_P(PortSettingsTest, OwnLineValuesComeBackUntilForgottenAndTheModemChoicesStay) {
     SerialLineSettings own{9600, EVENPARITY, TWOSTOPBITS};
     own.dataBits = 7;
@@ -74,6 +63,8 @@ TEST_P(PortSettingsTest, OwnLineValuesComeBackUntilForgottenAndTheModemChoicesSt
     ASSERT_TRUE(PortSettings::SavePulseLines(store, kPort, kBothModemLines));
 
     SerialLineSettings line = OptionsLine();
+    EXPECT_FALSE(PortSettings::Load(store, L"\\\\.\\COM6", line)) << "another port keeps the Options values";
+    EXPECT_EQ(line.linesAtOpen, kBothModemLines) << "and DTR and RTS raised";
     EXPECT_TRUE(PortSettings::Load(store, L"COM5", line)) << "the bare name finds the same port";
     EXPECT_EQ(line.baudRate, 9600u);
     EXPECT_EQ(line.dataBits, 7);
@@ -94,16 +85,6 @@ TEST_P(PortSettingsTest, OwnLineValuesComeBackUntilForgottenAndTheModemChoicesSt
     EXPECT_EQ(line.pulseLines, kBothModemLines);
     EXPECT_TRUE(PortSettings::ForgetLine(store, kPort)) << "forgetting what is gone is no failure";
     EXPECT_TRUE(PortSettings::ForgetLine(store, L"COM9")) << "nor is a port never stored";
-}
-
-TEST_P(PortSettingsTest, OneOwnValueIsEnoughAndTheOthersComeFromOptions) {
-    C_String section;
-    ASSERT_TRUE(PortSettings::SectionOf(kPort, section));
-    ASSERT_TRUE(store.WriteNumber(L"FlowControl", FLOW_DSR_DTR, section.c_str()));
-    SerialLineSettings line = OptionsLine();
-    EXPECT_TRUE(PortSettings::Load(store, kPort, line));
-    EXPECT_EQ(line.flowControl, FLOW_DSR_DTR);
-    EXPECT_EQ(line.baudRate, 115200u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PortSettingsTest,
