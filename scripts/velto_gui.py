@@ -269,6 +269,18 @@ class Velto:
         left, top, right, bottom = wait_for(lambda: self.rect(command), what=f"toolbar button {command}")
         self.click_at((left + right) // 2, (top + bottom) // 2, modifiers)
 
+    def right_click_button(self, command):
+        """Opens a button's context menu and waits until it is up."""
+        left, top, right, bottom = wait_for(lambda: self.rect(command), what=f"toolbar button {command}")
+        x, y = (left + right) // 2, (top + bottom) // 2
+        subprocess.run(["xdotool", *self._move_to(x, y), "click", "3"], check=True, timeout=LIMIT)
+        return wait_for(lambda: self.driver("popup"), what="the context menu")
+
+    def choose_from_menu(self, position):
+        """Picks the item at position (from 1, separators not counted) of the open pop-up menu by keyboard."""
+        self.key(*(["Down"] * position), "Return")
+        wait_for(lambda: self.driver("popup") is None, what="the menu closed")
+
     def click_control(self, control, x_from_right=None):
         left, top, right, bottom = wait_for(lambda: self.child_rect(control), what=f"control {control}")
         x = right - x_from_right if x_from_right is not None else (left + right) // 2

@@ -94,7 +94,9 @@ bool ConnectionHarness::WaitForStoreText(const std::string& text) {
 
 void ConnectionHarness::OnStatus(const wchar_t* title, const wchar_t* name) {
     unsigned id = 0;
-    for (unsigned candidate = STATUS_SEARCHING; candidate <= STATUS_CLOSED; ++candidate)
+    for (unsigned candidate :
+         {unsigned(STATUS_SEARCHING), unsigned(STATUS_OPENING), unsigned(STATUS_OPENED), unsigned(STATUS_OPEN_FAILED),
+          unsigned(STATUS_CLOSING), unsigned(STATUS_CLOSED), kRefusalTitleId})
         if (std::wstring(title) == C_StandInWindow::EnglishText(candidate))
             id = candidate;
     statuses.push_back({id, name ? name : kNoName});

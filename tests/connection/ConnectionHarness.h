@@ -70,6 +70,8 @@ public:
     std::vector<std::wstring> optionsTexts;
     std::vector<WPARAM> portsChanged;
     std::vector<bool> reopenTimer;
+    // "port|lines|raised" for every change of the modem lines the connection asked to remember.
+    std::vector<std::wstring> remembered;
 
 private:
     void OnStatus(const wchar_t* title, const wchar_t* name) override;
@@ -77,6 +79,9 @@ private:
     void OnTitleSuffix(const wchar_t* text) override { titles.push_back(text ? text : kNoName); }
     void OnOptionsText(const wchar_t* text) override { optionsTexts.push_back(text ? text : kNoName); }
     void OnReopenTimer(bool running) override { reopenTimer.push_back(running); }
+    void OnModemLinesRemembered(const wchar_t* port, uint8_t lines, bool raised) override {
+        remembered.push_back(std::wstring(port) + L"|" + std::to_wstring(lines) + L"|" + (raised ? L"1" : L"0"));
+    }
 
     bool m_started = false;
 };

@@ -31,7 +31,15 @@ public:
         m_statuses.push_back({text, name ? name : L"<none>"});
     }
     HWND GetMainWindow() override { return nullptr; }
-    SerialLineSettings GetSerialLineSettings() override { return line; }
+    SerialLineSettings GetSerialLineSettings(const wchar_t* port) override {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_linePorts.push_back(port ? port : L"<none>");
+        return line;
+    }
+    void ShowRefusal(RefusalText text, const wchar_t* port, const wchar_t* detail) override {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_refusals.push_back({text, std::wstring(port ? port : L"") + L"|" + (detail ? detail : L"")});
+    }
 
     // A pending line keeps every wait short, so a test can run steps one by one on its own thread.
     void SetPendingLine(bool pending) { m_pendingLine = pending; }
@@ -54,6 +62,16 @@ public:
         std::lock_guard<std::mutex> hold(m_mutex);
         return m_statuses;
     }
+    // Each refusal as its text and "port|detail".
+    std::vector<std::pair<RefusalText, std::wstring>> Refusals() const {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        return m_refusals;
+    }
+    // The port each open asked the line settings for.
+    std::vector<std::wstring> LinePorts() const {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        return m_linePorts;
+    }
 
 private:
     C_Handle m_dataEvent = CreateAutoResetEvent();
@@ -64,4 +82,6 @@ private:
     std::string m_received;
     std::vector<uint32_t> m_blocks;
     std::vector<std::pair<StatusText, std::wstring>> m_statuses;
+    std::vector<std::pair<RefusalText, std::wstring>> m_refusals;
+    std::vector<std::wstring> m_linePorts;
 };

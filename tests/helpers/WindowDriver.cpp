@@ -33,6 +33,10 @@
 //   close                          asks the main window to close (as its close box does)
 //   clipboard TEXT                 puts TEXT on the clipboard, "\r" and "\n" in it as line ends, as another
 //                                  program's copy would
+//   focus                          what has the keyboard focus in the program: "toolbar", or a control's id
+//   hot                            the index of the toolbar's hot button (-1 for none)
+//   popup                          "left top right bottom" of the open pop-up menu
+//   balloon                        the text of the status balloon while it is shown
 //   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
 //   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
 //                                  the main window's title ends with SUFFIX and prints the milliseconds from
@@ -56,6 +60,7 @@ namespace {
 constexpr const wchar_t* kTitlePrefix = L"Velto - Serial Terminal";
 constexpr const wchar_t* kDialogClass = L"#32770";
 constexpr const wchar_t* kDroppedListClass = L"ComboLBox";
+constexpr const wchar_t* kPopupMenuClass = L"#32768";
 constexpr UINT kBroadcastTimeoutMs = 5000;
 constexpr DWORD kTitleWaitLimitMs = 60000;
 constexpr DWORD kTitleLookIntervalMs = 2; // a measurement aid: the title is read this often
@@ -353,12 +358,50 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
     }
 }
 
+// The window with the keyboard focus in the main window's thread.
+HWND FocusOf(HWND main) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+BOOL CALLBACK MatchPopupMenu(HWND window, LPARAM found) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, kPopupMenuClass) != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The screen rectangle of the pop-up menu the main window's thread shows. Its items cannot be read from another
+// process (Wine keeps menus to their process).
+int PopupMenuRect(HWND main) {
+    HWND window = nullptr;
+    RECT rect{};
+    EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchPopupMenu, reinterpret_cast<LPARAM>(&window));
+    if (!window || !GetWindowRect(window, &rect))
+        return kNotFound;
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
+BOOL CALLBACK MatchBalloon(HWND window, LPARAM found) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(window) ||
+        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
                  "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
                  "child ID|visible ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
-                 "clipboard TEXT|arrival COMn [SUFFIX]|removal COMn\n");
+                 "clipboard TEXT|focus|hot|popup|balloon|arrival COMn [SUFFIX]|removal COMn\n");
     return kUsage;
 }
 
@@ -514,6 +557,26 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"dropped")
         return DroppedListRect(main);
+    if (command == L"popup")
+        return PopupMenuRect(main);
+    if (command == L"balloon") {
+        HWND balloon = nullptr;
+        wchar_t text[1024] = {};
+        EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchBalloon, reinterpret_cast<LPARAM>(&balloon));
+        if (!balloon || !SendMessageTimeoutW(balloon, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                             SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, nullptr))
+            return kNotFound;
+        return PrintText(text);
+    }
+    if (command == L"focus") {
+        HWND focus = FocusOf(main);
+        if (!focus)
+            return kNotFound;
+        if (focus == toolbar)
+            return PrintText(L"toolbar");
+        std::printf("%d\n", GetDlgCtrlID(focus));
+        return 0;
+    }
     if (command == L"child") {
         HWND child = argument ? Child(main, id) : nullptr;
         RECT rect{};
@@ -523,6 +586,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!toolbar)
         return kNotFound;
+    if (command == L"hot") {
+        std::printf("%ld\n", long(SendMessageW(toolbar, TB_GETHOTITEM, 0, 0)));
+        return 0;
+    }
     if (command == L"count") {
         std::printf("%ld\n", long(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)));
         return 0;

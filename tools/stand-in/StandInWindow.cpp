@@ -14,6 +14,13 @@ constexpr const wchar_t* kMissingText = L"?";
 constexpr UINT WM_STAND_IN_TITLE = WM_APP + 0x40;
 constexpr UINT WM_STAND_IN_OPTIONS_TEXT = WM_APP + 0x41;
 constexpr UINT WM_STAND_IN_REOPEN_TIMER = WM_APP + 0x42;
+constexpr UINT WM_STAND_IN_REMEMBER_LINES = WM_APP + 0x50; // lParam: RememberedLines
+
+struct RememberedLines {
+    const wchar_t* port;
+    uint8_t lines;
+    bool raised;
+};
 
 struct EnglishEntry {
     unsigned id;
@@ -28,6 +35,11 @@ constexpr EnglishEntry kEnglishTexts[] = {
     {STATUS_OPEN_FAILED, L"Can't open serial port"},
     {STATUS_CLOSING, L"Closing serial port"},
     {STATUS_CLOSED, L"Closed serial port"},
+    {kRefusalTitleId, L"Line control refused"},
+    {REFUSED_LINE, L"%s does not support %s"},
+    {REFUSED_FLOW_CONTROL, L"%s does not support %s flow control"},
+    {REFUSED_MODEM_LINES, L"%s does not support DTR/RTS control"},
+    {REFUSED_BREAK, L"%s does not support sending a break"},
 };
 
 void RegisterWindowClass() {
@@ -75,6 +87,11 @@ void C_StandInWindow::SetReopenTimer(bool running) {
     SendMessageW(m_window, WM_STAND_IN_REOPEN_TIMER, running, 0);
 }
 
+void C_StandInWindow::RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) {
+    RememberedLines remembered{port, lines, raised};
+    SendMessageW(m_window, WM_STAND_IN_REMEMBER_LINES, 0, reinterpret_cast<LPARAM>(&remembered));
+}
+
 void C_StandInWindow::LoadTag(const wchar_t* key, C_String& tag) {
     if (m_tags)
         Tags::LoadTag(*m_tags, key, tag);
@@ -112,6 +129,11 @@ bool C_StandInWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
             KillTimer(m_window, TIMER_REOPEN);
         m_observer.OnReopenTimer(wParam != 0);
         return true;
+    case WM_STAND_IN_REMEMBER_LINES: {
+        const auto* remembered = reinterpret_cast<const RememberedLines*>(lParam);
+        m_observer.OnModemLinesRemembered(remembered->port, remembered->lines, remembered->raised);
+        return true;
+    }
     case WM_TIMER:
         OnTimer(wParam);
         return true;

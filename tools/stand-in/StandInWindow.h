@@ -21,6 +21,8 @@ public:
     // The last step of every open, successful or not.
     virtual void OnOptionsText(const wchar_t* text) = 0;
     virtual void OnReopenTimer(bool running) = 0;
+    // The connection asks to remember modem lines for the port's next opening. Nothing by default.
+    virtual void OnModemLinesRemembered(const wchar_t* /*port*/, uint8_t /*lines*/, bool /*raised*/) {}
 
 protected:
     ~C_StandInObserver() = default;
@@ -60,9 +62,10 @@ public:
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_charSendDelay; }
     uint32_t GetLineDelay() override { return m_lineDelay; }
-    SerialLineSettings GetSerialLineSettings() override { return m_line; }
+    SerialLineSettings GetSerialLineSettings(const wchar_t*) override { return m_line; }
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
+    void RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) override;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -13,6 +13,7 @@
 #include "terminal/export/LogFile.h"
 
 #include <memory>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ constexpr int kDefaultSeconds = 5;
 constexpr int kMaxSeconds = 7 * 24 * 3600;
 constexpr int kMaxBaudRate = 999999999;
 constexpr int kMaxDelayMs = 60000;
+constexpr int kMaxLineSignalMs = 60000; // a break or a reset pulse
 constexpr DWORD kFileScanChunk = 0x10000;
 
 // One --send, --send-hex or --send-file, in the order given.
@@ -39,6 +41,13 @@ struct CaptureOptions {
     int baudRate = int(C_PersistedOptions::kDefaultBaudRate);
     BYTE parity = C_PersistedOptions::kDefaultParity;
     BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
+    BYTE dataBits = C_PersistedOptions::kDefaultDataBits;
+    BYTE flowControl = C_PersistedOptions::kDefaultFlowControl;
+    BYTE dtr = 1; // raised at opening
+    BYTE rts = 1;
+    int breakMs = 0;     // 0: no break
+    BYTE pulseLines = 0; // 0: no pulse
+    int pulseMs = 0;
     int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
     int lineDelay = int(C_PersistedOptions::kDefaultLineDelay);
     int seconds = kDefaultSeconds;
@@ -55,17 +64,23 @@ struct Choice {
 constexpr Choice kParities[] = {
     {L"none", NOPARITY}, {L"odd", ODDPARITY}, {L"even", EVENPARITY}, {L"mark", MARKPARITY}, {L"space", SPACEPARITY}};
 constexpr Choice kStopBits[] = {{L"1", ONESTOPBIT}, {L"1.5", ONE5STOPBITS}, {L"2", TWOSTOPBITS}};
+constexpr Choice kDataBits[] = {{L"5", 5}, {L"6", 6}, {L"7", 7}, {L"8", 8}};
+constexpr Choice kFlowControls[] = {
+    {L"none", FLOW_NONE}, {L"rtscts", FLOW_RTS_CTS}, {L"dsrdtr", FLOW_DSR_DTR}, {L"xonxoff", FLOW_XON_XOFF}};
+constexpr Choice kOnOff[] = {{L"on", 1}, {L"off", 0}};
+constexpr Choice kPulseLines[] = {{L"dtr", LINE_DTR}, {L"rts", LINE_RTS}, {L"both", kBothModemLines}};
+constexpr const wchar_t* kPulseForm = L"dtr|rts|both:MS";
 
 void Fail(const std::wstring& message) {
     Console::Error(std::wstring(L"velto-cli capture: ") + message);
 }
 
-// Every byte and its pause, every line end of a file and its pause, the time the bytes take on the line, and a
-// generous margin for writes a slow or stalled peer holds up.
+// Every byte and its pause, every line end of a file and its pause, the time the bytes take on the line, the
+// break and the pulse, and a generous margin for writes a slow or stalled peer holds up.
 DWORD SendLimitMs(const std::vector<SendItem>& items, const CaptureOptions& values) {
     constexpr uint64_t kMarginMs = 60000;
     constexpr uint64_t kBitsPerByte = 10;
-    uint64_t limit = kMarginMs;
+    uint64_t limit = kMarginMs + uint64_t(values.breakMs) + uint64_t(values.pulseMs);
     for (const SendItem& item : items) {
         limit += item.size * uint64_t(values.charDelay) + item.lineEnds * uint64_t(values.lineDelay);
         limit += item.size * kBitsPerByte * 1000 / uint64_t(values.baudRate);
@@ -139,14 +154,43 @@ const wchar_t* FileSendProblem(FileSendState state) {
 template <size_t N>
 void AddChoice(C_OptionTable& table, const wchar_t* name, const wchar_t* valueName, const wchar_t* help,
                const Choice (&choices)[N], BYTE& target) {
-    table.Add({name, valueName, help, [&choices, &target, name](const std::wstring& value, std::wstring& error) {
-                   for (const Choice& choice : choices)
-                       if (value == choice.word) {
-                           target = choice.code;
-                           return true;
-                       }
-                   error = std::wstring(name) + L" cannot be '" + value + L"'";
-                   return false;
+    table.Add(
+        {name, valueName, help, [&choices, &target, name, valueName](const std::wstring& value, std::wstring& error) {
+             for (const Choice& choice : choices)
+                 if (value == choice.word) {
+                     target = choice.code;
+                     return true;
+                 }
+             error = std::wstring(name) + L" takes " + valueName + L", not '" + value + L"'";
+             return false;
+         }});
+}
+
+const Choice* FindChoice(const std::wstring& word, const Choice* first, const Choice* last) {
+    for (const Choice* choice = first; choice != last; ++choice)
+        if (word == choice->word)
+            return choice;
+    return nullptr;
+}
+
+// "dtr:100": the lines, a colon, the milliseconds.
+void AddPulse(C_OptionTable& table, CaptureOptions& values) {
+    table.Add({L"--pulse", kPulseForm, L"a reset pulse after the open: the lines dropped for MS milliseconds",
+               [&values](const std::wstring& value, std::wstring& error) {
+                   const size_t colon = value.find(L':');
+                   const Choice* lines =
+                       colon == std::wstring::npos
+                           ? nullptr
+                           : FindChoice(value.substr(0, colon), std::begin(kPulseLines), std::end(kPulseLines));
+                   int milliseconds = 0;
+                   if (!lines || !ParseNumber(value.substr(colon + 1), 1, kMaxLineSignalMs, milliseconds)) {
+                       error = std::wstring(L"--pulse takes ") + kPulseForm + L" with MS from 1 to " +
+                               std::to_wstring(kMaxLineSignalMs) + L", not '" + value + L"'";
+                       return false;
+                   }
+                   values.pulseLines = lines->code;
+                   values.pulseMs = milliseconds;
+                   return true;
                }});
 }
 
@@ -155,6 +199,14 @@ void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
     AddChoice(table, L"--parity", L"none|odd|even|mark|space", L"parity of a serial port (default none)", kParities,
               values.parity);
     AddChoice(table, L"--stop-bits", L"1|1.5|2", L"stop bits of a serial port (default 1)", kStopBits, values.stopBits);
+    AddChoice(table, L"--data-bits", L"5|6|7|8", L"data bits of a serial port (default 8)", kDataBits, values.dataBits);
+    AddChoice(table, L"--flow", L"none|rtscts|dsrdtr|xonxoff", L"flow control of a serial port (default none)",
+              kFlowControls, values.flowControl);
+    AddChoice(table, L"--dtr", L"on|off", L"DTR at the open (default on)", kOnOff, values.dtr);
+    AddChoice(table, L"--rts", L"on|off", L"RTS at the open (default on)", kOnOff, values.rts);
+    table.AddNumber(L"--break", L"MS", L"a break of MS milliseconds after the open, before the texts", values.breakMs,
+                    1, kMaxLineSignalMs);
+    AddPulse(table, values);
     table.AddNumber(L"--char-delay", L"MS", L"pause after each character sent (default 0: no pause)", values.charDelay,
                     0, kMaxDelayMs);
     table.AddNumber(L"--line-delay", L"MS", L"pause after each line end of a --send-file (default 0: no pause)",
@@ -184,10 +236,11 @@ std::wstring CaptureHelp() {
     return L"velto-cli capture [options] TARGET\r\n"
            L"  Opens TARGET (a port name, a device path, \\\\.\\pipe\\NAME, tcp://HOST[:PORT] or "
            L"udp://ADDRESS[:PORT])\r\n"
-           L"  as the program opens a port at start, sends the --send, --send-hex and --send-file items in order,\r\n"
-           L"  stays connected, closes and writes what was received as replay does. Every status is printed on\r\n"
-           L"  standard error as it is shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened and\r\n"
-           L"  sent, 1 the open failed, 2 bad arguments, 3 a send did not complete.\r\n"
+           L"  as the program opens a port at start, gives the reset pulse and then the break that are asked for,\r\n"
+           L"  sends the --send, --send-hex and --send-file items in order, stays connected, closes and writes\r\n"
+           L"  what was received as replay does. Every status is printed on standard error as it is shown\r\n"
+           L"  (\"TITLE: NAME\", or the title alone); a refused line control as \"Line control refused: ...\".\r\n"
+           L"  Exit status: 0 opened and sent, 1 the open failed, 2 bad arguments, 3 a send did not complete.\r\n"
            L"Options:\r\n" +
            options.Help();
 }
@@ -253,7 +306,11 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
 
     C_ReceiveOptions receiving;
     C_ConnectionSession session;
-    session.Window().SetSerialLineSettings({DWORD(values.baudRate), values.parity, values.stopBits});
+    SerialLineSettings line{DWORD(values.baudRate), values.parity, values.stopBits};
+    line.dataBits = values.dataBits;
+    line.flowControl = values.flowControl;
+    line.linesAtOpen = uint8_t((values.dtr ? LINE_DTR : 0) | (values.rts ? LINE_RTS : 0));
+    session.Window().SetSerialLineSettings(line);
     session.Window().SetCharSendDelay(uint32_t(values.charDelay));
     session.Window().SetLineDelay(uint32_t(values.lineDelay));
     C_ReceiveAssembly& assembly = session.Assembly();
@@ -268,7 +325,12 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         session.Close();
         return kExitOpenFailed;
     }
-    // The stay starts once everything is out: a close would drop what is still queued.
+    // A board reset by the pulse is then told to break into its console, then given its commands. The stay
+    // starts once everything is out: a close would drop what is still queued.
+    if (values.pulseLines)
+        session.Connection().PulseLines(values.pulseLines, DWORD(values.pulseMs));
+    if (values.breakMs)
+        session.Connection().SendBreak(DWORD(values.breakMs));
     const bool sent = SendAll(session, values);
     if (sent)
         session.RunFor(DWORD(values.seconds) * 1000);

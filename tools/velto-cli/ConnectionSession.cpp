@@ -17,7 +17,8 @@ bool C_ConnectionSession::Start() {
     if (!m_window.IsValid())
         return false;
     // Tags are only read: nothing is written to the program's settings.
-    if (OpenProgramSettings(m_settings))
+    m_settingsOpen = OpenProgramSettings(m_settings) != 0;
+    if (m_settingsOpen)
         m_window.SetTagStore(&m_settings);
     m_started = m_connection.Start(m_window, m_window);
     return m_started;

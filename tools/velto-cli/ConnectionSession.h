@@ -28,6 +28,8 @@ public:
     void SetQuiet(bool quiet) { m_quiet = quiet; }
 
     C_StandInWindow& Window() { return m_window; }
+    // The program's own settings, read only; null until Start has opened them.
+    const C_SettingsStore* ProgramSettings() const { return m_settingsOpen ? &m_settings : nullptr; }
     C_Connection& Connection() { return m_connection; }
     C_LineStore& Store() { return m_store; }
     // Received data becomes the store's lines here; the caller wires the log and the receive options.
@@ -88,6 +90,7 @@ private:
     bool m_started = false;
     bool m_quiet = false;
     std::wstring m_lastStatus;
+    bool m_settingsOpen = false;
 
     // The open being followed: reset by each "Searching", decided by its Options text.
     bool m_openSucceeded = false;

@@ -4,6 +4,8 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "Options.h"
+#include "connection/transports/SerialTransport.h"
+#include "foundation/settings/Options.h"
 
 #include <string>
 
@@ -15,7 +17,30 @@ void Fail(const std::wstring& message) {
     Console::Error(L"velto-cli ports: " + message);
 }
 
-std::wstring Line(const PortEntry& entry) {
+// What the port opens with when it has settings of its own: its line, and the modem choices that differ from
+// the usual ("115200 baud 8N1; dtr off; pulse both"); empty when it has none.
+std::wstring OwnSettings(const C_SettingsStore* settings, const C_PersistedOptions& options, const PortEntry& entry) {
+    SerialLineSettings line = options.Line();
+    if (!settings)
+        return L"";
+    const bool ownLine = PortSettings::Load(*settings, entry.target.c_str(), line);
+    std::wstring own;
+    C_String description;
+    if (ownLine && C_SerialTransport::Describe(line, description))
+        own = description.c_str();
+    auto add = [&own](const wchar_t* part) { own += (own.empty() ? L"" : L"; ") + std::wstring(part); };
+    if (!(line.linesAtOpen & LINE_DTR))
+        add(L"dtr off");
+    if (!(line.linesAtOpen & LINE_RTS))
+        add(L"rts off");
+    if (line.pulseLines == LINE_RTS)
+        add(L"pulse rts");
+    else if (line.pulseLines == kBothModemLines)
+        add(L"pulse both");
+    return own;
+}
+
+std::wstring Line(const PortEntry& entry, const std::wstring& own) {
     std::wstring line = entry.name.c_str();
     line += kSeparator;
     line += entry.target.c_str();
@@ -27,6 +52,8 @@ std::wstring Line(const PortEntry& entry) {
     line += entry.tag.c_str();
     line += kSeparator;
     line += entry.description.c_str();
+    line += kSeparator;
+    line += own;
     return line + L"\r\n";
 }
 
@@ -45,9 +72,12 @@ bool WriteText(const std::wstring& text, UINT codePage) {
 std::wstring PortsHelp() {
     return L"velto-cli ports [--utf8]\r\n"
            L"  Lists the ports as the program offers them, after one refresh and the availability probe that\r\n"
-           L"  follows it: one line per port with name, target, kind, present (1 or 0), tag and description\r\n"
-           L"  (the button's tooltip text, whose ampersands are tripled), separated by tabs. Tags are read from\r\n"
-           L"  the program's settings.\r\n"
+           L"  follows it: one line per port with name, target, kind, present (1 or 0), tag, description (the\r\n"
+           L"  button's tooltip text, whose ampersands are tripled) and the port's own line settings, separated\r\n"
+           L"  by tabs. The last is empty for a port that uses the Options values; otherwise it is what the\r\n"
+           L"  port opens with (\"9600 baud 7E1 RTS/CTS\"), followed by what differs from DTR and RTS raised at\r\n"
+           L"  the open and a reset pulse on DTR (\"; dtr off\", \"; rts off\", \"; pulse rts\", \"; pulse both\").\r\n"
+           L"  Tags and line settings are read from the program's settings.\r\n"
            L"Options:\r\n"
            L"  --utf8                    write UTF-8 instead of the ANSI code page\r\n";
 }
@@ -74,12 +104,15 @@ int RunPorts(const std::vector<std::wstring>& arguments) {
     }
     if (!session.RefreshAndProbe())
         Fail(L"the port list was not complete in time; it is shown as it is");
+    C_PersistedOptions programOptions;
+    if (const C_SettingsStore* settings = session.ProgramSettings())
+        programOptions.Read(*settings);
     std::wstring text;
     {
         C_PortList& list = session.Connection().GetPortList();
         C_ReadLock hold(list);
         for (PortEntry* entry = list.First(); entry; entry = list.Next(entry))
-            text += Line(*entry);
+            text += Line(*entry, OwnSettings(session.ProgramSettings(), programOptions, *entry));
     }
     session.Close();
     if (!WriteText(text, utf8 ? CP_UTF8 : CP_ACP)) {

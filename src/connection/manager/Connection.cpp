@@ -6,9 +6,11 @@
 struct C_Connection::Command : public C_ListEntry {
     CommandKind kind = COMMAND_REFRESH;
     C_String text;     // the target, or the path of a file to send
-    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards; SendFile: the send's number
+    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards; SendFile: the send's number;
+                       // line commands: milliseconds, or raised or not
     std::unique_ptr<uint8_t[]> bytes; // Send: what goes out
     uint32_t size = 0;
+    uint32_t lines = 0; // the modem lines a line command concerns
 };
 
 C_Connection::C_Connection(C_ReceiveSink& sink)
@@ -120,6 +122,18 @@ FileSendProgress C_Connection::GetFileSendProgress() {
     return m_progress;
 }
 
+void C_Connection::SendBreak(DWORD milliseconds) {
+    Post(COMMAND_BREAK, nullptr, milliseconds);
+}
+
+void C_Connection::PulseLines(uint8_t lines, DWORD milliseconds) {
+    Post(COMMAND_PULSE, nullptr, milliseconds, lines);
+}
+
+void C_Connection::SetModemLines(uint8_t lines, bool raised) {
+    Post(COMMAND_MODEM_LINES, nullptr, raised ? 1 : 0, lines);
+}
+
 bool C_Connection::IsOpen() const {
     const C_Transport* current = m_current;
     return current && current->IsOpen();
@@ -131,6 +145,17 @@ bool C_Connection::GetName(C_String& name) const {
         return current->GetName(name);
     name.Empty();
     return false;
+}
+
+bool C_Connection::GetLineState(LineState& state) const {
+    C_Transport* current = m_current;
+    return current && current->GetLineState(state);
+}
+
+bool C_Connection::GetModemStatus(DWORD& status) const {
+    C_Transport* current = m_current;
+    status = 0;
+    return current && current->GetModemStatus(status);
 }
 
 void C_Connection::ShowStatus(StatusText text, const wchar_t* name) {
@@ -146,16 +171,29 @@ HWND C_Connection::GetMainWindow() {
     return m_window ? m_window->GetWindow() : nullptr;
 }
 
-SerialLineSettings C_Connection::GetSerialLineSettings() {
-    return m_options ? m_options->GetSerialLineSettings() : SerialLineSettings{};
+SerialLineSettings C_Connection::GetSerialLineSettings(const wchar_t* port) {
+    return m_options ? m_options->GetSerialLineSettings(port) : SerialLineSettings{};
 }
 
-void C_Connection::Post(CommandKind kind, const wchar_t* text, WPARAM number) {
+// The title says that something was refused; the text says what, of which port.
+void C_Connection::ShowRefusal(RefusalText text, const wchar_t* port, const wchar_t* detail) {
+    if (!m_window)
+        return;
+    C_String title, sentence, body;
+    m_window->LoadText(kRefusalTitleId, title);
+    m_window->LoadText(text, sentence);
+    body.Format(sentence.c_str(), port ? port : L"", detail ? detail : L"");
+    SendMessageW(m_window->GetWindow(), WM_SHOW_STATUS, reinterpret_cast<WPARAM>(title.c_str()),
+                 reinterpret_cast<LPARAM>(body.c_str()));
+}
+
+void C_Connection::Post(CommandKind kind, const wchar_t* text, WPARAM number, uint32_t lines) {
     std::unique_ptr<Command> command(new (std::nothrow) Command);
     if (!command)
         return;
     command->kind = kind;
     command->number = number;
+    command->lines = lines;
     if (command->text.Assign(text ? text : L""))
         Queue(std::move(command));
 }
@@ -191,6 +229,15 @@ void C_Connection::Run(Command& command) {
         break;
     case COMMAND_SEND_FILE:
         RunSendFile(command.text.c_str(), uint32_t(command.number));
+        break;
+    case COMMAND_BREAK:
+        RunBreak(DWORD(command.number));
+        break;
+    case COMMAND_PULSE:
+        RunPulse(uint8_t(command.lines), DWORD(command.number));
+        break;
+    case COMMAND_MODEM_LINES:
+        RunModemLines(uint8_t(command.lines), command.number != 0);
         break;
     }
 }

@@ -54,6 +54,10 @@ public:
     // A close wakes the reader again this often until it has ended: a read step may start a new wait just after
     // the first wake-up and would otherwise sleep until data comes.
     static constexpr DWORD kReaderWakeIntervalMs = 100;
+    // What the port menu and Ctrl+Break send: long enough for any receiver to see a break (a Linux console
+    // takes it for the magic SysRq key), and a reset pulse most boards' reset circuits react to.
+    static constexpr DWORD kBreakMs = 250;
+    static constexpr DWORD kPulseMs = 100;
 
     // Everything read goes to sink, on the reader thread; it must outlive Stop.
     explicit C_Connection(C_ReceiveSink& sink);
@@ -83,6 +87,16 @@ public:
     void CancelFileSend() { StopFileSends(FileSendState::Cancelled); }
     // Any thread.
     FileSendProgress GetFileSendProgress();
+    // Line control of an open serial port, in order with the commands before: nothing happens for a target
+    // without a line. A driver's refusal is told once per opening and kind; the port stays open.
+    // A break on the line for the given time, after everything sent before it.
+    void SendBreak(DWORD milliseconds);
+    // Drops the given modem lines (bits of ModemLine) for the given time, then restores them. Lines under the
+    // flow control's handshake are left alone.
+    void PulseLines(uint8_t lines, DWORD milliseconds);
+    // Raises or drops modem lines for good; what changed is remembered for the port's next opening
+    // (C_ConnectionOptions::RememberModemLines).
+    void SetModemLines(uint8_t lines, bool raised);
 
     // True once every command posted so far has been executed (a script waits for its sends with it).
     bool CommandsDone() { return m_commands.IsIdle(); }
@@ -91,6 +105,14 @@ public:
     // transport's name stays. The name is a copy, safe on any thread.
     bool IsOpen() const;
     bool GetName(C_String& name) const;
+    // Any thread: how the open serial line is set, and its input lines (false without an open line, or when the
+    // driver does not report them).
+    bool GetLineState(LineState& state) const;
+    bool GetModemStatus(DWORD& status) const;
+
+    // Before Start: the serial port's line calls go through functions (tests record them). The system's by
+    // default.
+    void UseCommFunctions(C_CommFunctions& functions) { m_serial.UseCommFunctions(functions); }
 
     // Sends a status text (by its string-table entry) with the name it concerns to the main window and returns
     // once the window has shown it. name may be null.
@@ -108,6 +130,9 @@ private:
         COMMAND_CLOSE = 2,
         COMMAND_SEND = 3, // bytes
         COMMAND_SEND_FILE = 4,
+        COMMAND_BREAK = 5,
+        COMMAND_PULSE = 6,
+        COMMAND_MODEM_LINES = 7,
     };
     struct Command;
     // A file send's buffer: a few writes' worth, however large the file.
@@ -120,9 +145,10 @@ private:
     bool IsStopRequested() override { return m_reader.StopRequested(); }
     HWND GetMainWindow() override;
     void PostCloseTarget() override { CloseTarget(); }
-    SerialLineSettings GetSerialLineSettings() override;
+    SerialLineSettings GetSerialLineSettings(const wchar_t* port) override;
+    void ShowRefusal(RefusalText text, const wchar_t* port, const wchar_t* detail) override;
 
-    void Post(CommandKind kind, const wchar_t* text, WPARAM number);
+    void Post(CommandKind kind, const wchar_t* text, WPARAM number, uint32_t lines = 0);
     void Queue(std::unique_ptr<Command> command);
     static bool HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context);
     void Run(Command& command);
@@ -145,6 +171,9 @@ private:
     void EndFileProgress(FileSendState outcome);
     void NoteFileBytesSent(uint32_t count);
     void NoticeFileProgress();
+    void RunBreak(DWORD milliseconds);
+    void RunPulse(uint8_t lines, DWORD milliseconds);
+    void RunModemLines(uint8_t lines, bool raised);
     C_Transport& TransportFor(const wchar_t* target);
     bool PrepareDataEvent();
     void ShowOptionsText(const C_String& description);

@@ -96,3 +96,39 @@ void C_Connection::AwaitReader() {
         m_reader.WaitFinished(kReaderWakeIntervalMs, QuitMessage::Deferred);
     }
 }
+
+// --- line control ----------------------------------------------------------------------------------------------
+
+// Timed here, between the commands before and after it; a shutdown cuts the wait short but still ends the break.
+void C_Connection::RunBreak(DWORD milliseconds) {
+    C_Transport* current = m_current;
+    if (!current || !current->SetBreak(true))
+        return;
+    WaitForEvent(m_shutdown.Get(), milliseconds);
+    current->SetBreak(false);
+}
+
+// Each line comes back as it was: a line that was already down stays down.
+void C_Connection::RunPulse(uint8_t lines, DWORD milliseconds) {
+    C_Transport* current = m_current;
+    LineState state;
+    if (!current || !current->GetLineState(state))
+        return;
+    const uint8_t pulsed = lines & kBothModemLines & ~HandshakeLines(state.flowControl);
+    if (!pulsed || !current->SetModemLines(pulsed, false))
+        return;
+    WaitForEvent(m_shutdown.Get(), milliseconds);
+    if (const uint8_t restored = pulsed & state.raisedLines)
+        current->SetModemLines(restored, true);
+}
+
+void C_Connection::RunModemLines(uint8_t lines, bool raised) {
+    C_Transport* current = m_current;
+    LineState state;
+    if (!current || !current->GetLineState(state))
+        return;
+    const uint8_t changed = lines & kBothModemLines & ~HandshakeLines(state.flowControl);
+    C_String port;
+    if (changed && current->SetModemLines(changed, raised) && current->GetName(port))
+        m_options->RememberModemLines(port.c_str(), changed, raised);
+}

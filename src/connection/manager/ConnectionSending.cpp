@@ -117,7 +117,7 @@ bool C_Connection::IsFileSendStopped(uint32_t sequence) const {
 }
 
 uint32_t C_Connection::WriteLimit(const C_Transport& transport) {
-    return C_SendPacing::WriteLimitFor(&transport == &m_serial ? m_options->GetSerialLineSettings().baudRate : 0);
+    return C_SendPacing::WriteLimitFor(&transport == &m_serial ? m_serial.GetBaudRate() : 0);
 }
 
 void C_Connection::StartFileProgress(uint32_t sequence) {

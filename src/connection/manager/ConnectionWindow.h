@@ -63,7 +63,11 @@ public:
     virtual uint32_t GetCharSendDelay() = 0;
     // Milliseconds after each line end of a file send; 0 for none.
     virtual uint32_t GetLineDelay() = 0;
-    virtual SerialLineSettings GetSerialLineSettings() = 0;
+    // The line settings for opening port (its device path): the port's own, or the Options values.
+    virtual SerialLineSettings GetSerialLineSettings(const wchar_t* port) = 0;
+    // The modem lines (bits of ModemLine) just raised or dropped on port, to be so again at its next opening.
+    // Nothing is remembered by default.
+    virtual void RememberModemLines(const wchar_t* /*port*/, uint8_t /*lines*/, bool /*raised*/) {}
     // The port or endpoint named on the command line; empty when none. It is offered in the port list even
     // when no enumerated port has that name.
     virtual void GetCommandLinePort(C_String& port) = 0;

@@ -1,16 +1,21 @@
 #pragma once
 // C_SerialPort, transport half: a serial device opened by path with the line settings, queue sizes and time-outs
 // it was configured with, and thin calls for overlapped reads, writes and comm-event waits. Nothing reaches the
-// device before Open; Read and Write on a closed port open it around the one call.
+// device before Open; Read and Write on a closed port open it around the one call. The calls that set the line
+// and the modem lines go through C_CommFunctions.
 //
 // Enumeration half (SerialPortEnumeration.cpp): the list of the system's serial ports, rebuilt by Enumerate.
 #include "connection/discovery/PortInfo.h"
+#include "connection/transports/CommFunctions.h"
 #include "connection/transports/SerialPortEnumeration.h"
 #include "connection/transports/SharedName.h"
 #include "foundation/base/File.h"
 #include "foundation/base/TextString.h"
+#include "foundation/settings/LineSettings.h"
 
 #include <windows.h>
+
+#include <atomic>
 
 // Everything Open writes to the device.
 struct SerialPortSettings {
@@ -24,6 +29,16 @@ struct SerialPortSettings {
     DWORD writeTotalConstant = 0;
     BYTE parity = NOPARITY;
     BYTE stopBits = ONESTOPBIT;
+    BYTE dataBits = 8;
+    uint8_t flowControl = FLOW_NONE;
+    uint8_t linesAtOpen = kBothModemLines; // bits of ModemLine
+};
+
+// What a driver refused of the settings at the last Open.
+enum class LineRefusal {
+    None,
+    Handshake, // the flow control or the modem lines at opening: the port opened without them
+    Line,      // the baud rate, data bits, parity or stop bits: the open failed
 };
 
 class C_SerialPort {
@@ -57,12 +72,38 @@ public:
     // Stored only; the device sees them at the next Open.
     void Configure(const SerialPortSettings& settings) { m_settings = settings; }
     const SerialPortSettings& GetSettings() const { return m_settings; }
+    // Before the first Open; functions must outlive the port. The system's by default.
+    void UseCommFunctions(C_CommFunctions& functions) { m_comm = &functions; }
 
     // Fails without any system call for an empty name. A failed create leaves its error as the thread's last
-    // error (the connection retries a port that another program holds).
+    // error (the connection retries a port that another program holds), and so does a refused line.
     bool Open();
+    // Opens the device and writes nothing to it: the line, its modem lines and the driver's queues stay as
+    // another program or the last user left them.
+    bool OpenWithoutSettings();
     bool IsOpen() const { return m_device.IsOpen(); }
-    void Close() { m_device.Close(); }
+    void Close();
+    LineRefusal LastRefusal() const { return m_refusal; }
+
+    // The modem output lines (bits of ModemLine) raised or dropped at once; false when the device is closed or
+    // the driver refused (the first refused line stops the change). Lines under handshake control are the
+    // caller's to leave out.
+    bool SetModemLines(uint8_t lines, bool raised);
+    // The lines raised as far as this port set them: at opening, then by SetModemLines.
+    uint8_t RaisedLines() const { return m_raisedLines; }
+    // Starts (true) or ends a break on the line.
+    bool SetBreak(bool on);
+    // The input lines (MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON). Any thread: a close waits for the call.
+    bool GetModemStatus(DWORD& status);
+
+    // The device state Open writes over the one the device reported: the line settings, the flow control and
+    // the modem lines at opening; every other field stays as reported.
+    static DCB ComposeState(const DCB& reported, const SerialPortSettings& settings);
+    // The same without the flow control and the modem lines, for a driver that refused them.
+    static DCB ComposeLineOnly(const DCB& reported, const SerialPortSettings& settings);
+    // XonLim and XoffLim for a receive queue: flow stops when it is three quarters full and resumes once it is
+    // down to a quarter.
+    static WORD FlowLimit(DWORD inputQueue);
 
     // One system read or write. On a closed port: open, run the call to its end, close again.
     bool Read(void* buffer, DWORD size, DWORD* count, OVERLAPPED* record);
@@ -78,7 +119,9 @@ public:
     bool CancelPending();
 
 private:
+    bool OpenDevice();
     bool ApplySettings();
+    bool ApplyState(const DCB& reported);
     bool FinishBeforeClose(bool started, OVERLAPPED* record, DWORD* count);
     // Runs one read or write, opening the port around it when it is closed.
     template <class Transfer> bool WithPortOpen(OVERLAPPED* record, DWORD* count, Transfer transfer);
@@ -88,5 +131,10 @@ private:
     C_PortInfoList m_portInfos;
     C_DeviceDatabase m_deviceDatabase;
     SerialPortSettings m_settings;
+    C_CommFunctions* m_comm = &C_CommFunctions::System();
+    LineRefusal m_refusal = LineRefusal::None;
+    std::atomic<uint8_t> m_raisedLines{0};
+    // Held while the device handle is made or closed, and by GetModemStatus, which other threads call.
+    mutable C_CriticalSection m_deviceLock;
     C_File m_device;
 };

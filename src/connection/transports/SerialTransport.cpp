@@ -44,19 +44,35 @@ void C_SerialTransport::Stop() {
     m_port.Uninit();
 }
 
+// Opening is all the probe does: writing settings would reset every idle board whose reset hangs on DTR, and
+// undo what another program set on a port it is about to use again.
 bool C_SerialTransport::Probe(const wchar_t* target) {
     C_SerialPort probe;
     probe.Init();
     probe.SetName(target, false);
-    const bool available = probe.Open();
+    const bool available = probe.OpenWithoutSettings();
     probe.Close();
     probe.Uninit();
     return available;
 }
 
 bool C_SerialTransport::Describe(const SerialLineSettings& line, C_String& description) {
-    return description.Format(L"%u baud 8", static_cast<unsigned>(line.baudRate)) &&
-           description.Append(ParityLetter(line.parity)) && description.Append(StopBitsText(line.stopBits));
+    return description.Format(L"%u baud %u", static_cast<unsigned>(line.baudRate), unsigned(line.dataBits)) &&
+           description.Append(ParityLetter(line.parity)) && description.Append(StopBitsText(line.stopBits)) &&
+           description.Append(FlowControlSuffix(line.flowControl));
+}
+
+const wchar_t* C_SerialTransport::FlowControlSuffix(uint8_t flowControl) {
+    switch (flowControl) {
+    case FLOW_RTS_CTS:
+        return L" RTS/CTS";
+    case FLOW_DSR_DTR:
+        return L" DSR/DTR";
+    case FLOW_XON_XOFF:
+        return L" XON/XOFF";
+    default:
+        return L"";
+    }
 }
 
 // The target may name a port as the port list shows it (its friendly name) or by its device path, compared
@@ -84,8 +100,12 @@ bool C_SerialTransport::MatchPort(const PortInfo& info, void* context, C_SerialP
 bool C_SerialTransport::Open(const wchar_t* target, C_String& description) {
     m_port.SetName(nullptr, true);
     MatchTarget(target);
+    m_target.Assign(target ? target : L"");
+    m_toldRefusals = 0;
     m_host.ShowStatus(STATUS_OPENING, target);
-    const SerialLineSettings line = m_host.GetSerialLineSettings();
+    C_String port;
+    m_port.GetName(port);
+    const SerialLineSettings line = m_host.GetSerialLineSettings(port.IsEmpty() ? target : port.c_str());
     SerialPortSettings settings;
     settings.baudRate = line.baudRate;
     settings.inputQueue = kInputQueue;
@@ -97,9 +117,67 @@ bool C_SerialTransport::Open(const wchar_t* target, C_String& description) {
     settings.writeTotalConstant = 0;
     settings.parity = line.parity;
     settings.stopBits = line.stopBits;
+    settings.dataBits = line.dataBits;
+    settings.flowControl = line.flowControl;
+    settings.linesAtOpen = line.linesAtOpen;
     m_port.Configure(settings);
+    m_flowControl = line.flowControl;
+    m_pulseLines = line.pulseLines;
     Describe(line, description);
-    return m_port.Open();
+    const bool opened = m_port.Open();
+    if (m_port.LastRefusal() == LineRefusal::Line)
+        Refused(REFUSED_LINE, description.c_str());
+    else if (m_port.LastRefusal() == LineRefusal::Handshake) {
+        // The port runs without flow control then, whatever was asked.
+        if (line.flowControl != FLOW_NONE)
+            Refused(REFUSED_FLOW_CONTROL, FlowControlSuffix(line.flowControl) + 1);
+        else
+            Refused(REFUSED_MODEM_LINES);
+        m_flowControl = FLOW_NONE;
+    }
+    return opened;
+}
+
+void C_SerialTransport::Refused(RefusalText text, const wchar_t* detail) {
+    const uint32_t bit = 1u << (text - REFUSED_LINE);
+    if (m_toldRefusals & bit)
+        return;
+    m_toldRefusals |= bit;
+    const DWORD error = GetLastError();
+    m_host.ShowRefusal(text, m_target.c_str(), detail);
+    SetLastError(error);
+}
+
+bool C_SerialTransport::SetModemLines(uint8_t lines, bool raised) {
+    if (!m_port.IsOpen())
+        return false;
+    if (m_port.SetModemLines(lines, raised))
+        return true;
+    Refused(REFUSED_MODEM_LINES);
+    return false;
+}
+
+// Characters still on their way would otherwise be cut by the break or follow it: the write before it must
+// have ended first.
+bool C_SerialTransport::SetBreak(bool on) {
+    if (!m_port.IsOpen())
+        return false;
+    if (on)
+        FinishPendingWrite();
+    if (m_port.SetBreak(on))
+        return true;
+    if (on)
+        Refused(REFUSED_BREAK);
+    return false;
+}
+
+bool C_SerialTransport::GetLineState(LineState& state) const {
+    if (!m_port.IsOpen())
+        return false;
+    state.flowControl = m_flowControl;
+    state.raisedLines = m_port.RaisedLines();
+    state.pulseLines = m_pulseLines;
+    return true;
 }
 
 bool C_SerialTransport::IsDeviceGoneError(DWORD error) {

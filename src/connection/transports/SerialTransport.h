@@ -1,11 +1,13 @@
 #pragma once
-// C_SerialTransport: the transport for serial ports. Every open configures the line from the user's options
-// (always 8 data bits) with a large receive queue; the read step sleeps on a comm event until characters
-// arrive and then drains the driver's queue in one go.
+// C_SerialTransport: the transport for serial ports. Every open configures the line from the user's options for
+// that port (its own, or the Options values) with a large receive queue; the read step sleeps on a comm event
+// until characters arrive and then drains the driver's queue in one go. The probe only opens and closes: an idle
+// device's line and modem lines stay as they are.
 #include "connection/threads/Event.h"
 #include "connection/transports/SerialPort.h"
 #include "connection/transports/Transport.h"
 
+#include <atomic>
 #include <cstdint>
 
 class C_SerialTransport : public C_Transport {
@@ -38,9 +40,21 @@ public:
     void Close() override { m_port.Close(); }
     bool Write(const uint8_t* bytes, uint32_t size) override;
     bool ReadStep() override;
+    bool SetModemLines(uint8_t lines, bool raised) override;
+    bool SetBreak(bool on) override;
+    bool GetLineState(LineState& state) const override;
+    bool GetModemStatus(DWORD& status) override { return m_port.GetModemStatus(status); }
+    // The rate the port was last opened with, which paces how much one write may carry.
+    DWORD GetBaudRate() const { return m_port.GetSettings().baudRate; }
 
-    // "115200 baud 8N1": baud rate, 8 data bits, parity letter and stop bits; unknown codes add nothing.
+    // Before Start; functions must outlive the transport. Tests record the line calls through it.
+    void UseCommFunctions(C_CommFunctions& functions) { m_port.UseCommFunctions(functions); }
+
+    // "115200 baud 8N1", "9600 baud 7E1 RTS/CTS": baud rate, data bits, parity letter, stop bits and the flow
+    // control when there is one; unknown codes add nothing.
     static bool Describe(const SerialLineSettings& line, C_String& description);
+    // " RTS/CTS", " DSR/DTR", " XON/XOFF"; empty for none or an unknown code.
+    static const wchar_t* FlowControlSuffix(uint8_t flowControl);
     // Errors by which a port says its device has gone (a USB adapter pulled out).
     static bool IsDeviceGoneError(DWORD error);
     // How long a pending write of bytes may still take on a line with these settings: start bit, 8 data bits,
@@ -54,6 +68,8 @@ private:
     bool ReadChunk(DWORD size, DWORD* count);
     bool FinishPendingWrite();
     bool EndConnection();
+    // Tells a refusal of the driver once per opening and kind.
+    void Refused(RefusalText text, const wchar_t* detail = nullptr);
 
     C_TransportHost& m_host;
 
@@ -70,6 +86,13 @@ private:
     OVERLAPPED m_writeRecord{};
     DWORD m_pendingWriteSize = 0;
     bool m_writePending = false;
+
+    // Command thread: the target as the user named it, and the refusals told since it was opened.
+    C_String m_target;
+    uint32_t m_toldRefusals = 0;
+    // Set at every open, read by any thread.
+    std::atomic<uint8_t> m_flowControl{FLOW_NONE};
+    std::atomic<uint8_t> m_pulseLines{LINE_DTR};
 
     // Declared last, so it is closed (ending whatever is still pending) before the records above go away.
     C_SerialPort m_port;

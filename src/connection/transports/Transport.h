@@ -8,6 +8,7 @@
 // and the window that receives socket notifications. The connection implements it and passes itself to every
 // transport it embeds.
 #include "foundation/base/ReceiveSink.h"
+#include "foundation/settings/LineSettings.h"
 #include "foundation/base/TextString.h"
 
 #include <windows.h>
@@ -22,11 +23,22 @@ enum StatusText : unsigned {
     STATUS_CLOSED = 72,
 };
 
-// The user's serial line options, read at every serial open. The word size is always 8 data bits.
-struct SerialLineSettings {
-    DWORD baudRate = 115200;
-    BYTE parity = NOPARITY;     // the system's codes: 0 none, 1 odd, 2 even, 3 mark, 4 space
-    BYTE stopBits = ONESTOPBIT; // 0 one, 1 one and a half, 2 two
+// What a driver refused, by the string-table entry of its sentence ("%s does not support ...": the port's name
+// for the first %s, the detail for a second). Shown under the title kRefusalTitleId, at most once per opening
+// and kind.
+enum RefusalText : unsigned {
+    REFUSED_LINE = 321,         // the line itself ("115200 baud 7E1"): the open fails
+    REFUSED_FLOW_CONTROL = 322, // the flow control ("RTS/CTS"): the port opens without it
+    REFUSED_MODEM_LINES = 323,  // setting DTR or RTS: the port stays open and the lines as they were
+    REFUSED_BREAK = 324,        // a break: nothing happens
+};
+constexpr unsigned kRefusalTitleId = 320; // "Line control refused"
+
+// How an open serial line is set, for the port's menu.
+struct LineState {
+    uint8_t flowControl = FLOW_NONE;
+    uint8_t raisedLines = 0; // bits of ModemLine, as last set
+    uint8_t pulseLines = LINE_DTR;
 };
 
 class C_TransportHost {
@@ -48,8 +60,12 @@ public:
     // the user-interface thread) when a connection attempt fails or the peer closes. Never waits. The connection
     // overrides it; the default does nothing, for hosts without sockets.
     virtual void PostCloseTarget() {}
-    // The serial options in force for the next serial open. The connection overrides it with the user's choice.
-    virtual SerialLineSettings GetSerialLineSettings() { return {}; }
+    // The serial options in force for an open of port (its device path, or the target when nothing matched).
+    // The connection overrides it with the user's choice.
+    virtual SerialLineSettings GetSerialLineSettings(const wchar_t* /*port*/) { return {}; }
+    // Tells the user what the driver of port refused; detail fills the sentence's second %s (may be null). Returns
+    // once shown; the thread's last error is kept.
+    virtual void ShowRefusal(RefusalText /*text*/, const wchar_t* /*port*/, const wchar_t* /*detail*/) {}
 
 protected:
     ~C_TransportHost() = default;
@@ -83,4 +99,16 @@ public:
     virtual bool Write(const uint8_t* bytes, uint32_t size) = 0;
     // 9. Waits for received data once and delivers it; true = call again, false = the connection has ended.
     virtual bool ReadStep() = 0;
+
+    // Line control, for endpoints with a serial line; the others answer false and change nothing. On the command
+    // thread; a refusal is told to the user once per opening and kind, and leaves the line as it was.
+    // 10. Raises or drops the modem output lines (bits of ModemLine).
+    virtual bool SetModemLines(uint8_t /*lines*/, bool /*raised*/) { return false; }
+    // 11. Starts or ends a break; a start comes after everything written before it.
+    virtual bool SetBreak(bool /*on*/) { return false; }
+    // 12. Any thread: how the open line is set; false when nothing with a line is open.
+    virtual bool GetLineState(LineState& /*state*/) const { return false; }
+    // 13. Any thread: the input lines (MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON); false when nothing with a
+    //     line is open or its driver does not report them.
+    virtual bool GetModemStatus(DWORD& /*status*/) { return false; }
 };

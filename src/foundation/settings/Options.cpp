@@ -89,6 +89,8 @@ void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* comma
     charSendDelay = uint32_t(store.ReadNumber(SettingName::CharSendDelay, kDefaultCharSendDelay));
     parity = uint8_t(store.ReadNumber(SettingName::Parity, kDefaultParity));
     stopBits = uint8_t(store.ReadNumber(SettingName::StopBits, kDefaultStopBits));
+    dataBits = uint8_t(store.ReadNumber(SettingName::DataBits, kDefaultDataBits));
+    flowControl = uint8_t(store.ReadNumber(SettingName::FlowControl, kDefaultFlowControl));
     ReadStringKeepingDefault(store, SettingName::FontName, fontName);
     if (commandLinePort && *commandLinePort)
         serialPort.Assign(commandLinePort);
@@ -115,6 +117,8 @@ bool C_PersistedOptions::Write(C_SettingsStore& store) const {
     ok &= store.WriteNumber(SettingName::CharSendDelay, charSendDelay);
     ok &= store.WriteNumber(SettingName::Parity, parity);
     ok &= store.WriteNumber(SettingName::StopBits, stopBits);
+    ok &= store.WriteNumber(SettingName::DataBits, dataBits);
+    ok &= store.WriteNumber(SettingName::FlowControl, flowControl);
     ok &= store.WriteNumber(SettingName::FontSize, fontSize);
     ok &= store.WriteString(SettingName::FontName, fontName.c_str());
     ok &= store.WriteString(SettingName::SerialPort, serialPort.c_str());
@@ -127,4 +131,14 @@ bool C_PersistedOptions::Write(C_SettingsStore& store) const {
     ok &= store.WriteNumber(SettingName::LineDelay, lineDelay);
     ok &= store.WriteNumber(SettingName::SendHex, sendHex ? 1 : 0);
     return ok;
+}
+
+SerialLineSettings C_PersistedOptions::Line() const {
+    SerialLineSettings line;
+    line.baudRate = baudRate;
+    line.parity = parity;
+    line.stopBits = stopBits;
+    line.dataBits = dataBits;
+    line.flowControl = flowControl;
+    return line;
 }

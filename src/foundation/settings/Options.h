@@ -2,6 +2,7 @@
 // The persisted options: the values the program keeps between runs, their defaults, the order in which they are
 // read at start and written at close, the choice of the default terminal font and the command-line overrides.
 // The main window owns one and hands it to the settings store; everything here works without a window.
+#include "foundation/settings/LineSettings.h"
 #include "foundation/settings/Settings.h"
 #include "foundation/settings/SettingsStore.h"
 #include "foundation/base/TextString.h"
@@ -30,6 +31,8 @@ constexpr const wchar_t* BaudRate = L"BaudRate";
 constexpr const wchar_t* CharSendDelay = L"CharSendDelay";
 constexpr const wchar_t* Parity = L"Parity";
 constexpr const wchar_t* StopBits = L"StopBits";
+constexpr const wchar_t* DataBits = L"DataBits";
+constexpr const wchar_t* FlowControl = L"FlowControl";
 constexpr const wchar_t* FontName = L"FontName";
 constexpr const wchar_t* SerialPort = L"SerialPort";
 constexpr const wchar_t* Filter = L"Filter";
@@ -48,6 +51,10 @@ constexpr const wchar_t* LastCheck = L"LastCheck";
 constexpr const wchar_t* LastCheckVersion = L"LastCheckVersion";
 constexpr const wchar_t* TagsSection = L"Tags";
 constexpr const wchar_t* SendHistorySection = L"SendHistory";
+// A port's own settings, in the subkey "Ports\<port>" (LineSettings.h): the line values above, and these.
+constexpr const wchar_t* PortDtr = L"Dtr";               // 1 raised at opening, 0 not
+constexpr const wchar_t* PortRts = L"Rts";               //
+constexpr const wchar_t* PortResetPulse = L"ResetPulse"; // the lines a reset pulse drops: 1 DTR, 2 RTS, 3 both
 } // namespace SettingName
 
 // What Enter sends, in the view and in the send bar.
@@ -78,6 +85,8 @@ public:
     static constexpr uint8_t kDefaultParity = 0;   // none
     static constexpr uint8_t kDefaultStopBits = 0; // one
     static constexpr uint32_t kDefaultPlotSpanSeconds = 30;
+    static constexpr uint8_t kDefaultDataBits = 8;
+    static constexpr uint8_t kDefaultFlowControl = FLOW_NONE;
     static constexpr const wchar_t* kDefaultPowerLine = L"\xE0B0";
     static constexpr const wchar_t* kDefaultAnimationChars =
         L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
@@ -97,12 +106,17 @@ public:
     // a failed write does not stop the others.
     bool Write(C_SettingsStore& store) const;
 
+    // The line settings a port without settings of its own is opened with.
+    SerialLineSettings Line() const;
+
     uint32_t flags = kDefaultFlags;
     uint32_t fontSize = kDefaultFontSize;
     uint32_t baudRate = kDefaultBaudRate;
     uint32_t charSendDelay = kDefaultCharSendDelay; // milliseconds between characters sent
     uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
     uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
+    uint8_t dataBits = kDefaultDataBits;            // 5 to 8
+    uint8_t flowControl = kDefaultFlowControl;      // FlowControl: 0 none, 1 RTS/CTS, 2 DSR/DTR, 3 XON/XOFF
     uint32_t plotSpan = kDefaultPlotSpanSeconds;    // the plot's time span in seconds; the plot checks it
     EnterSends enterSends = EnterSends::Cr;
     uint32_t lineDelay = kDefaultLineDelay; // milliseconds after each line end of a file send

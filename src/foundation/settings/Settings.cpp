@@ -110,3 +110,8 @@ bool C_Settings::WriteString(const wchar_t* name, const wchar_t* text, const wch
     C_SettingsStore* store = Active();
     return store && store->WriteString(name, text, section);
 }
+
+bool C_Settings::DeleteValue(const wchar_t* name, const wchar_t* section) {
+    C_SettingsStore* store = Active();
+    return store && store->DeleteValue(name, section);
+}

@@ -39,6 +39,7 @@ public:
     bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,
                     const wchar_t* section = nullptr) const override;
     bool WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section = nullptr) override;
+    bool DeleteValue(const wchar_t* name, const wchar_t* section = nullptr) override;
 
     uint32_t GetBackend() const { return m_backend; } // the one flag in use, 0 while closed
     const wchar_t* GetFilePath() const { return m_filePath.c_str(); }

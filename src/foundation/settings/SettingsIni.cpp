@@ -119,3 +119,12 @@ bool C_IniSettings::WriteString(const wchar_t* name, const wchar_t* text, const 
     CreateUtf16FileIfMissing(m_filePath.c_str());
     return WritePrivateProfileStringW(SectionOrDefault(section), name, text, m_filePath.c_str()) != 0;
 }
+
+bool C_IniSettings::DeleteValue(const wchar_t* name, const wchar_t* section) {
+    if (m_filePath.IsEmpty() || !name || !*name)
+        return false;
+    // Without a file there is nothing to remove; the call would create one.
+    if (GetFileAttributesW(m_filePath.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    return WritePrivateProfileStringW(SectionOrDefault(section), name, nullptr, m_filePath.c_str()) != 0;
+}

@@ -134,3 +134,13 @@ bool C_RegistrySettings::WriteString(const wchar_t* name, const wchar_t* text, c
     return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD(bytes)) ==
            ERROR_SUCCESS;
 }
+
+bool C_RegistrySettings::DeleteValue(const wchar_t* name, const wchar_t* section) {
+    C_String path;
+    C_RegistryKey key;
+    LONG opened = ERROR_SUCCESS;
+    if (!m_root || !KeyPath(section, path) || !key.Open(m_root, path.c_str(), KEY_SET_VALUE, &opened))
+        return opened == ERROR_FILE_NOT_FOUND; // no key: no value either
+    const LSTATUS deleted = RegDeleteValueW(key.Get(), name);
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+}

@@ -17,6 +17,7 @@ public:
     bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,
                     const wchar_t* section = nullptr) const override;
     bool WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section = nullptr) override;
+    bool DeleteValue(const wchar_t* name, const wchar_t* section = nullptr) override;
 
 private:
     bool KeyPath(const wchar_t* section, C_String& path) const;

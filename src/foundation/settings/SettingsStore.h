@@ -17,6 +17,9 @@ public:
     virtual bool ReadString(const wchar_t* name, C_String& dest, const wchar_t* defaultText = nullptr,
                             const wchar_t* section = nullptr) const = 0;
     virtual bool WriteString(const wchar_t* name, const wchar_t* text, const wchar_t* section = nullptr) = 0;
+    // Removes a value, so reading it gives the default again; true also when there was none. A store that
+    // cannot remove values answers false and keeps them.
+    virtual bool DeleteValue(const wchar_t* /*name*/, const wchar_t* /*section*/ = nullptr) { return false; }
 
 protected:
     ~C_SettingsStore() = default;

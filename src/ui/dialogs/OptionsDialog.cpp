@@ -2,6 +2,7 @@
 
 #include "connection/manager/ConnectionWindow.h"
 #include "platform/window/DarkMode.h"
+#include "ui/dialogs/LineChoices.h"
 #include "ui/framework/FontList.h"
 #include "ui/framework/ProgramTitle.h"
 #include "ui/framework/ResourceIds.h"
@@ -22,6 +23,8 @@ constexpr ControlText kTexts[] = {
     {IDC_OPTIONS_BAUD_RATE_LABEL, IDS_BAUD_RATE},
     {IDC_OPTIONS_PARITY_LABEL, IDS_PARITY},
     {IDC_OPTIONS_STOP_BITS_LABEL, IDS_STOP_BITS},
+    {IDC_OPTIONS_DATA_BITS_LABEL, IDS_DATA_BITS},
+    {IDC_OPTIONS_FLOW_CONTROL_LABEL, IDS_FLOW_CONTROL},
     {IDC_OPTIONS_FONT_LABEL, IDS_FONT},
     {IDC_OPTIONS_BOLD, IDS_BOLD},
     {IDC_OPTIONS_TIME_FORMAT_LABEL, IDS_TIME_FORMAT},
@@ -41,27 +44,11 @@ struct NumberItem {
 };
 
 constexpr NumberItem kSendDelays[] = {{L"0 ms", 0}, {L"10 ms", 10}, {L"100 ms", 100}, {L"1000 ms", 1000}};
-constexpr NumberItem kBaudRates[] = {{L"9600", 9600},     {L"19200", 19200},   {L"38400", 38400},
-                                     {L"57600", 57600},   {L"115200", 115200}, {L"230400", 230400},
-                                     {L"460800", 460800}, {L"921600", 921600}};
 constexpr const wchar_t* kSendDelayFormat = L"%u ms";
 // The line ends by their usual names, the same in every language.
 constexpr NumberItem kEnterSends[] = {
     {L"CR", uint32_t(EnterSends::Cr)}, {L"LF", uint32_t(EnterSends::Lf)}, {L"CR LF", uint32_t(EnterSends::CrLf)}};
 constexpr const wchar_t* kNumberFormat = L"%u";
-
-struct ChoiceItem {
-    UINT text;
-    uint32_t value;
-    UINT icon;
-};
-
-// Values as the serial line takes them: parity 0 none, 1 odd, 2 even; stop bits 0 one, 1 one and a half, 2 two.
-constexpr ChoiceItem kParities[] = {
-    {IDS_PARITY_NONE, 0, IDI_PARITY_NONE}, {IDS_PARITY_EVEN, 2, IDI_PARITY_EVEN}, {IDS_PARITY_ODD, 1, IDI_PARITY_ODD}};
-constexpr ChoiceItem kStopBits[] = {{IDS_STOP_BITS_1, 0, IDI_STOP_BITS_ONE},
-                                    {IDS_STOP_BITS_1_5, 1, IDI_STOP_BITS_ONE_HALF},
-                                    {IDS_STOP_BITS_2, 2, IDI_STOP_BITS_TWO}};
 
 // The empty picture comes first: choosing it turns the stamps off.
 constexpr const wchar_t* kNoTimeFormat = L"";
@@ -99,8 +86,9 @@ INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host
 }
 
 template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate,   &m_parity,     &m_stopBits, &m_font,
-                                       &m_fontSize,  &m_timeFormat, &m_enterSends, &m_lineDelay};
+    C_ComboBox* combos[kComboCount] = {&m_sendDelay,  &m_baudRate,    &m_parity,   &m_stopBits,
+                                       &m_dataBits,   &m_flowControl, &m_font,     &m_fontSize,
+                                       &m_timeFormat, &m_enterSends,  &m_lineDelay};
     for (C_ComboBox* combo : combos)
         if (handler(*combo))
             return true;
@@ -119,6 +107,8 @@ INT_PTR C_OptionsDialog::OnInitDialog() {
     FillBaudRate(options);
     FillParity(options);
     FillStopBits(options);
+    FillDataBits(options);
+    FillFlowControl(options);
     FillFonts(options);
     FillFontSizes(options);
     FillTimeFormats(options);
@@ -139,29 +129,30 @@ void C_OptionsDialog::FillSendDelay(const C_PersistedOptions& options) {
     m_sendDelay.SetEditText(text.c_str());
 }
 
-// Any rate is shown, also one the list lacks: adapters take rates such as 250000.
 void C_OptionsDialog::FillBaudRate(const C_PersistedOptions& options) {
     m_baudRate.Attach(GetItem(IDC_OPTIONS_BAUD_RATE), GetInstance());
-    for (const NumberItem& item : kBaudRates)
-        m_baudRate.AddItem(item.text, item.value, IDI_ITEM_RATE);
-    C_String text;
-    text.Format(kNumberFormat, options.baudRate);
-    m_baudRate.SetEditText(text.c_str());
+    LineChoices::FillBaudRates(m_baudRate, options.baudRate);
 }
 
 // A stored value the list lacks selects nothing, and OK then keeps it.
 void C_OptionsDialog::FillParity(const C_PersistedOptions& options) {
     m_parity.Attach(GetItem(IDC_OPTIONS_PARITY), GetInstance());
-    for (const ChoiceItem& item : kParities)
-        m_parity.AddItem(m_strings, item.text, item.value, item.icon);
-    m_parity.Select(m_parity.FindValue(options.parity));
+    LineChoices::FillParities(m_parity, m_strings, options.parity);
 }
 
 void C_OptionsDialog::FillStopBits(const C_PersistedOptions& options) {
     m_stopBits.Attach(GetItem(IDC_OPTIONS_STOP_BITS), GetInstance());
-    for (const ChoiceItem& item : kStopBits)
-        m_stopBits.AddItem(m_strings, item.text, item.value, item.icon);
-    m_stopBits.Select(m_stopBits.FindValue(options.stopBits));
+    LineChoices::FillStopBits(m_stopBits, m_strings, options.stopBits);
+}
+
+void C_OptionsDialog::FillDataBits(const C_PersistedOptions& options) {
+    m_dataBits.Attach(GetItem(IDC_OPTIONS_DATA_BITS), GetInstance());
+    LineChoices::FillDataBits(m_dataBits, options.dataBits);
+}
+
+void C_OptionsDialog::FillFlowControl(const C_PersistedOptions& options) {
+    m_flowControl.Attach(GetItem(IDC_OPTIONS_FLOW_CONTROL), GetInstance());
+    LineChoices::FillFlowControls(m_flowControl, m_strings, options.flowControl);
 }
 
 void C_OptionsDialog::FillFonts(const C_PersistedOptions& options) {
@@ -267,6 +258,8 @@ void C_OptionsDialog::Apply() {
         options.parity = uint8_t(value);
     if (m_stopBits.GetSelectedValue(value))
         options.stopBits = uint8_t(value);
+    LineChoices::ReadSelected(m_dataBits, options.dataBits);
+    LineChoices::ReadSelected(m_flowControl, options.flowControl);
 
     C_String text;
     if (m_font.GetSelectedText(text) && !text.IsEmpty())

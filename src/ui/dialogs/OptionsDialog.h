@@ -1,8 +1,9 @@
 #pragma once
-// C_OptionsDialog: the serial settings (send delay, baud rate, parity, stop bits), the terminal font (face, size,
-// bold), the time-stamp picture, the update check and the sending (what Enter sends, the line delay of file
-// sends, the local echo and the question before a large paste). It edits the main window's options in memory, and only
-// on OK; they reach the registry when the main window closes. Every opening rebuilds the lists from the options.
+// C_OptionsDialog: the serial settings (send delay, baud rate, parity, stop bits, data bits, flow control), the
+// terminal font (face, size, bold), the time-stamp picture, the update check and the sending (what Enter sends,
+// the line delay of file sends, the local echo and the question before a large paste). It edits the main window's
+// options in memory, and only on OK; they reach the registry when the main window closes. Every opening rebuilds
+// the lists from the options.
 #include "foundation/settings/Options.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"
@@ -50,12 +51,14 @@ protected:
     void OnThemeChanged() override;
 
 private:
-    static constexpr int kComboCount = 9;
+    static constexpr int kComboCount = 11;
 
     void FillSendDelay(const C_PersistedOptions& options);
     void FillBaudRate(const C_PersistedOptions& options);
     void FillParity(const C_PersistedOptions& options);
     void FillStopBits(const C_PersistedOptions& options);
+    void FillDataBits(const C_PersistedOptions& options);
+    void FillFlowControl(const C_PersistedOptions& options);
     void FillFonts(const C_PersistedOptions& options);
     void FillFontSizes(const C_PersistedOptions& options);
     void FillTimeFormats(const C_PersistedOptions& options);
@@ -73,6 +76,8 @@ private:
     C_ComboBox m_baudRate;
     C_ComboBox m_parity;
     C_ComboBox m_stopBits;
+    C_ComboBox m_dataBits;
+    C_ComboBox m_flowControl;
     C_ComboBox m_font;
     C_ComboBox m_fontSize;
     C_ComboBox m_timeFormat;

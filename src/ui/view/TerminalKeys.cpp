@@ -60,7 +60,7 @@ Result ForCharacter(wchar_t character, uint32_t modifiers, const wchar_t* enter)
     case kCtrlF:
         return Make(Action::ToggleSearchBar);
     case kCtrlC:
-        return Make(Action::CopyOrSend, text);
+        return Make((modifiers & MODIFIER_BREAK) ? Action::Nothing : Action::CopyOrSend, text);
     default:
         return Make(Action::Send, text);
     }
@@ -78,6 +78,8 @@ Result ForKey(UINT virtualKey, uint32_t modifiers, CursorKeyMode mode, KeyMessag
         return Make(Action::ToggleSendBar);
     if (held == (MODIFIER_CONTROL | MODIFIER_SHIFT) && virtualKey == kSendFileKey)
         return Make(Action::SendFile);
+    if (virtualKey == VK_CANCEL)
+        return Make(Action::SendBreak);
     if (virtualKey == VK_INSERT)
         return Make((modifiers & MODIFIER_SHIFT) ? Action::Paste : Action::Default);
     for (const SequenceKey& entry : kSequences)
@@ -99,6 +101,8 @@ uint32_t HeldModifiers() {
         modifiers |= MODIFIER_ALT;
     if (GetKeyState(VK_SHIFT) < 0)
         modifiers |= MODIFIER_SHIFT;
+    if (GetKeyState(VK_CANCEL) < 0)
+        modifiers |= MODIFIER_BREAK;
     return modifiers;
 }
 

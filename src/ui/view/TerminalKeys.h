@@ -13,6 +13,7 @@ enum Modifier : uint32_t {
     MODIFIER_CONTROL = 0x1,
     MODIFIER_ALT = 0x2,
     MODIFIER_SHIFT = 0x4,
+    MODIFIER_BREAK = 0x8, // the Break key is down: Ctrl+Break also types Ctrl+C, which is not sent then
 };
 
 enum class Action {
@@ -25,6 +26,7 @@ enum class Action {
     ToggleSearchBar, // the host opens or closes the search bar
     ToggleSendBar,   // the host opens or closes the send bar
     SendFile,        // the host asks for a file to send
+    SendBreak,       // a break on the line (Ctrl+Break)
 };
 
 struct Result {

@@ -32,6 +32,8 @@ public:
     virtual void SendText(const wchar_t* text) = 0;
     // The clipboard's text for Ctrl+V and Shift+Insert: the program asks before a large paste goes out.
     virtual void SendPastedText(const wchar_t* text) { SendText(text); }
+    // Ctrl+Break: a break on the line, where the connection has one.
+    virtual void SendBreak() {}
 
 protected:
     ~C_SendSink() = default;

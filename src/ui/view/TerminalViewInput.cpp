@@ -338,6 +338,10 @@ bool C_TerminalView::Perform(const TerminalKeys::Result& key) {
         if (m_host)
             m_host->ChooseFileToSend();
         return true;
+    case TerminalKeys::Action::SendBreak:
+        if (m_sink)
+            m_sink->SendBreak();
+        return true;
     }
     return false;
 }

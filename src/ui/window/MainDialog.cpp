@@ -52,6 +52,9 @@ constexpr FixedButton kFixedButtons[PortButtons::kFixedButtons] = {
     {CMD_LOG, 2, IDS_WRITE_LOG, C_Toolbar::BUTTON_PLAIN},
     {0, 0, 0, C_Toolbar::BUTTON_PLAIN},
 };
+// Pixels at 96 DPI: the open port's tooltip adds its input lines on a line of their own, which a tooltip only
+// breaks with a width set.
+constexpr int kPortTipWidth = 600;
 constexpr int kToolbarBand = 0;
 constexpr int kWebLinkBand = 1;
 
@@ -157,6 +160,14 @@ void C_MainDialog::BuildToolbar() {
                      int(sizeof(kToolbarIcons) / sizeof(kToolbarIcons[0])), kToolbarImageSize);
     // Buttons and tooltips report to the main window directly rather than through the band container.
     SendMessageW(m_toolbar.Window(), TB_SETPARENT, reinterpret_cast<WPARAM>(GetWindow()), 0);
+    // Tab reaches the toolbar, whose arrow keys then move between its buttons, so a port's menu opens from the
+    // keyboard too (the context-menu key or Shift+F10 on the button).
+    SetWindowLongPtrW(m_toolbar.Window(), GWL_STYLE, GetWindowLongPtrW(m_toolbar.Window(), GWL_STYLE) | WS_TABSTOP);
+    SetWindowLongPtrW(m_bands.Window(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(m_bands.Window(), GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    m_toolbarKeys.Attach(m_toolbar.Window(), GetWindow());
+    if (HWND tips = reinterpret_cast<HWND>(SendMessageW(m_toolbar.Window(), TB_GETTOOLTIPS, 0, 0)))
+        SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, Dpi::Scale(kPortTipWidth, Dpi::ForWindow(GetWindow())));
     C_String text;
     for (const FixedButton& button : kFixedButtons) {
         if (button.command == 0) {
@@ -260,6 +271,9 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return m_toolbar.OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+        return TRUE;
     case WM_NCHITTEST:
         return OnHitTest(lParam);
     case WM_TIMER:
@@ -339,19 +353,24 @@ INT_PTR C_MainDialog::OnNotify(const NMHDR* header) {
         auto* tip = reinterpret_cast<NMTBGETINFOTIPW*>(const_cast<NMHDR*>(header));
         if (tip->iItem >= CMD_PORT_FIRST && tip->iItem <= CMD_PORT_LAST && tip->pszText && tip->cchTextMax > 0) {
             tip->pszText[0] = 0;
+            C_String text;
             C_PortList& ports = m_connection.GetPortList();
             C_ReadLock hold(ports);
             int index = tip->iItem - CMD_PORT_FIRST;
             for (PortEntry* entry = ports.First(); entry; entry = ports.Next(entry), --index)
                 if (index == 0) {
+                    text.Assign(entry->description);
+                    AppendInputLines(*entry, text);
                     // Cut to the room the toolbar offers.
-                    wcsncpy(tip->pszText, entry->description.c_str(), size_t(tip->cchTextMax - 1));
+                    wcsncpy(tip->pszText, text.c_str(), size_t(tip->cchTextMax - 1));
                     tip->pszText[tip->cchTextMax - 1] = 0;
                     break;
                 }
         }
         return Answer(0);
     }
+    if (header->code == NM_RCLICK && header->hwndFrom == m_toolbar.Window())
+        return OnPortRightClick(header);
     return FALSE;
 }
 
@@ -438,12 +457,15 @@ void C_MainDialog::LoadText(unsigned id, C_String& text) {
     m_strings.LoadString(id, text);
 }
 
-SerialLineSettings C_MainDialog::GetSerialLineSettings() {
-    SerialLineSettings line;
-    line.baudRate = m_options.baudRate;
-    line.parity = m_options.parity;
-    line.stopBits = m_options.stopBits;
+// A port's own settings, where it has them, go over the Options values.
+SerialLineSettings C_MainDialog::GetSerialLineSettings(const wchar_t* port) {
+    SerialLineSettings line = m_options.Line();
+    PortSettings::Load(m_settings, port, line);
     return line;
+}
+
+void C_MainDialog::RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) {
+    PortSettings::SaveLinesAtOpen(m_settings, port, lines, raised ? lines : 0);
 }
 
 void C_MainDialog::LoadTag(const wchar_t* key, C_String& tag) {

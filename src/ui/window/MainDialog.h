@@ -30,9 +30,11 @@
 #include "ui/framework/Dialog.h"
 #include "ui/dialogs/OptionsDialog.h"
 #include "ui/dialogs/PasteQuestion.h"
+#include "ui/dialogs/PortLineDialog.h"
 #include "ui/dialogs/SearchBar.h"
 #include "ui/dialogs/SendBar.h"
 #include "ui/window/ServiceHooks.h"
+#include "ui/window/ToolbarKeys.h"
 #include "ui/framework/StringTable.h"
 #include "ui/dialogs/TagDialog.h"
 #include "terminal/plot/PlotData.h"
@@ -119,6 +121,15 @@ private:
     int BalloonItem();
     void UpdateToolbarWidth();
 
+    // The port menu, its line commands and the open port's input lines (MainDialogPortMenu.cpp).
+    INT_PTR OnPortRightClick(const NMHDR* header);
+    void OnContextMenu(HWND window, LPARAM screenPoint);
+    void ShowPortMenu(uint32_t index, POINT screen);
+    void RunPortMenuCommand(WORD command, uint32_t index, const LineState& line);
+    void EditPortLine(uint32_t index);
+    void AppendInputLines(const PortEntry& entry, C_String& tip);
+    void SendBreak() override;
+
     // The options dialog, the search bar and the tag dialog (MainDialogDialogs.cpp).
     void RunOptionsDialog();
     void ToggleSearchBar() override;
@@ -157,24 +168,26 @@ private:
     // C_ConnectionOptions
     uint32_t GetCharSendDelay() override { return m_options.charSendDelay; }
     uint32_t GetLineDelay() override { return m_options.lineDelay; }
-    SerialLineSettings GetSerialLineSettings() override;
+    SerialLineSettings GetSerialLineSettings(const wchar_t* port) override;
+    void RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) override;
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
 
     // C_SendSink: keys typed into the view go to the device.
     void SendText(const wchar_t* text) override { m_connection.SendText(text); }
 
-    C_BandContainer m_bands;         // the rebar holding the toolbar and the web link
-    C_WebLink m_webLink;             //
-    C_SizeGrip m_sizeGrip;           //
-    C_ServiceHooks& m_services;      // the update check and the problem report
-    C_LayoutManager m_layout;        //
-    C_OptionsDialog m_optionsDialog; //
-    C_StatusBalloon m_balloon;       //
-    C_EditIcon m_filterIcon;         // inside the filter field: hidden-line activity, and the clear button
-    C_TagDialog m_tagDialog;         //
-    C_Settings m_settings;           //
-    C_PersistedOptions m_options;    // flags, line settings, font and text options, ports, stored filter
+    C_BandContainer m_bands;           // the rebar holding the toolbar and the web link
+    C_WebLink m_webLink;               //
+    C_SizeGrip m_sizeGrip;             //
+    C_ServiceHooks& m_services;        // the update check and the problem report
+    C_LayoutManager m_layout;          //
+    C_OptionsDialog m_optionsDialog;   //
+    C_StatusBalloon m_balloon;         //
+    C_EditIcon m_filterIcon;           // inside the filter field: hidden-line activity, and the clear button
+    C_TagDialog m_tagDialog;           //
+    C_PortLineDialog m_portLineDialog; // a port's own line settings
+    C_Settings m_settings;             //
+    C_PersistedOptions m_options;      // flags, line settings, font and text options, ports, stored filter
     // The plot's series and the feed the receive assembly hands the shown text to, on the reader thread.
     C_PlotData m_plotData;
     C_PlotFeed m_plotFeed{m_plotData};
@@ -190,6 +203,7 @@ private:
     C_SendBar m_sendBar{*this};      // made with the view, shown or hidden; keeps its history
     C_PasteQuestion m_pasteQuestion; //
     C_Toolbar m_toolbar;             //
+    C_ToolbarKeys m_toolbarKeys;     // the toolbar's arrows, Enter and Space while it has the focus
     C_LogFile m_log;                 //
     C_FilterText m_filter;           // the applied filter text, under its own lock
     C_String m_commandLinePort;      //

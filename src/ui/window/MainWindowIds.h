@@ -11,6 +11,13 @@ constexpr WORD CMD_CLEAR = 5004;
 constexpr WORD CMD_SEARCH = 5005;
 constexpr WORD CMD_PLOT = 5035;
 constexpr WORD CMD_SEND = 5015; // opens and closes the send bar
+// The port menu (a port button's context menu).
+constexpr WORD CMD_PORT_MENU_LINE_SETTINGS = 5045;
+constexpr WORD CMD_PORT_MENU_TAG = 5046;
+constexpr WORD CMD_PORT_MENU_DTR = 5047;
+constexpr WORD CMD_PORT_MENU_RTS = 5048;
+constexpr WORD CMD_PORT_MENU_BREAK = 5049;
+constexpr WORD CMD_PORT_MENU_PULSE = 5050;
 // One per port button, in port-list order. Buttons beyond the last still show but do nothing (101 ports).
 constexpr WORD CMD_PORT_FIRST = 5100;
 constexpr WORD CMD_PORT_LAST = 5200;

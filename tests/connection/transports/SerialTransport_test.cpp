@@ -225,7 +225,7 @@ TEST_F(SerialTransportTest, LineSettingsReachTheDevice) {
     }
 }
 
-TEST_F(SerialTransportTest, KeepsTheFlowControlTheDeviceHad) {
+TEST_F(SerialTransportTest, TheChosenFlowControlReplacesWhatTheDeviceHad) {
     {
         // Another program left hardware and software flow control switched on.
         const C_Handle other(CreateFileW(port->DevicePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -239,11 +239,22 @@ TEST_F(SerialTransportTest, KeepsTheFlowControlTheDeviceHad) {
         state.fInX = TRUE;
         ASSERT_TRUE(SetCommState(other.Get(), &state));
     }
-    ASSERT_TRUE(OpenPort());
-    const std::string settings = port->LineSettings();
-    EXPECT_TRUE(Contains(settings, "crtscts")) << settings;
-    EXPECT_TRUE(Contains(settings, "ixon")) << settings;
-    EXPECT_TRUE(Contains(settings, "ixoff")) << settings;
+    struct Case {
+        uint8_t flow;
+        std::vector<std::string> expected; // as stty -a shows the COM end
+    } cases[] = {
+        {FLOW_NONE, {"-crtscts", "-ixon", "-ixoff"}},
+        {FLOW_RTS_CTS, {"crtscts", "-ixon", "-ixoff"}},
+        {FLOW_XON_XOFF, {"-crtscts", "ixon", "ixoff"}},
+    };
+    for (const Case& c : cases) {
+        host.line.flowControl = c.flow;
+        ASSERT_TRUE(OpenPort());
+        const std::string settings = port->LineSettings();
+        for (const std::string& word : c.expected)
+            EXPECT_TRUE(Contains(settings, word)) << word << " for flow " << int(c.flow) << " in\n" << settings;
+        transport.Close();
+    }
 }
 
 TEST_F(SerialTransportTest, ReadsABurstWithoutLossOrReordering) {

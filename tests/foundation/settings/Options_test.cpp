@@ -86,6 +86,8 @@ TEST(PersistedOptions, AnEmptyStoreGivesTheDefaults) {
     EXPECT_EQ(options.baudRate, 115200u);
     EXPECT_EQ(options.parity, 0u);
     EXPECT_EQ(options.stopBits, 0u);
+    EXPECT_EQ(options.dataBits, 8u);
+    EXPECT_EQ(options.flowControl, FLOW_NONE);
     EXPECT_EQ(options.fontSize, 200u);
     EXPECT_EQ(options.flags, FLAG_AUTO_UPDATE);
     EXPECT_EQ(options.charSendDelay, 0u);
@@ -104,19 +106,20 @@ TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
     RecordingStore store;
     C_PersistedOptions options;
     options.Read(store);
-    std::vector<std::wstring> reads = {L"read Flags",    L"read FontSize",   L"read BaudRate",  L"read CharSendDelay",
-                                       L"read Parity",   L"read StopBits",   L"read FontName",  L"read SerialPort",
-                                       L"read Filter",   L"read TimeFormat", L"read PowerLine", L"read AnimationChars",
-                                       L"read PlotSpan", L"read EnterSends", L"read LineDelay", L"read SendHex"};
+    std::vector<std::wstring> reads = {
+        L"read Flags",      L"read FontSize",   L"read BaudRate",    L"read CharSendDelay",  L"read Parity",
+        L"read StopBits",   L"read DataBits",   L"read FlowControl", L"read FontName",       L"read SerialPort",
+        L"read Filter",     L"read TimeFormat", L"read PowerLine",   L"read AnimationChars", L"read PlotSpan",
+        L"read EnterSends", L"read LineDelay",  L"read SendHex"};
     EXPECT_EQ(store.Names(), reads);
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
     std::vector<std::wstring> writes = {
-        L"write Flags",      L"write BaudRate",   L"write CharSendDelay",  L"write Parity",
-        L"write StopBits",   L"write FontSize",   L"write FontName",       L"write SerialPort",
-        L"write TimeFormat", L"write PowerLine",  L"write AnimationChars", L"write Filter",
-        L"write PlotSpan",   L"write EnterSends", L"write LineDelay",      L"write SendHex"};
+        L"write Flags",      L"write BaudRate",    L"write CharSendDelay",  L"write Parity",   L"write StopBits",
+        L"write DataBits",   L"write FlowControl", L"write FontSize",       L"write FontName", L"write SerialPort",
+        L"write TimeFormat", L"write PowerLine",   L"write AnimationChars", L"write Filter",   L"write PlotSpan",
+        L"write EnterSends", L"write LineDelay",   L"write SendHex"};
     EXPECT_EQ(store.Names(), writes);
 
     // A failing store still gets every value offered, and the failure is reported.
@@ -146,6 +149,8 @@ TEST(PersistedOptions, NumbersKeepTheLowBitsOfTheirMembers) {
     store.numbers[L"FontSize"] = 0xFFFFFFFF00000118ull;
     store.numbers[L"Parity"] = 0x103;
     store.numbers[L"StopBits"] = 0x201;
+    store.numbers[L"DataBits"] = 0x107;
+    store.numbers[L"FlowControl"] = 0x203;
     store.numbers[L"CharSendDelay"] = 250;
     C_PersistedOptions options;
     options.Read(store);
@@ -153,6 +158,8 @@ TEST(PersistedOptions, NumbersKeepTheLowBitsOfTheirMembers) {
     EXPECT_EQ(options.fontSize, 280u);
     EXPECT_EQ(options.parity, 3u) << "a parity the dialog does not offer is kept";
     EXPECT_EQ(options.stopBits, 1u);
+    EXPECT_EQ(options.dataBits, 7u);
+    EXPECT_EQ(options.flowControl, FLOW_XON_XOFF);
     EXPECT_EQ(options.charSendDelay, 250u);
 }
 

@@ -106,6 +106,8 @@ TEST_F(OptionsDialogTest, OpensShowingTheOptionsInEffect) {
     host.options.baudRate = 250000; // not on the list, still shown
     host.options.parity = 2;
     host.options.stopBits = 1;
+    host.options.dataBits = 7;
+    host.options.flowControl = FLOW_XON_XOFF;
     host.options.fontSize = 240;
     host.options.flags = FLAG_BOLD;
     host.options.enterSends = EnterSends::Lf;
@@ -117,6 +119,9 @@ TEST_F(OptionsDialogTest, OpensShowingTheOptionsInEffect) {
         EXPECT_EQ(TextOf(window, IDC_OPTIONS_BAUD_RATE), L"250000");
         EXPECT_EQ(SelectedText(window, IDC_OPTIONS_PARITY), L"Even");
         EXPECT_EQ(SelectedText(window, IDC_OPTIONS_STOP_BITS), L"1.5");
+        EXPECT_EQ(SelectedText(window, IDC_OPTIONS_DATA_BITS), L"7");
+        EXPECT_EQ(SelectedText(window, IDC_OPTIONS_FLOW_CONTROL), L"XON/XOFF");
+        EXPECT_EQ(TextOf(window, IDC_OPTIONS_FLOW_CONTROL_LABEL), L"Flow Control");
         EXPECT_EQ(SelectedText(window, IDC_OPTIONS_FONT), L"Liberation Mono");
         EXPECT_EQ(SendDlgItemMessageW(window, IDC_OPTIONS_FONT, CB_GETCOUNT, 0, 0), LRESULT(fonts.size()));
         EXPECT_EQ(SelectedText(window, IDC_OPTIONS_FONT_SIZE), L"12");
@@ -166,6 +171,15 @@ TEST_F(OptionsDialogTest, OkAppliesWhatWasTypedOrChosen) {
          [](const C_PersistedOptions& o) { EXPECT_EQ(o.parity, 1); }},
         {"two stop bits", nothing, pick(IDC_OPTIONS_STOP_BITS, L"2"),
          [](const C_PersistedOptions& o) { EXPECT_EQ(o.stopBits, 2); }},
+        {"seven data bits", nothing, pick(IDC_OPTIONS_DATA_BITS, L"7"),
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.dataBits, 7); }},
+        {"unknown data bits kept", [](C_PersistedOptions& o) { o.dataBits = 9; }, [](HWND) {},
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.dataBits, 9); }},
+        {"RTS/CTS", nothing, pick(IDC_OPTIONS_FLOW_CONTROL, L"RTS/CTS"),
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flowControl, FLOW_RTS_CTS); }},
+        {"flow control off again", [](C_PersistedOptions& o) { o.flowControl = FLOW_DSR_DTR; },
+         pick(IDC_OPTIONS_FLOW_CONTROL, L"None"),
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flowControl, FLOW_NONE); }},
         {"uninstalled font kept", [](C_PersistedOptions& o) { o.fontName.Assign(L"No Such Mono"); }, [](HWND) {},
          [](const C_PersistedOptions& o) { EXPECT_STREQ(o.fontName.c_str(), L"No Such Mono"); }},
         {"other font", nothing, pick(IDC_OPTIONS_FONT, L"DejaVu Sans Mono"),

@@ -4,7 +4,7 @@
 
 namespace {
 
-enum Held : uint32_t { NONE = 0, CTRL = 1, ALT = 2, SHIFT = 4 };
+enum Held : uint32_t { NONE = 0, CTRL = 1, ALT = 2, SHIFT = 4, BREAK = 8 };
 
 struct KeyCase {
     UINT message;
@@ -16,7 +16,7 @@ struct KeyCase {
 
 void Press(HWND view, const KeyCase& key) {
     HeldKeys held({BYTE(key.held & CTRL ? VK_CONTROL : 0), BYTE(key.held & ALT ? VK_MENU : 0),
-                   BYTE(key.held & SHIFT ? VK_SHIFT : 0)});
+                   BYTE(key.held & SHIFT ? VK_SHIFT : 0), BYTE(key.held & BREAK ? VK_CANCEL : 0)});
     SendMessageW(view, key.message, key.key, 0);
 }
 
@@ -163,4 +163,13 @@ TEST_F(TerminalViewTest, EnterSendsTheChosenLineEndAndTheSendBarKeysReachOnlyThe
     }
     EXPECT_EQ(host.sendBarToggles, 1) << "Ctrl+Shift+S";
     EXPECT_EQ(host.fileChoices, 1) << "Ctrl+Shift+O";
+}
+
+TEST_F(TerminalViewTest, CtrlBreakSendsABreakAndNotTheCtrlCItAlsoTypes) {
+    // Ctrl+Break comes as the key VK_CANCEL, then as the character Ctrl+C while the key is still down.
+    const KeyCase keys[] = {{WM_KEYDOWN, VK_CANCEL, CTRL | BREAK, L"", 0}, {WM_CHAR, 3, CTRL | BREAK, L"", 0}};
+    for (const KeyCase& key : keys)
+        Press(view.GetWindow(), key);
+    EXPECT_EQ(sink.sent, L"");
+    EXPECT_EQ(sink.breaks, 1);
 }

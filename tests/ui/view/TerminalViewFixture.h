@@ -16,7 +16,9 @@
 class RecordingSink final : public C_SendSink {
 public:
     void SendText(const wchar_t* text) override { sent += text; }
+    void SendBreak() override { ++breaks; }
     std::wstring sent;
+    int breaks = 0;
 };
 
 class RecordingHost final : public C_TerminalViewHost {

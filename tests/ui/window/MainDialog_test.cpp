@@ -7,6 +7,8 @@
 #include "ui/window/MainWindowIds.h"
 #include "ui/framework/ResourceIds.h"
 
+#include "support/VirtualPort.h"
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -18,8 +20,8 @@
 namespace {
 
 constexpr const wchar_t* kStoredValues[] = {
-    L"Flags",      L"FontSize", L"BaudRate",   L"CharSendDelay", L"Parity",         L"StopBits", L"FontName",
-    L"SerialPort", L"Filter",   L"TimeFormat", L"PowerLine",     L"AnimationChars", L"Main"};
+    L"Flags",  L"FontSize",   L"BaudRate",  L"CharSendDelay",  L"Parity", L"StopBits", L"FontName",   L"SerialPort",
+    L"Filter", L"TimeFormat", L"PowerLine", L"AnimationChars", L"Main",   L"DataBits", L"FlowControl"};
 
 // The program's own key: the main window knows no other. Only the values it writes are removed afterwards;
 // other tests keep subkeys there.
@@ -201,6 +203,94 @@ TEST(MainDialogTest, StatusBalloonOnlyWhileTheProgramIsInTheForegroundAndGoneASe
     EXPECT_TRUE(hiddenWhileBehind);
     EXPECT_TRUE(shownInFront);
     EXPECT_TRUE(goneLater);
+}
+
+// The port menu as the user sees it, read from the real menu while it is up: "text|" with g (greyed) and c
+// (checked), separators as "-".
+std::vector<std::wstring> g_menuItems;
+
+void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menuWindow = FindThreadWindow(L"#32768");
+    HMENU menu = menuWindow ? reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+    if (!menu)
+        return;
+    KillTimer(nullptr, timer);
+    for (int item = 0; item < GetMenuItemCount(menu); ++item) {
+        const UINT state = GetMenuState(menu, UINT(item), MF_BYPOSITION);
+        wchar_t text[100] = {};
+        GetMenuStringW(menu, UINT(item), text, 100, MF_BYPOSITION);
+        g_menuItems.push_back((state & MF_SEPARATOR) ? L"-"
+                                                     : std::wstring(text) + L"|" + ((state & MF_GRAYED) ? L"g" : L"") +
+                                                           ((state & MF_CHECKED) ? L"c" : L""));
+    }
+    EndMenu();
+}
+
+std::vector<std::wstring> PortMenuOf(HWND main, HWND toolbar, int command) {
+    constexpr UINT kLookIntervalMs = 20;
+    g_menuItems.clear();
+    NMMOUSE click{};
+    click.hdr.hwndFrom = toolbar;
+    click.hdr.idFrom = IDC_MAIN_TOOLBAR;
+    click.hdr.code = NM_RCLICK;
+    click.dwItemSpec = DWORD_PTR(command);
+    const UINT_PTR timer = SetTimer(nullptr, 0, kLookIntervalMs, ReadAndCloseMenu);
+    SendMessageW(main, WM_NOTIFY, IDC_MAIN_TOOLBAR, reinterpret_cast<LPARAM>(&click));
+    KillTimer(nullptr, timer); // when no menu came up
+    return g_menuItems;
+}
+
+// The command of the port button showing text; 0 when there is none.
+int PortCommand(HWND toolbar, const std::wstring& text) {
+    for (int command = CMD_PORT_FIRST; command <= CMD_PORT_LAST; ++command) {
+        wchar_t shown[100] = {};
+        if (SendMessageW(toolbar, TB_GETBUTTONTEXTW, WPARAM(command), reinterpret_cast<LPARAM>(shown)) < 0)
+            return 0;
+        if (text == shown)
+            return command;
+    }
+    return 0;
+}
+
+TEST(MainDialogTest, ThePortMenuOffersTheLineOnlyForTheOpenPortAndShowsItsModemLines) {
+    VirtualPort port(50); // the user-interface tests' own; other test programs use other numbers
+    ASSERT_TRUE(port.IsReady()) << port.Problem();
+    ProgramSettings stored(0);
+    {
+        C_RegistryKey key;
+        const std::wstring name = port.Name();
+        ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE));
+        RegSetValueExW(key.Get(), L"SerialPort", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       DWORD((name.size() + 1) * sizeof(wchar_t)));
+    }
+    RecordingServices services;
+    C_MainDialog dialog(services);
+    std::vector<std::wstring> open, closed, other;
+    RunWithChecks(dialog, [&](HWND main) {
+        HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);
+        HWND toolbar = bands ? FindWindowExW(bands, nullptr, TOOLBARCLASSNAMEW, nullptr) : nullptr;
+        ASSERT_TRUE(toolbar);
+        int command = 0;
+        auto pressed = [&] {
+            command = PortCommand(toolbar, port.Name());
+            return command && (SendMessageW(toolbar, TB_GETSTATE, WPARAM(command), 0) & TBSTATE_PRESSED);
+        };
+        ASSERT_TRUE(PumpUntil(pressed, 60000)) << "the port opened";
+        open = PortMenuOf(main, toolbar, command);
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), reinterpret_cast<LPARAM>(toolbar));
+        ASSERT_TRUE(PumpUntil([&] { return !pressed(); }, 60000)) << "the port closed";
+        closed = PortMenuOf(main, toolbar, command);
+        const int otherCommand = PortCommand(toolbar, L"COM1"); // every prefix lists it
+        ASSERT_NE(otherCommand, 0);
+        other = PortMenuOf(main, toolbar, otherCommand);
+    });
+    const std::vector<std::wstring> expectedOpen = {
+        L"Line settings\x2026|", L"Tag\x2026|", L"-", L"DTR|c", L"RTS|c", L"-", L"Send break|", L"Reset pulse|"};
+    const std::vector<std::wstring> expectedClosed = {
+        L"Line settings\x2026|", L"Tag\x2026|", L"-", L"DTR|g", L"RTS|g", L"-", L"Send break|g", L"Reset pulse|g"};
+    EXPECT_EQ(open, expectedOpen);
+    EXPECT_EQ(closed, expectedClosed);
+    EXPECT_EQ(other, expectedClosed) << "another port's line cannot be reached through the open one";
 }
 
 } // namespace

@@ -19,7 +19,7 @@ std::wstring UnsupportedLineControl(const OpenRequest& request) {
     const std::wstring opens = L" (it opens with 8 data bits, no flow control, DTR and RTS on)";
     if (asked.dataBits && *asked.dataBits != kOpenedDataBits)
         return NotSupported(L"data=" + std::to_wstring(*asked.dataBits)) + opens;
-    if (asked.flow && *asked.flow != FlowControl::None)
+    if (asked.flow && *asked.flow != FLOW_NONE)
         return NotSupported(L"flow=" + std::wstring(LineWordFor(kFlowWords, BYTE(*asked.flow)))) + opens;
     if (asked.dtr && !*asked.dtr)
         return NotSupported(L"dtr=off") + opens;

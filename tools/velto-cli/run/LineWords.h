@@ -1,6 +1,8 @@
 #pragma once
 // The words that name a serial line's settings, spelled alike on the command line of velto-cli run and in a
 // script's open step, so a script reads like the options it could have been given.
+#include "foundation/settings/LineSettings.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -18,10 +20,9 @@ constexpr LineWord kParityWords[] = {
     {L"none", NOPARITY}, {L"odd", ODDPARITY}, {L"even", EVENPARITY}, {L"mark", MARKPARITY}, {L"space", SPACEPARITY}};
 constexpr LineWord kStopBitWords[] = {{L"1", ONESTOPBIT}, {L"1.5", ONE5STOPBITS}, {L"2", TWOSTOPBITS}};
 
-enum class FlowControl : BYTE { None, RtsCts, XonXoff };
-constexpr LineWord kFlowWords[] = {{L"none", BYTE(FlowControl::None)},
-                                   {L"rtscts", BYTE(FlowControl::RtsCts)},
-                                   {L"xonxoff", BYTE(FlowControl::XonXoff)}};
+// The codes of FlowControl, in the words of velto-cli capture's --flow.
+constexpr LineWord kFlowWords[] = {
+    {L"none", FLOW_NONE}, {L"rtscts", FLOW_RTS_CTS}, {L"dsrdtr", FLOW_DSR_DTR}, {L"xonxoff", FLOW_XON_XOFF}};
 constexpr LineWord kDataBitWords[] = {{L"5", 5}, {L"6", 6}, {L"7", 7}, {L"8", 8}};
 constexpr LineWord kSwitchWords[] = {{L"off", 0}, {L"on", 1}};
 
@@ -33,7 +34,7 @@ constexpr LineWord kPulseWords[] = {{L"dtr", MODEM_DTR}, {L"rts", MODEM_RTS}, {L
 // opens it.
 struct LineControl {
     std::optional<BYTE> dataBits;
-    std::optional<FlowControl> flow;
+    std::optional<BYTE> flow; // FlowControl
     std::optional<bool> dtr;
     std::optional<bool> rts;
 

@@ -271,7 +271,7 @@ std::wstring C_LineParser::ParseOpenOption(const std::wstring& key, const std::w
     if (key == L"data")
         return choose(kDataBitWords, m_step.control.dataBits, asByte);
     if (key == L"flow")
-        return choose(kFlowWords, m_step.control.flow, [](BYTE c) { return FlowControl(c); });
+        return choose(kFlowWords, m_step.control.flow, asByte);
     if (key == L"dtr")
         return choose(kSwitchWords, m_step.control.dtr, [](BYTE c) { return c != 0; });
     if (key == L"rts")

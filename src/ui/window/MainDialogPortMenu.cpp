@@ -1,0 +1,158 @@
+// A port button's context menu: the port's line settings and tag, and the line commands of the open port; the
+// input lines in the open port's tooltip; Ctrl+Break from the view.
+#include "ui/window/MainDialog.h"
+
+#include "connection/discovery/TargetKind.h"
+#include "ui/framework/ResourceIds.h"
+#include "ui/window/MainWindowIds.h"
+#include "ui/window/PortButtons.h"
+#include "ui/window/PortMenu.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// What the context-menu key or Shift+F10 send instead of a point.
+constexpr LPARAM kFromKeyboard = -1;
+constexpr UINT kMenuFlags = TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
+
+// In the order the tooltip's text names them: CTS, DSR, RING, DCD.
+constexpr DWORD kInputLines[] = {MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON};
+constexpr size_t kInputLineCount = sizeof kInputLines / sizeof kInputLines[0];
+
+} // namespace
+
+// A right click on a port button. Other buttons have no menu.
+INT_PTR C_MainDialog::OnPortRightClick(const NMHDR* header) {
+    const auto* mouse = reinterpret_cast<const NMMOUSE*>(header);
+    if (mouse->dwItemSpec < CMD_PORT_FIRST || mouse->dwItemSpec > CMD_PORT_LAST)
+        return FALSE;
+    POINT at = mouse->pt;
+    ClientToScreen(m_toolbar.Window(), &at);
+    ShowPortMenu(uint32_t(mouse->dwItemSpec - CMD_PORT_FIRST), at);
+    return Answer(TRUE);
+}
+
+// The keyboard's way to the menu: the context-menu key or Shift+F10 while a port button has the toolbar's focus.
+// A mouse click comes as NM_RCLICK instead, with the button it hit.
+void C_MainDialog::OnContextMenu(HWND window, LPARAM screenPoint) {
+    HWND toolbar = m_toolbar.Window();
+    if (screenPoint != kFromKeyboard || (window != toolbar && GetFocus() != toolbar))
+        return;
+    const int hot = int(SendMessageW(toolbar, TB_GETHOTITEM, 0, 0));
+    TBBUTTON button{};
+    RECT item{};
+    if (hot < 0 || !SendMessageW(toolbar, TB_GETBUTTON, WPARAM(hot), reinterpret_cast<LPARAM>(&button)) ||
+        button.idCommand < CMD_PORT_FIRST || button.idCommand > CMD_PORT_LAST || !m_toolbar.ItemRect(hot, item))
+        return;
+    POINT at{item.left, item.bottom};
+    ClientToScreen(toolbar, &at);
+    ShowPortMenu(uint32_t(button.idCommand - CMD_PORT_FIRST), at);
+}
+
+void C_MainDialog::ShowPortMenu(uint32_t index, POINT screen) {
+    PortMenu::Facts facts;
+    {
+        C_PortList& ports = m_connection.GetPortList();
+        C_ReadLock hold(ports);
+        PortEntry* entry = ports.First();
+        for (uint32_t step = 0; entry && step < index; ++step)
+            entry = ports.Next(entry);
+        if (!entry)
+            return;
+        facts.hasLine = TargetKindOf(entry->name.c_str()) == TargetKind::Serial;
+        facts.open = m_connection.IsOpen() && entry->name.Compare(m_options.serialPort.c_str()) == 0 &&
+                     m_connection.GetLineState(facts.line);
+    }
+    PortMenu::Entry entries[PortMenu::kEntryCount];
+    PortMenu::Entries(facts, entries);
+    C_Menu menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    C_String text;
+    for (const PortMenu::Entry& entry : entries) {
+        if (entry.separatorBefore)
+            AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+        if (entry.text)
+            m_strings.LoadString(entry.text, text);
+        else
+            text.Assign(entry.literal);
+        const UINT flags = MF_STRING | (entry.enabled ? 0 : MF_GRAYED) | (entry.checked ? MF_CHECKED : 0);
+        AppendMenuW(menu.Get(), flags, entry.command, text.c_str());
+    }
+    const WORD command = WORD(TrackPopupMenu(menu.Get(), kMenuFlags, screen.x, screen.y, 0, GetWindow(), nullptr));
+    if (command)
+        RunPortMenuCommand(command, index, facts.line);
+}
+
+// The line commands act on the connection's open port, which the menu was offered for.
+void C_MainDialog::RunPortMenuCommand(WORD command, uint32_t index, const LineState& line) {
+    switch (command) {
+    case CMD_PORT_MENU_LINE_SETTINGS:
+        EditPortLine(index);
+        break;
+    case CMD_PORT_MENU_TAG:
+        EditPortTag(index);
+        break;
+    case CMD_PORT_MENU_DTR:
+        m_connection.SetModemLines(LINE_DTR, !(line.raisedLines & LINE_DTR));
+        break;
+    case CMD_PORT_MENU_RTS:
+        m_connection.SetModemLines(LINE_RTS, !(line.raisedLines & LINE_RTS));
+        break;
+    case CMD_PORT_MENU_BREAK:
+        m_connection.SendBreak(C_Connection::kBreakMs);
+        break;
+    case CMD_PORT_MENU_PULSE:
+        m_connection.PulseLines(line.pulseLines, C_Connection::kPulseMs);
+        break;
+    default:
+        break;
+    }
+}
+
+// The list is not locked while the dialog is shown: the port may vanish meanwhile, and its settings are stored
+// all the same.
+void C_MainDialog::EditPortLine(uint32_t index) {
+    C_String key, name;
+    {
+        C_PortList& ports = m_connection.GetPortList();
+        C_ReadLock hold(ports);
+        PortEntry* entry = ports.First();
+        for (uint32_t step = 0; entry && step < index; ++step)
+            entry = ports.Next(entry);
+        if (!entry || !key.Assign(entry->target) || !EntryDisplayName(*entry, name))
+            return;
+    }
+    m_portLineDialog.Edit(GetInstance(), GetWindow(), m_settings, m_options, key.c_str(), name.c_str());
+}
+
+// Read when the tooltip is about to show, from the open port only.
+void C_MainDialog::AppendInputLines(const PortEntry& entry, C_String& tip) {
+    LineState line;
+    if (!m_connection.IsOpen() || entry.name.Compare(m_options.serialPort.c_str()) != 0 ||
+        !m_connection.GetLineState(line))
+        return;
+    C_String lines;
+    DWORD status = 0;
+    if (m_connection.GetModemStatus(status)) {
+        C_String on, off;
+        m_strings.LoadString(IDS_LINE_ON, on);
+        m_strings.LoadString(IDS_LINE_OFF, off);
+        const wchar_t* states[kInputLineCount];
+        for (size_t i = 0; i < kInputLineCount; ++i)
+            states[i] = (status & kInputLines[i]) ? on.c_str() : off.c_str();
+        C_String format;
+        m_strings.LoadString(IDS_INPUT_LINES, format);
+        lines.Format(format.c_str(), states[0], states[1], states[2], states[3]);
+    } else {
+        m_strings.LoadString(IDS_INPUT_LINES_UNKNOWN, lines);
+    }
+    if (!tip.IsEmpty())
+        tip.Append(L"\r\n");
+    tip.Append(lines);
+}
+
+void C_MainDialog::SendBreak() {
+    m_connection.SendBreak(C_Connection::kBreakMs);
+}
