@@ -4,7 +4,7 @@ port's input lines in its tooltip. What reaches the line is read with stty on th
 shows the speed, crtscts, ixon and ixoff; it keeps 8 data bits and has no modem lines)."""
 from conftest import PORT
 from test_main_window import port_command, pressed
-from velto_gui import CMD_OPTIONS, IDC_FILTER, SETTINGS_KEY, wait_for
+from velto_gui import CMD_OPTIONS, CMD_PORT_FIRST, FIXED_BUTTONS, IDC_FILTER, SETTINGS_KEY, wait_for
 
 # Options dialog
 SEND_DELAY, DATA_BITS, FLOW_CONTROL, OK = 1007, 1335, 1337, 1003
@@ -13,7 +13,6 @@ USE_DEFAULTS, PORT_BAUD_RATE, PORT_FLOW_CONTROL = 1320, 1321, 1329
 PORT_KEY = SETTINGS_KEY + r"\Ports" + "\\" + PORT
 # The port menu's items, counted from 1 without the separators.
 LINE_SETTINGS, DTR = 1, 3
-FIXED_BUTTONS = 8
 
 
 def stty(device):
@@ -133,7 +132,8 @@ def test_the_menu_opens_from_the_keyboard_a_refused_dtr_is_told_and_the_tooltip_
             break
         program.key("Tab")
     assert program.driver("focus") == "toolbar"
-    index = FIXED_BUTTONS + [program.text(c) for c in range(5100, 5100 + program.button_count() - 8)].index(PORT)
+    ports = [program.text(c) for c in range(CMD_PORT_FIRST, CMD_PORT_FIRST + program.button_count() - FIXED_BUTTONS)]
+    index = FIXED_BUTTONS + ports.index(PORT)
     for _ in range(program.button_count()):
         if program.driver("hot") == str(index):
             break

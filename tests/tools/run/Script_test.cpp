@@ -55,7 +55,7 @@ TEST(Script, EachStepLineBecomesOneStepWithItsArguments) {
     const StepCase cases[] = {
         {L"open COM5", L"open[COM5]", L"open COM5"},
         {L"open \"\\\\.\\pipe\\bench one\" baud=9600 parity=even stop=1.5 data=7 flow=xonxoff dtr=off rts=on",
-         L"open[\\\\.\\pipe\\bench one] baud=9600 parity=2 stop=1 data=7 flow=2 dtr=off rts=on", nullptr},
+         L"open[\\\\.\\pipe\\bench one] baud=9600 parity=2 stop=1 data=7 flow=3 dtr=off rts=on", nullptr},
         // One blank separates the text; the rest of the line is the text, a # in it too.
         {L"send  two blanks\\r\\n", L"send[ two blanks\r\n]", nullptr},
         {L"send echo # not a comment\\n", L"send[echo # not a comment\n]", L"send echo # not a comment\\n"},
