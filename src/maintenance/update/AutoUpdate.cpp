@@ -218,7 +218,7 @@ private:
 
 int C_AutoUpdate::Notify(int code, uintptr_t data, void*) {
     // The check downloads code and runs it: certificate errors are not to be ignored.
-    if (code == NOTICE_CHECK_CERTIFICATES)
+    if (code == DOWNLOAD_CHECK_CERTIFICATES)
         *reinterpret_cast<int*>(data) = 1;
     return 1;
 }

@@ -118,7 +118,7 @@ struct CookieChoice {
     int asked = 0;
     static int Notify(int code, uintptr_t, void* self) {
         auto* choice = static_cast<CookieChoice*>(self);
-        if (code == NOTICE_GET_COOKIES)
+        if (code == GET_ALLOW_COOKIES)
             ++choice->asked;
         return choice->answer;
     }
@@ -237,22 +237,22 @@ struct NoticeRecorder {
         auto& r = *static_cast<NoticeRecorder*>(self);
         r.codes.push_back(code);
         switch (code) {
-        case NOTICE_CONTENT_TYPE:
+        case DOWNLOAD_CONTENT_TYPE:
             r.contentType = reinterpret_cast<const DownloadHeader*>(data)->header;
             break;
-        case NOTICE_APPEND:
+        case DOWNLOAD_APPEND:
             *reinterpret_cast<int*>(data) = r.append;
             break;
-        case NOTICE_LENGTH_POINTER:
+        case DOWNLOAD_LENGTH_POINTER:
             r.length = *reinterpret_cast<const int64_t*>(data);
             break;
-        case NOTICE_FINAL_URL:
+        case DOWNLOAD_FINAL_URL:
             r.finalUrl = reinterpret_cast<const wchar_t*>(data);
             break;
-        case NOTICE_PROGRESS_POINTER:
+        case DOWNLOAD_PROGRESS_POINTER:
             r.progress.push_back(*reinterpret_cast<const uint64_t*>(data));
             break;
-        case NOTICE_FAILED: {
+        case DOWNLOAD_FAILED: {
             auto* failure = reinterpret_cast<DownloadFailure*>(data);
             r.failureError = failure->error;
             if (r.keepPartialFile)
@@ -365,8 +365,8 @@ TEST_F(DownloadTest, FailuresDeleteThePartialFileUnlessTheNotificationKeepsIt) {
         bool keep;
     } cases[] = {
         {"body shorter than announced", 1500, -1, false},
-        {"progress refused", HttpAnswer::kNone, NOTICE_PROGRESS, false},
-        {"finish refused", HttpAnswer::kNone, NOTICE_FINISHED, false},
+        {"progress refused", HttpAnswer::kNone, DOWNLOAD_PROGRESS, false},
+        {"finish refused", HttpAnswer::kNone, DOWNLOAD_FINISHED, false},
         {"kept on request", 1500, -1, true},
     };
     int index = 0;
@@ -380,7 +380,7 @@ TEST_F(DownloadTest, FailuresDeleteThePartialFileUnlessTheNotificationKeepsIt) {
         recorder.keepPartialFile = c.keep;
         EXPECT_FALSE(Download(path, &recorder)) << c.name;
         EXPECT_EQ(m_request.status, 200u) << c.name;
-        EXPECT_EQ(recorder.codes.back(), NOTICE_FAILED) << c.name;
+        EXPECT_EQ(recorder.codes.back(), DOWNLOAD_FAILED) << c.name;
         if (c.keep)
             EXPECT_EQ(OnDisk(), Bytes(1500, 'f')) << c.name;
         else
@@ -437,7 +437,7 @@ struct AbortingRecorder : NoticeRecorder {
     C_HttpClient* client = nullptr;
     static int Notify(int code, uintptr_t data, void* self) {
         auto& r = *static_cast<AbortingRecorder*>(self);
-        if (code == NOTICE_PROGRESS)
+        if (code == DOWNLOAD_PROGRESS)
             r.client->Abort();
         return NoticeRecorder::Notify(code, data, self);
     }

@@ -539,7 +539,7 @@ TEST_F(UpdateTest, HelpOpensOnlyWebAddresses) {
 
 TEST_F(UpdateTest, TheCheckAsksForCertificatesToBeChecked) {
     int flag = 0;
-    EXPECT_EQ(C_AutoUpdate::Notify(NOTICE_CHECK_CERTIFICATES, uintptr_t(&flag), nullptr), 1);
+    EXPECT_EQ(C_AutoUpdate::Notify(DOWNLOAD_CHECK_CERTIFICATES, uintptr_t(&flag), nullptr), 1);
     EXPECT_EQ(flag, 1);
     for (int code : {0, 1, 4, 5, 6, 7, 8, 9, 10})
         EXPECT_EQ(C_AutoUpdate::Notify(code, 0, nullptr), 1) << code;
