@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -206,6 +207,45 @@ TEST_F(HttpTest, WithoutTheLibraryEveryOperationFailsAtOnce) {
         EXPECT_EQ(client.GetWinInet().GetLoadCount(), 0) << library;
     }
     EXPECT_TRUE(m_server.Requests().empty());
+}
+
+// The session set-up through a recording table in place of the library.
+struct SessionOptions {
+    static std::vector<std::pair<DWORD, DWORD>> s_set; // option, value
+    static HINTERNET WINAPI Open(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD) { return reinterpret_cast<HINTERNET>(1); }
+    static BOOL WINAPI Set(HINTERNET, DWORD option, LPVOID buffer, DWORD) {
+        s_set.push_back({option, *static_cast<const DWORD*>(buffer)});
+        return TRUE;
+    }
+    static BOOL WINAPI Close(HINTERNET) { return TRUE; }
+};
+std::vector<std::pair<DWORD, DWORD>> SessionOptions::s_set;
+
+// Each phase of a request has its limit: a server that takes a request and never answers must not hold the
+// caller, whichever phase it stops in. (This Wine does not end a request that waits for its answer at the
+// receive time-out, nor answer a query for the send time-out, so the limits show only as the options given.)
+TEST(HttpSession, GetsConnectSendAndReceiveTimeoutsWhenGivenOne) {
+    WinInetFunctions f{};
+    f.InternetOpenW = &SessionOptions::Open;
+    f.InternetSetOptionW = &SessionOptions::Set;
+    f.InternetCloseHandle = &SessionOptions::Close;
+    const std::vector<std::pair<DWORD, DWORD>> http2 = {{INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, 2}};
+    struct Case {
+        DWORD timeout;
+        std::vector<std::pair<DWORD, DWORD>> set;
+    } cases[] = {
+        {1234,
+         {{INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, 2},
+          {INTERNET_OPTION_CONNECT_TIMEOUT, 1234},
+          {INTERNET_OPTION_SEND_TIMEOUT, 1234},
+          {INTERNET_OPTION_RECEIVE_TIMEOUT, 1234}}},
+        {kNoTimeout, http2},
+    };
+    for (const Case& c : cases) {
+        SessionOptions::s_set.clear();
+        EXPECT_TRUE(OpenInternetSession(f, kAgent, nullptr, c.timeout));
+        EXPECT_EQ(SessionOptions::s_set, c.set) << c.timeout;
+    }
 }
 
 TEST_F(HttpTest, TheLibraryIsHeldOnlyWhileARequestRuns) {
