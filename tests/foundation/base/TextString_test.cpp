@@ -424,33 +424,6 @@ TEST(StringTokens, SplitFirstSkipsAndKeeps) {
     EXPECT_EQ(Text(s), L"x");
 }
 
-// Splitting from a position finds the tokens SplitFirst cuts off, and leaves the text alone.
-TEST(StringTokens, SplitNextFindsWhatSplitFirstCuts) {
-    struct Case {
-        const wchar_t* text;
-        const wchar_t* delimiters;
-        uint32_t flags;
-    } cases[] = {
-        {L"\"a,b\",c", L",", C_String::SPLIT_DEFAULT},
-        {L"  one  \"two \\\" x\" three", L" ", C_String::SPLIT_KEEP_QUOTES},
-        {L",x,,y,", L",", C_String::SPLIT_NO_SKIP},
-        {L"error,-timeout,,\"\",last", L",", C_String::SPLIT_DEFAULT},
-        {L"", L",", C_String::SPLIT_DEFAULT},
-    };
-    for (const Case& c : cases) {
-        C_String cut, text, token;
-        cut.Assign(c.text);
-        text.Assign(c.text);
-        std::wstring byCutting, byReading;
-        while (cut.SplitFirst(token, c.delimiters, c.flags))
-            byCutting += L"[" + Text(token) + L"]";
-        for (uint32_t position = 0; text.SplitNext(position, token, c.delimiters, c.flags);)
-            byReading += L"[" + Text(token) + L"]";
-        EXPECT_EQ(byReading, byCutting) << c.text;
-        EXPECT_EQ(Text(text), c.text);
-    }
-}
-
 TEST(StringTokens, Tokenize) {
     C_String s;
     s.Assign(L",a,,b");
