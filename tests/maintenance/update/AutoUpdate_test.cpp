@@ -609,7 +609,7 @@ TEST_F(UpdateTest, StopEndsACheckUnderWayWithoutAQuestion) {
     }
 }
 
-// The description is small: an answer that does not end within the limit is no offer, and reading it stops
+// The update's answer is small: one that does not end within the limit is no offer, and reading it stops
 // there instead of filling the memory.
 TEST_F(UpdateTest, AnAnswerBeyondTheLimitIsNoOffer) {
     const std::string offer = UpdateXml(Offer{});
