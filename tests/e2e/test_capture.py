@@ -228,6 +228,53 @@ def test_a_failed_open_exits_1_and_bad_arguments_exit_2():
                                        "'01 0g'"]
 
 
+def free_tcp_port():
+    with socket.create_server(("127.0.0.1", 0)) as probe:
+        return probe.getsockname()[1]
+
+
+class ClosingPeer:
+    """Greets the first client, gives it a moment to read, then ends the connection."""
+
+    def __init__(self, greeting):
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.listener.settimeout(RUN_LIMIT)
+        self.port = self.listener.getsockname()[1]
+        self.thread = threading.Thread(target=self.run, args=(greeting,), daemon=True)
+        self.thread.start()
+
+    def run(self, greeting):
+        try:
+            client, _ = self.listener.accept()
+        except OSError:
+            return
+        with client:
+            client.sendall(greeting)
+            time.sleep(1)
+
+    def close(self):
+        self.listener.close()
+        self.thread.join(10)
+
+
+def test_a_tcp_connection_is_a_successful_open_only_once_it_is_up_and_the_capture_ends_with_it():
+    # Nothing listens, or the port cannot be one: the open "succeeds" (the connection starts), then fails.
+    for target in (f"tcp://127.0.0.1:{free_tcp_port()}", "tcp://127.0.0.1:4294967297"):
+        result = cli("capture", target, "--seconds", "0")
+        assert result.returncode == 1, (target, result.stderr)
+        assert f"velto-cli capture: the connection to '{target}' did not come up" in statuses(result.stderr)
+        assert result.stdout == b""
+    peer = ClosingPeer(b"bye\r\n")
+    try:
+        started = time.monotonic()
+        result = cli("capture", f"tcp://127.0.0.1:{peer.port}", "--seconds", "604800")
+    finally:
+        peer.close()
+    assert result.returncode == 0, result.stderr
+    assert result.stdout == b"bye\r\n\r\n"
+    assert time.monotonic() - started < RUN_LIMIT / 2, "it did not stay for the week once the peer had gone"
+
+
 @pytest.mark.parametrize("option", ["-o", "--log"])
 def test_an_unwritable_output_or_log_fails_before_connecting(option):
     listener = socket.create_server(("127.0.0.1", 0))

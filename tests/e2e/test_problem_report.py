@@ -192,10 +192,10 @@ class Dialog:
     """A crashed helper showing its report dialog, and the driver that works it. The driver finds this helper's
     dialog by the program name its files text holds; a helper left running is stopped at the end."""
 
-    def __init__(self, program, port, kind="write"):
+    def __init__(self, program, port, kind="write", *options):
         self.program = program
-        self.process = subprocess.Popen([WINE_RUN, str(program), "crash", kind, "--report", f"127.0.0.1:{port}"],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = subprocess.Popen([WINE_RUN, str(program), "crash", kind, "--report", f"127.0.0.1:{port}",
+                                         *options], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def __enter__(self):
         return self
@@ -317,6 +317,29 @@ def test_send_problem_report_posts_the_form_once(program):
                        b"".join(f"{k}: {v}\n".encode() for k, v in request.headers) + b"\n" + head +
                        f"[... the dump ({dump.stat().st_size} bytes) and the text report ({text.stat().st_size} bytes) "
                        f"as parts d and t, then the closing line; {len(request.body)} bytes in all]\n".encode())
+
+
+@pytest.mark.parametrize("misbehaviour, limit", [
+    # Takes the report and never answers: the upload is given up on after the helper's 5 s.
+    ({"silent": True}, "5000"),
+    # Answers without end: the answer is read to 64 KiB and no further, well within the usual minute.
+    ({"endless": True}, str(60000)),
+])
+def test_after_send_the_process_ends_whatever_the_server_does(program, misbehaviour, limit):
+    server = LoopbackHttpServer()
+    server.route(REPORT_PATH, body=b"received ", **misbehaviour)
+    try:
+        with Dialog(program, server.port, "write", "--upload-limit", limit) as dialog:
+            dialog.drive("--type", "5", "--press", "send")
+            sent = time.monotonic()
+            # Before the bounds the process waited for the silent server's own minute, or read the endless
+            # answer into memory for minutes.
+            dialog.process.communicate(timeout=40)
+            assert dialog.process.returncode == exit_code(ACCESS_VIOLATION)
+            print(f"ended {time.monotonic() - sent:.1f} s after Send")
+        assert [r.path for r in server.seen()] == [REPORT_PATH]
+    finally:
+        server.close()
 
 
 PROGRAM_KEY = r"HKCU\Software\Brannick\Velto"

@@ -92,6 +92,11 @@ def test_standard_input_and_output_file_give_the_same_bytes(tmp_path):
     assert out.read_bytes() == from_stdin.stdout
 
 
+def test_the_null_device_takes_the_output():
+    result = replay("--html", "-o", "NUL", windows_path(SAMPLE))
+    assert (result.returncode, result.stdout, result.stderr) == (0, b"", b"")
+
+
 def test_empty_input_is_a_cleared_store():
     text = replay("-", stdin=b"")
     assert (text.returncode, text.stdout) == (0, b"\r\n")

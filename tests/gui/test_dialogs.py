@@ -115,6 +115,9 @@ def test_a_port_tag_is_left_alone_on_cancel_and_stored_and_shown_on_ok(program, 
     program.type_text("Bench")
     program.key("Escape")
     program.wait_dialog(TAG_TEXT, is_open=False)
+    # The click took the button's pressed look; the port is still open, and the button says so again at once
+    # (not only at the next port scan, which would also rebuild it).
+    wait_for(lambda: pressed(program, command), limit=10, what="the open port's button pressed again")
     assert program.text(command) == PORT
     assert wine.reg_values(tags_key) == {}
 

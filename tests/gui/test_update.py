@@ -1,9 +1,12 @@
 """The weekly update check end to end: velto.exe 1.00, alone in a folder of its own, asks a loopback update
 server, which offers the same program built as 1.40 in a zip archive; the user says Yes to the update and to the
-restart, and the new program runs from the same place."""
+restart, and the new program runs from the same place. Also closing the program while a check waits on a server
+that does not answer, or while its question is open."""
 import io
 import shutil
+import subprocess
 import sys
+import time
 import zipfile
 
 import velto_gui
@@ -21,9 +24,14 @@ QUESTION = "Velto 1.40 is available. Update now?"
 RESTART = "Velto 1.40 is installed. Restart now?"
 
 
-def offer(archive_url):
+# A close waits a few seconds for a check under way; this bounds it with room for a loaded machine. Before the
+# bound, the process stayed until the server gave up (the test server after a minute, a real one never).
+CLOSE_LIMIT = 30
+
+
+def offer(archive_url, question=QUESTION):
     return (f'<?xml version="1.0" encoding="utf-8"?><update><application>{CAPTION}</application>'
-            f"<info><de>Velto 1.40 ist da. Jetzt aktualisieren?</de><en>{QUESTION}</en></info>"
+            f"<info><de>Velto 1.40 ist da. Jetzt aktualisieren?</de><en>{question}</en></info>"
             f"<version>1.40</version><restart><en>{RESTART}</en></restart>"
             f'<files><url name="velto.exe" zip="velto.zip">{archive_url}</url></files></update>').encode("utf-8")
 
@@ -86,4 +94,82 @@ def test_yes_twice_installs_the_offered_version_and_starts_it(wine, settings, tm
     finally:
         velto.close()  # the old program, when a failure left it running
         close_new_program(velto)
+        server.close()
+
+
+def program_folder(tmp_path):
+    folder = tmp_path / "Velto"
+    folder.mkdir()
+    shutil.copy(BIN / "velto.exe", folder / "velto.exe")
+    return folder
+
+
+def wait_ended_after_close(velto):
+    """Closes the program as its close box does; the seconds until its process ended."""
+    velto.driver("close")
+    closed = time.monotonic()
+    try:
+        velto.process.wait(CLOSE_LIMIT)
+    except subprocess.TimeoutExpired:
+        raise AssertionError(f"the process still ran {CLOSE_LIMIT} s after the close")
+    velto.process = None
+    print(f"ended {time.monotonic() - closed:.1f} s after the close")
+    return time.monotonic() - closed
+
+
+def test_a_close_while_the_server_keeps_silent_ends_the_process(wine, settings, tmp_path):
+    """The server takes the query and never answers; then, in a second run, it stalls in the middle of the
+    accepted download. Each time the process ends soon after the close, and no part of the download stays."""
+    folder = program_folder(tmp_path)
+    server = LoopbackHttpServer()
+    velto = velto_gui.Velto(wine, BIN)
+    try:
+        settings.reg_set("UpdateServer", server.url(UPDATE_PATH) + "?p=velto")
+        for stage in ("query", "download"):
+            server.reset()
+            if stage == "query":
+                server.route(UPDATE_PATH, silent=True)
+            else:
+                server.route(UPDATE_PATH, body=offer(server.url(ARCHIVE_PATH)))
+                server.route(ARCHIVE_PATH, body=b"z" * 100000, length=8400000, stall=True)
+            settings.reg_set("LastCheck", 0, "REG_QWORD")
+            velto.process = wine.start(folder / "velto.exe")
+            velto_gui.wait_for(lambda: velto.driver("window") is not None, what="the main window")
+            if stage == "query":
+                velto_gui.wait_for(lambda: server.seen(), what="the update query")
+            else:
+                answer_yes(velto, QUESTION)
+                velto_gui.wait_for(lambda: (folder / "velto_new.zip").exists(), what="the download under way")
+            wait_ended_after_close(velto)
+            server.release()
+            assert sorted(p.name for p in folder.iterdir()) == ["velto.exe"], stage
+    finally:
+        velto.close()
+        server.close()
+
+
+def test_closing_the_window_answers_an_open_question_not_now(wine, settings, tmp_path):
+    """A question far longer than any screen keeps its buttons on the screen; closing the main window while it
+    is open answers it "not now": the box goes with the window, the process ends, and nothing is declined."""
+    folder = program_folder(tmp_path)
+    question = "Velto 1.40 is available with many changes. " * 12000  # some 500 KB
+    server = LoopbackHttpServer()
+    velto = velto_gui.Velto(wine, BIN)
+    try:
+        server.route(UPDATE_PATH, body=offer(server.url(ARCHIVE_PATH), question))
+        settings.reg_set("LastCheck", 0, "REG_QWORD")
+        settings.reg_set("UpdateServer", server.url(UPDATE_PATH) + "?p=velto")
+        velto.process = wine.start(folder / "velto.exe")
+        yes = velto_gui.wait_for(lambda: velto.driver("dialog-child", CAPTION, IDYES), what="the question")
+        screen_width, screen_height = map(int, subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True,
+                                                              text=True, check=True).stdout.split())
+        left, top, right, bottom = map(int, yes.split())
+        assert 0 <= left and right <= screen_width and 0 <= top and bottom <= screen_height, yes
+
+        wait_ended_after_close(velto)
+        assert velto.driver("dialog", CAPTION) is None
+        assert "LastCheckVersion" not in settings.reg_values()
+        assert [r.path for r in server.seen()] == [UPDATE_PATH]
+    finally:
+        velto.close()
         server.close()

@@ -1,8 +1,9 @@
 // velto_crash_helper: a program that crashes on command, for the problem report's end-to-end tests.
 //
-//   velto_crash_helper crash KIND [--report HOST[:PORT]] [--log TEXT] [--thread-name TEXT]
+//   velto_crash_helper crash KIND [--report HOST[:PORT]] [--upload-limit MS] [--log TEXT] [--thread-name TEXT]
 //       Creates the diagnostics object (exception handler installed), configures the report service when
-//       --report is given, gives the crashing thread a name when asked, and crashes:
+//       --report is given (and how long an upload may take), gives the crashing thread a name when asked, and
+//       crashes:
 //         write     writes to address 0x10
 //         divide    divides an integer by zero
 //         overflow  recurses until the stack overflows
@@ -115,6 +116,8 @@ int Crash(int argc, wchar_t** argv) {
     g_diagnostics.Configure(kIconId, host, C_Diagnostics::kReportPath, nullptr, nullptr);
     if (const wchar_t* log = OptionValue(argc, argv, L"--log"))
         g_diagnostics.SetLog(log);
+    if (const wchar_t* limit = OptionValue(argc, argv, L"--upload-limit"))
+        g_diagnostics.SetUploadLimit(DWORD(_wtoi(limit)));
     // A thread names itself for crash reports through the user slot of its information block.
     if (const wchar_t* name = OptionValue(argc, argv, L"--thread-name"))
         reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ArbitraryUserPointer = const_cast<wchar_t*>(name);

@@ -107,6 +107,10 @@ bool LoopbackHttp::Reset() {
     return Exchange("POST", "/_control/reset", "", nullptr);
 }
 
+bool LoopbackHttp::Release() {
+    return Exchange("POST", "/_control/release", "", nullptr);
+}
+
 bool LoopbackHttp::Route(const std::string& path, const HttpAnswer& answer) {
     return SetAnswer(path, answer, false);
 }
@@ -127,6 +131,10 @@ bool LoopbackHttp::SetAnswer(const std::string& path, const HttpAnswer& answer, 
         target += "&cut=" + std::to_string(answer.cut);
     if (answer.stall)
         target += "&stall=1";
+    if (answer.silent)
+        target += "&silent=1";
+    if (answer.endless)
+        target += "&endless=1";
     if (queue)
         target += "&queue=1";
     return Exchange("POST", target, answer.body, nullptr);

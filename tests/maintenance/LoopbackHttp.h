@@ -23,6 +23,8 @@ struct HttpAnswer {
     bool noLength = false;            // announce none: the body ends with the connection
     int cut = kNone;                  // send this many body bytes, then close
     bool stall = false;               // then wait, neither sending nor closing
+    bool silent = false;              // take the request and answer nothing at all
+    bool endless = false;             // the body over and over, without a length, while the client reads
 };
 
 class LoopbackHttp {
@@ -34,6 +36,8 @@ public:
     std::wstring Url(const std::string& path) const;
 
     bool Reset();
+    // Ends every stalled and silent answer: their connections close.
+    bool Release();
     // The answer for every request of path from now on.
     bool Route(const std::string& path, const HttpAnswer& answer);
     // An answer after those already queued for path: each is used once, the last one stays.

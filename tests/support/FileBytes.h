@@ -27,3 +27,11 @@ inline bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     DWORD written = 0;
     return WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
 }
+
+// A file beside the running test program (the helper programs the build puts there).
+inline std::wstring BesideTestProgram(const std::wstring& name) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
+}

@@ -9,22 +9,28 @@ Around a test program:  loopback_http.py [--log FILE] --run PROGRAM ARGS...
     starts the server, runs the program with VELTO_TEST_HTTP=127.0.0.1:PORT in its environment, stops the server
     and exits with the program's status. Programs script the server through its control paths:
     POST /_control/reset                       forget routes and requests
-    POST /_control/route?path=P&status=S&header=Name:Value&length=N&cut=N&stall=1&queue=1   body: the body
+    POST /_control/route?path=P&status=S&header=Name:Value&length=N&cut=N&stall=1&silent=1&endless=1&queue=1
+                                               body: the body
         sets the answer for P, or with queue=1 adds one after those already queued: each queued answer is
         used once, except the last of a path, which stays
+    POST /_control/release                     ends every stalled or silent answer (the client sees the
+                                               connection close), so a test need not wait for its time-out
     GET  /_control/log                         one line per request: METHOD TAB PATH TAB QUERY {TAB Name: value}
     GET  /_control/body?index=N                the body of request N
 """
 import os
+import socket
 import subprocess
 import sys
 import threading
+import time
 from dataclasses import dataclass, field
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
 CONTROL = "/_control/"
 STALL_LIMIT = 60  # seconds a stalled answer waits for the client to give up
+ENDLESS_LIMIT = 1 << 30  # bytes an endless answer sends at most, so a broken test ends some time
 
 
 @dataclass
@@ -35,6 +41,8 @@ class Answer:
     length: int = None  # Content-Length to announce; None: the body's, -1: none (the body ends with the connection)
     cut: int = None     # send only this many body bytes, then close the connection
     stall: bool = False  # send the headers and the cut body, then wait without closing
+    silent: bool = False  # take the request and answer nothing, neither sending nor closing
+    endless: bool = False  # send the body over and over without a length, for as long as the client reads
 
 
 @dataclass
@@ -61,6 +69,7 @@ class LoopbackHttpServer:
         self.routes = {}
         self.requests = []
         self.closing = threading.Event()
+        self.released = threading.Event()
         owner = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -112,6 +121,10 @@ class LoopbackHttpServer:
         with self.lock:
             self.routes.clear()
             self.requests.clear()
+            self.released.clear()
+
+    def release(self):
+        self.released.set()
 
     def seen(self):
         with self.lock:
@@ -119,10 +132,43 @@ class LoopbackHttpServer:
 
     def close(self):
         self.closing.set()
+        self.released.set()
         self.httpd.shutdown()
         self.httpd.server_close()
 
+    def hold(self, handler):
+        """Keeps the connection open without a word until the client gives up or the test releases it."""
+        handler.close_connection = True
+        handler.connection.settimeout(0.2)
+        deadline = time.monotonic() + STALL_LIMIT
+        while not self.released.is_set() and time.monotonic() < deadline:
+            try:
+                if not handler.connection.recv(1):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+
+    def send_endlessly(self, handler, answer):
+        handler.send_response(answer.status)
+        handler.send_header("Connection", "close")
+        handler.close_connection = True
+        handler.end_headers()
+        piece = (answer.body or b"x") * max(1, 65536 // max(1, len(answer.body)))
+        sent = 0
+        try:
+            while sent < ENDLESS_LIMIT and not self.closing.is_set():
+                handler.wfile.write(piece)
+                sent += len(piece)
+        except OSError:
+            pass  # the client stopped reading and closed
+
     def send(self, handler, answer):
+        if answer.silent:
+            return self.hold(handler)
+        if answer.endless:
+            return self.send_endlessly(handler, answer)
         body = answer.body
         sent = len(body)
         if answer.cut is not None:
@@ -141,12 +187,8 @@ class LoopbackHttpServer:
         handler.wfile.write(body[:sent])
         handler.wfile.flush()
         if answer.stall:
-            # The client's receive time-out is what ends this; the limit only keeps a broken test from hanging.
-            handler.connection.settimeout(STALL_LIMIT)
-            try:
-                handler.connection.recv(1)
-            except OSError:
-                pass
+            # The client's receive time-out, or the test's release, is what ends this.
+            self.hold(handler)
 
     def control(self, handler, parts, body):
         query = parse_qs(parts.query, keep_blank_values=True)
@@ -158,7 +200,10 @@ class LoopbackHttpServer:
             number = lambda name: int(query[name][0]) if name in query else None
             headers = [tuple(h.split(":", 1)) for h in query.get("header", [])]
             self.route(query["path"][0], body, number("status") or 200, [(k, v.strip()) for k, v in headers],
-                       queue="queue" in query, length=number("length"), cut=number("cut"), stall="stall" in query)
+                       queue="queue" in query, length=number("length"), cut=number("cut"), stall="stall" in query,
+                       silent="silent" in query, endless="endless" in query)
+        elif command == "release":
+            self.release()
         elif command == "log":
             reply = "".join(r.line() + "\n" for r in self.seen()).encode("utf-8")
         elif command == "body":

@@ -321,7 +321,10 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         Fail(L"the connection manager could not start");
         return kExitOpenFailed;
     }
-    if (session.OpenAsAtStart(target.c_str()) != C_ConnectionSession::OpenOutcome::Opened) {
+    const C_ConnectionSession::OpenOutcome opened = session.OpenAsAtStart(target.c_str());
+    if (opened != C_ConnectionSession::OpenOutcome::Opened) {
+        if (opened == C_ConnectionSession::OpenOutcome::NotConnected)
+            Fail(L"the connection to '" + target + L"' did not come up");
         session.Close();
         return kExitOpenFailed;
     }

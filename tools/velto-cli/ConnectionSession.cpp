@@ -1,6 +1,7 @@
 #include "ConnectionSession.h"
 
 #include "Console.h"
+#include "connection/discovery/TargetKind.h"
 #include "foundation/settings/Options.h"
 
 #include <string>
@@ -27,11 +28,18 @@ bool C_ConnectionSession::Start() {
 C_ConnectionSession::OpenOutcome C_ConnectionSession::OpenAsAtStart(const wchar_t* target, DWORD limitMs) {
     m_window.SetCommandLinePort(target);
     m_window.SelectPort(target);
+    m_isConnection = TargetKindOf(target) == TargetKind::Tcp;
     m_outcome = OpenOutcome::Pending;
     m_connection.RefreshPorts(PORTS_CHANGED_REOPEN);
     if (!PumpUntil([this] { return m_outcome != OpenOutcome::Pending; }, limitMs))
         return OpenOutcome::Failed;
-    return m_outcome;
+    if (m_outcome != OpenOutcome::Opened || !m_isConnection)
+        return m_outcome;
+    // The open only started the connection; whether the peer took it shows as its socket, or as a close.
+    if (!PumpUntil([this] { return m_connection.IsOpen() || m_closedSinceOpen; }, kOpenOutcomeLimitMs) ||
+        !m_connection.IsOpen())
+        return OpenOutcome::NotConnected;
+    return OpenOutcome::Opened;
 }
 
 bool C_ConnectionSession::RefreshAndProbe() {
@@ -54,7 +62,7 @@ bool C_ConnectionSession::FinishCommands(DWORD limitMs) {
 }
 
 void C_ConnectionSession::RunFor(DWORD milliseconds) {
-    PumpUntil([] { return false; }, milliseconds);
+    PumpUntil([this] { return m_isConnection && !m_connection.IsOpen(); }, milliseconds);
 }
 
 bool C_ConnectionSession::ServeUntilSignalled(HANDLE event, DWORD limitMs) {
@@ -105,8 +113,11 @@ void C_ConnectionSession::OnStatus(const wchar_t* title, const wchar_t* name) {
     if (text == C_StandInWindow::EnglishText(STATUS_SEARCHING)) {
         m_openSucceeded = false;
         m_retryStarted = false;
+        m_closedSinceOpen = false;
     } else if (text == C_StandInWindow::EnglishText(STATUS_OPENED)) {
         m_openSucceeded = true;
+    } else if (text == C_StandInWindow::EnglishText(STATUS_CLOSED)) {
+        m_closedSinceOpen = m_openSucceeded;
     }
     m_lastStatus = name ? text + L": " + name : text;
     if (!m_quiet)

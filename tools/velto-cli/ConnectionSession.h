@@ -13,7 +13,8 @@
 
 class C_ConnectionSession final : private C_StandInObserver {
 public:
-    enum class OpenOutcome { Pending, Opened, Failed };
+    // NotConnected: the open succeeded, but the connection it started (TCP) never came up.
+    enum class OpenOutcome { Pending, Opened, Failed, NotConnected };
     // Generous bounds, so a session never hangs: an open is refused, retried five times and given up well
     // within these.
     static constexpr DWORD kOpenOutcomeLimitMs = 120000;
@@ -43,14 +44,15 @@ public:
     // connection could not start.
     bool Start();
     // As the program opens a port at start: target becomes the command-line port and the selection, and a
-    // refresh that asks for a reopen opens it. Then waits until the open succeeded or finally failed.
+    // refresh that asks for a reopen opens it. Then waits until the open succeeded or finally failed; for a TCP
+    // target, until its connection is up or has failed.
     OpenOutcome OpenAsAtStart(const wchar_t* target, DWORD limitMs = kOpenOutcomeLimitMs);
     // A refresh and the probe that follows it; false when they did not both report within the limit.
     bool RefreshAndProbe();
     // Serves the window until every command posted so far has been executed; false when that took longer than
     // the limit.
     bool FinishCommands(DWORD limitMs);
-    // Serves the window for the given time.
+    // Serves the window for the given time; a TCP connection that ends ends it sooner.
     void RunFor(DWORD milliseconds);
     // Serves the window until event is signalled (true) or the limit passes (false).
     bool ServeUntilSignalled(HANDLE event, DWORD limitMs);
@@ -95,6 +97,8 @@ private:
     // The open being followed: reset by each "Searching", decided by its Options text.
     bool m_openSucceeded = false;
     bool m_retryStarted = false;
+    bool m_closedSinceOpen = false; // a "Closed" after the open: the transport ended the connection
+    bool m_isConnection = false;    // the target is a TCP connection, which is up only once its peer answers
     OpenOutcome m_outcome = OpenOutcome::Pending;
     uint32_t m_redraws = 0;
 };

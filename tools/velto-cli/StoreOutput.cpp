@@ -89,7 +89,10 @@ int C_StoreOutput::Write(C_LineStore& store) {
             return kExitUsage;
         m_written = true;
         C_FileSink sink(m_file);
-        written = m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()) && WriteTo(store, m_values, sink);
+        // A device such as NUL has no length to cut: only a file on a disk is emptied first.
+        const bool replaced =
+            GetFileType(m_file.GetHandle()) != FILE_TYPE_DISK || (m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()));
+        written = replaced && WriteTo(store, m_values, sink);
     }
     if (!written) {
         Console::Error(L"velto-cli " + m_command + L": writing the output failed");

@@ -682,9 +682,17 @@ wchar_t* C_String::Tokenize(bool first, const wchar_t* delimiters) {
 }
 
 bool C_String::SplitFirst(C_String& out, const wchar_t* delimiters, uint32_t splitFlags) {
-    if (!m_text)
+    uint32_t position = 0;
+    if (!SplitNext(position, out, delimiters, splitFlags))
         return false;
-    const wchar_t* at = m_text;
+    Assign(m_text + position, GetLength() - position);
+    return true;
+}
+
+bool C_String::SplitNext(uint32_t& position, C_String& out, const wchar_t* delimiters, uint32_t splitFlags) const {
+    if (!m_text || position >= GetLength())
+        return false;
+    const wchar_t* at = m_text + position;
     if (!(splitFlags & SPLIT_NO_SKIP))
         at += wcsspn(at, delimiters);
     if (!*at)
@@ -706,7 +714,7 @@ bool C_String::SplitFirst(C_String& out, const wchar_t* delimiters, uint32_t spl
         return false;
     if (*end)
         ++end;
-    Assign(end, uint32_t(wcslen(end)));
+    position = uint32_t(end - m_text);
     return true;
 }
 

@@ -106,6 +106,11 @@ public:
         SPLIT_KEEP_QUOTES = 0x2, // the enclosing double quotes stay part of the token
     };
     bool SplitFirst(C_String& out, const wchar_t* delimiters, uint32_t splitFlags = SPLIT_DEFAULT);
+    // SplitNext reads the token at position as SplitFirst would cut it, leaving the string as it is, and moves
+    // position past the token and one delimiter. Taking a whole text apart this way costs time in proportion
+    // to its length, where SplitFirst copies the rest of the text for every token.
+    bool SplitNext(uint32_t& position, C_String& out, const wchar_t* delimiters,
+                   uint32_t splitFlags = SPLIT_DEFAULT) const;
     void RewindLines() { m_lineCursor = m_text; }
     bool ReadLine(C_String& out);
 

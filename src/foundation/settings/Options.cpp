@@ -98,6 +98,8 @@ void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* comma
         store.ReadString(SettingName::SerialPort, serialPort);
     lastSelectedPort.Assign(serialPort);
     store.ReadString(SettingName::Filter, filter);
+    if (filter.GetLength() > kFilterLimit)
+        filter.Left(int(kFilterLimit));
     store.ReadString(SettingName::TimeFormat, timeFormat);
     store.ReadString(SettingName::PowerLine, powerLine, kDefaultPowerLine);
     store.ReadString(SettingName::AnimationChars, animationChars, kDefaultAnimationChars);

@@ -92,6 +92,9 @@ public:
         L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
     static constexpr const wchar_t* kDefaultFontCandidates =
         L"Cascadia Code PL Regular;Cascadia Code Regular;Lucida Console for Powerline;Lucida Console;Consolas";
+    // The most a user can type into the filter field (an edit control's usual limit); a stored filter is cut to
+    // it when read, so a hand-edited value cannot hold up the start.
+    static constexpr uint32_t kFilterLimit = 32767;
 
     C_PersistedOptions();
     C_PersistedOptions(const C_PersistedOptions&) = delete;

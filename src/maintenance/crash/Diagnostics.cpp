@@ -216,5 +216,5 @@ bool C_Diagnostics::Upload(const wchar_t* dumpPath, const wchar_t* textPath, con
     ReportUpload upload{m_host.c_str(),      m_path.c_str(),    productName.c_str(),
                         m_extra.c_str(),     machineId.c_str(), email.c_str(),
                         description.c_str(), dumpPath,          textPath};
-    return PostReport(upload);
+    return PostReportWithin(upload, m_uploadLimit);
 }

@@ -30,6 +30,8 @@ public:
     // The code a C++ exception that nothing catches is reported under: the one the system's own C++ runtime
     // raises, so the report names it as such.
     static constexpr DWORD kCppExceptionCode = 0xE06D7363;
+    // How long the process waits for the upload after Send before it ends all the same.
+    static constexpr DWORD kUploadLimitMs = 60000;
 
     explicit C_Diagnostics(DWORD options = 0);
     ~C_Diagnostics();
@@ -42,6 +44,8 @@ public:
                    const wchar_t* extra);
     // Text added to the report under "Log:".
     bool SetLog(const wchar_t* text);
+    // Another bound for the upload than kUploadLimitMs (tests need not wait a minute).
+    void SetUploadLimit(DWORD milliseconds) { m_uploadLimit = milliseconds; }
 
     // Writes the crash files for the exception and runs SendReport with them.
     ReportOutcome WriteCrashReport(EXCEPTION_POINTERS* exception, DumpChoice dump);
@@ -69,6 +73,7 @@ private:
     LPTOP_LEVEL_EXCEPTION_FILTER m_previousFilter = nullptr;
     std::terminate_handler m_previousTerminate = nullptr;
     UINT m_iconId = 0;
+    DWORD m_uploadLimit = kUploadLimitMs;
     C_String m_host;
     C_String m_path;
     C_String m_productName;

@@ -5,8 +5,10 @@
 #include "maintenance/service/UpdateAddress.h"
 #include "foundation/settings/Settings.h"
 #include "platform/formats/VersionResource.h"
+#include "platform/system/Handles.h"
 
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -83,6 +85,67 @@ bool PostReport(const ReportUpload& upload) {
     request.response = &response;
     request.port = port;
     request.service = SERVICE_HTTP;
+    request.timeout = kReportTimeoutMs;
+    request.maxBytes = kReportAnswerLimit;
     C_HttpClient client;
     return PostForm(client, form, request, nullptr, FORM_CLOSE);
+}
+
+namespace {
+
+// The texts of an upload, each copied into the job of the thread that sends it.
+constexpr const wchar_t* ReportUpload::*kUploadTexts[] = {&ReportUpload::host,
+                                                          &ReportUpload::path,
+                                                          &ReportUpload::productName,
+                                                          &ReportUpload::extra,
+                                                          &ReportUpload::machineIdentifier,
+                                                          &ReportUpload::email,
+                                                          &ReportUpload::description,
+                                                          &ReportUpload::dumpPath,
+                                                          &ReportUpload::textPath};
+constexpr size_t kUploadTextCount = sizeof kUploadTexts / sizeof kUploadTexts[0];
+
+// Everything the upload reads, owned by its thread's job so that a job given up on stays valid.
+struct UploadJob {
+    C_String texts[kUploadTextCount];
+    ReportUpload upload{};
+    volatile LONG sent = 0;
+
+    bool Copy(const ReportUpload& from) {
+        for (size_t i = 0; i < kUploadTextCount; ++i) {
+            const wchar_t* text = from.*kUploadTexts[i];
+            if (!text)
+                continue; // stays null, as a missing dump does
+            if (!texts[i].Assign(text))
+                return false;
+            upload.*kUploadTexts[i] = texts[i].c_str();
+        }
+        return true;
+    }
+
+    static DWORD WINAPI Run(void* self) {
+        auto* job = static_cast<UploadJob*>(self);
+        job->sent = PostReport(job->upload) ? 1 : 0;
+        return 0;
+    }
+};
+
+} // namespace
+
+bool PostReportWithin(const ReportUpload& upload, DWORD limitMs) {
+    auto* job = new (std::nothrow) UploadJob;
+    if (!job || !job->Copy(upload)) {
+        delete job;
+        return false;
+    }
+    C_Handle thread(CreateThread(nullptr, 0, &UploadJob::Run, job, 0, nullptr));
+    if (!thread) {
+        delete job;
+        return false;
+    }
+    if (WaitForSingleObject(thread.Get(), limitMs) != WAIT_OBJECT_0)
+        return false; // the job stays with its thread
+    const bool sent = job->sent != 0;
+    delete job;
+    return sent;
 }

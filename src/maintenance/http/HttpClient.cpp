@@ -148,10 +148,10 @@ bool C_HttpClient::Get(const wchar_t* url, const wchar_t* agent, C_String& out, 
     DWORD flags = kGetFlags;
     if (IsHttps(url))
         flags |= INTERNET_FLAG_SECURE;
-    if (Notify(notify, userData, NOTICE_GET_COOKIES, uintptr_t(url), 0) == kAllowed)
+    if (Notify(notify, userData, GET_ALLOW_COOKIES, uintptr_t(url), 0) == kAllowed)
         flags &= ~INTERNET_FLAG_NO_COOKIES;
 
-    SessionInProgress session(*this, OpenInternetSession(f, agent, proxy));
+    SessionInProgress session(*this, OpenInternetSession(f, agent, proxy, m_timeout));
     if (!session)
         return false;
     for (int retry = 0;; ++retry) {
@@ -199,153 +199,192 @@ bool C_HttpClient::ReadBody(HINTERNET request, C_String& out, uint32_t maxBytes)
     }
 }
 
-bool C_HttpClient::Download(DownloadRequest& request) {
-    request.status = 0;
-    C_WinInetUse use(m_wininet);
-    if (!use || !request.url || !request.destination)
-        return false;
-    const WinInetFunctions& f = m_wininet.Functions();
-    const HttpNotifyFunction notify = request.notify;
-    void* const userData = request.userData;
+// One download in the steps it takes: open the address, ask the caller about the headers, open the file, pump
+// the body into it, verify what arrived, then finish or undo. Each step returns false to stop the ones after
+// it; the system error of the first failure goes to the caller's failure notice.
+class C_HttpClient::DownloadSteps {
+public:
+    DownloadSteps(C_HttpClient& client, DownloadRequest& request)
+        : m_client(client), m_request(request), m_f(client.m_wininet.Functions()) {}
 
+    bool Run() {
+        const DWORD flags = Flags();
+        bool ok = false;
+        {
+            SessionInProgress session(m_client, OpenInternetSession(m_f, m_request.agent, m_request.proxy, Timeout()));
+            ok = OpenAddress(session, flags) && AskAboutHeaders() && OpenFile() && Pump();
+            ok = Verify(ok);
+            m_http.Reset(); // before the session it belongs to
+        }
+        if (!ok)
+            Undo();
+        m_file.Close();
+        return ok;
+    }
+
+private:
+    int Notify(int code, uintptr_t data, int whenNone) {
+        return m_request.notify ? m_request.notify(code, data, m_request.userData) : whenNone;
+    }
+    bool Fail(DWORD error) {
+        m_error = error;
+        return false;
+    }
+    DWORD Timeout() const { return m_request.timeout != kNoTimeout ? m_request.timeout : m_client.m_timeout; }
+    DWORD Flags();
+    bool OpenAddress(const SessionInProgress& session, DWORD flags);
+    bool AskAboutHeaders();
+    bool OpenFile();
+    bool Pump();
+    bool Verify(bool ok);
+    void Undo();
+
+    C_HttpClient& m_client;
+    DownloadRequest& m_request;
+    const WinInetFunctions& m_f;
+    C_InternetHandle m_http;
+    C_File m_file;
+    bool m_appending = false;
+    int64_t m_appendedTo = 0;
+    int64_t m_length = kUnknownLength;
+    uint64_t m_received = 0;
+    bool m_capped = false;
+    DWORD m_error = 0;
+};
+
+DWORD C_HttpClient::DownloadSteps::Flags() {
     DWORD flags = kDownloadFlags;
-    if (Notify(notify, userData, NOTICE_DOWNLOAD_COOKIES, uintptr_t(request.url), 0) == kAllowed)
+    if (Notify(DOWNLOAD_ALLOW_COOKIES, uintptr_t(m_request.url), 0) == kAllowed)
         flags &= ~INTERNET_FLAG_NO_COOKIES;
     int checkCertificates = 0;
-    Notify(notify, userData, NOTICE_CHECK_CERTIFICATES, uintptr_t(&checkCertificates), 0);
+    Notify(DOWNLOAD_CHECK_CERTIFICATES, uintptr_t(&checkCertificates), 0);
     if (!checkCertificates)
         flags |= kIgnoreCertificateErrors;
     else
         // Checked certificates are worth nothing if a redirect may leave TLS for plain HTTP.
         flags &= ~INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
+    return flags;
+}
 
-    bool ok = false;
-    DWORD error = 0;
-    bool fileOpened = false;
-    bool appending = false;
-    int64_t appendedTo = 0;
-    C_File file;
-    {
-        SessionInProgress session(*this, OpenInternetSession(f, request.agent, request.proxy, request.timeout));
-        C_InternetHandle http;
-        if (session)
-            http = C_InternetHandle(
-                f, f.InternetOpenUrlW(session.Get(), request.url, request.headers, request.headersLength, flags, 0));
-        if (!http)
-            error = GetLastError();
-        else
-            request.status = QueryStatusCode(f, http.Get());
+bool C_HttpClient::DownloadSteps::OpenAddress(const SessionInProgress& session, DWORD flags) {
+    if (!session)
+        return Fail(GetLastError());
+    m_http = C_InternetHandle(
+        m_f, m_f.InternetOpenUrlW(session.Get(), m_request.url, m_request.headers, m_request.headersLength, flags, 0));
+    if (!m_http)
+        return Fail(GetLastError());
+    m_request.status = QueryStatusCode(m_f, m_http.Get());
+    return IsBodyStatus(m_request.status);
+}
 
-        C_String header;
-        int append = 0;
-        if (http && IsBodyStatus(request.status)) {
-            QueryHeader(f, http.Get(), HTTP_QUERY_CONTENT_DISPOSITION, header);
-            DownloadHeader disposition{request.destination, header.c_str()};
-            ok = Notify(notify, userData, NOTICE_CONTENT_DISPOSITION, uintptr_t(&disposition), 1) != 0;
-            if (ok) {
-                QueryHeader(f, http.Get(), HTTP_QUERY_CONTENT_TYPE, header);
-                DownloadHeader type{request.destination, header.c_str()};
-                ok = Notify(notify, userData, NOTICE_CONTENT_TYPE, uintptr_t(&type), 1) != 0;
-            }
-            if (ok)
-                Notify(notify, userData, NOTICE_APPEND, uintptr_t(&append), 0);
-        }
+bool C_HttpClient::DownloadSteps::AskAboutHeaders() {
+    C_String header;
+    QueryHeader(m_f, m_http.Get(), HTTP_QUERY_CONTENT_DISPOSITION, header);
+    const DownloadHeader disposition{m_request.destination, header.c_str()};
+    if (!Notify(DOWNLOAD_CONTENT_DISPOSITION, uintptr_t(&disposition), 1))
+        return false;
+    QueryHeader(m_f, m_http.Get(), HTTP_QUERY_CONTENT_TYPE, header);
+    const DownloadHeader type{m_request.destination, header.c_str()};
+    if (!Notify(DOWNLOAD_CONTENT_TYPE, uintptr_t(&type), 1))
+        return false;
+    int append = 0;
+    Notify(DOWNLOAD_APPEND, uintptr_t(&append), 0);
+    m_appending = append != 0;
+    return true;
+}
 
-        if (ok) {
-            appending = append != 0;
-            fileOpened =
-                file.Open(request.destination, appending ? C_File::MODE_WRITE_ALWAYS : C_File::MODE_WRITE_CREATE);
-            if (fileOpened && appending) {
-                appendedTo = file.GetSize();
-                fileOpened = appendedTo >= 0 && file.Seek(0, FILE_END);
-            }
-            if (!fileOpened) {
-                error = GetLastError();
-                request.status = DownloadRequest::kStatusUnwritable;
-                ok = false;
-            }
-        }
-
-        const int64_t length = ok ? QueryContentLength(f, http.Get()) : kUnknownLength;
-        // Sized up front so the file system can place it in one piece; cut to what arrived at the end.
-        if (ok && length > 0 && !appending) {
-            ok = file.Seek(length) && SetEndOfFile(file.GetHandle()) && file.Seek(0);
-            if (!ok)
-                error = GetLastError();
-        }
-        if (ok) {
-            C_String finalUrl;
-            QueryFinalUrl(f, http.Get(), finalUrl);
-            ok = Notify(notify, userData, NOTICE_LENGTH, length < 0 ? kAllBits32 : Low32(uint64_t(length)), 1) &&
-                 Notify(notify, userData, NOTICE_LENGTH_POINTER, uintptr_t(&length), 1) &&
-                 Notify(notify, userData, NOTICE_FINAL_URL, uintptr_t(finalUrl.c_str()), 1);
-        }
-
-        uint64_t received = 0;
-        bool capped = false;
-        if (ok) {
-            unsigned char piece[kDownloadPiece];
-            C_RateLimiter limiter(request.rateLimit);
-            for (;;) {
-                DWORD wanted = kDownloadPiece;
-                if (request.maxBytes && request.maxBytes - received < wanted)
-                    wanted = DWORD(request.maxBytes - received);
-                DWORD count = 0;
-                if (!f.InternetReadFile(http.Get(), piece, wanted, &count)) {
-                    error = GetLastError();
-                    ok = false;
-                    break;
-                }
-                if (count == 0)
-                    break;
-                if (!file.Write(count, piece)) {
-                    error = GetLastError();
-                    ok = false;
-                    break;
-                }
-                received += count;
-                limiter.AfterPiece(count);
-                if (!Notify(notify, userData, NOTICE_PROGRESS, Low32(received), 1) ||
-                    !Notify(notify, userData, NOTICE_PROGRESS_POINTER, uintptr_t(&received), 1)) {
-                    ok = false;
-                    break;
-                }
-                if (request.maxBytes && received >= request.maxBytes) {
-                    capped = true;
-                    break;
-                }
-            }
-        }
-        // A connection that ends early reads as an ordinary end: without this the pre-sized file would pass
-        // for complete, its tail zeros.
-        if (ok && !capped && length >= 0 && int64_t(received) < length) {
-            error = ERROR_HANDLE_EOF;
-            ok = false;
-        }
-        // The file was sized to the announced length; it keeps what arrived, also when a failed download's
-        // file is kept.
-        if (fileOpened && !appending && !SetEndOfFile(file.GetHandle()) && ok) {
-            error = GetLastError();
-            ok = false;
-        }
-        if (received == 0)
-            ok = false;
-        if (fileOpened && !Notify(notify, userData, NOTICE_FINISHED, Low32(received), 1))
-            ok = false;
+// Shared for deletion, so whoever gives up on a download that hangs can delete its file at once.
+bool C_HttpClient::DownloadSteps::OpenFile() {
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    bool opened =
+        m_file.Open(m_request.destination, m_appending ? C_File::MODE_WRITE_ALWAYS : C_File::MODE_WRITE_CREATE,
+                    FILE_ATTRIBUTE_NORMAL, kShare) == 1;
+    if (opened && m_appending) {
+        m_appendedTo = m_file.GetSize();
+        opened = m_appendedTo >= 0 && m_file.Seek(0, FILE_END);
     }
-
-    if (!ok) {
-        DownloadFailure failure{error, 1, false};
-        Notify(notify, userData, NOTICE_FAILED, uintptr_t(&failure), 0);
-        if (fileOpened && appending) {
-            // What was there before the download is the caller's, not ours to delete.
-            file.Seek(appendedTo);
-            SetEndOfFile(file.GetHandle());
-        }
-        file.Close();
-        if (fileOpened && !appending && failure.deleteFile)
-            DeleteFileW(request.destination);
+    if (!opened) {
+        const DWORD error = GetLastError();
+        m_file.Close();
+        m_request.status = DownloadRequest::kStatusUnwritable;
+        return Fail(error);
     }
-    file.Close();
+    m_length = QueryContentLength(m_f, m_http.Get());
+    // Sized up front so the file system can place it in one piece; cut to what arrived at the end.
+    if (m_length > 0 && !m_appending && !(m_file.Seek(m_length) && SetEndOfFile(m_file.GetHandle()) && m_file.Seek(0)))
+        return Fail(GetLastError());
+    C_String finalUrl;
+    QueryFinalUrl(m_f, m_http.Get(), finalUrl);
+    return Notify(DOWNLOAD_LENGTH, m_length < 0 ? kAllBits32 : Low32(uint64_t(m_length)), 1) &&
+           Notify(DOWNLOAD_LENGTH_POINTER, uintptr_t(&m_length), 1) &&
+           Notify(DOWNLOAD_FINAL_URL, uintptr_t(finalUrl.c_str()), 1);
+}
+
+bool C_HttpClient::DownloadSteps::Pump() {
+    unsigned char piece[kDownloadPiece];
+    C_RateLimiter limiter(m_request.rateLimit);
+    for (;;) {
+        DWORD wanted = kDownloadPiece;
+        if (m_request.maxBytes && m_request.maxBytes - m_received < wanted)
+            wanted = DWORD(m_request.maxBytes - m_received);
+        DWORD count = 0;
+        if (!m_f.InternetReadFile(m_http.Get(), piece, wanted, &count))
+            return Fail(GetLastError());
+        if (count == 0)
+            return true;
+        if (!m_file.Write(count, piece))
+            return Fail(GetLastError());
+        m_received += count;
+        limiter.AfterPiece(count);
+        if (!Notify(DOWNLOAD_PROGRESS, Low32(m_received), 1) ||
+            !Notify(DOWNLOAD_PROGRESS_POINTER, uintptr_t(&m_received), 1))
+            return false;
+        if (m_request.maxBytes && m_received >= m_request.maxBytes) {
+            m_capped = true;
+            return true;
+        }
+    }
+}
+
+// Runs whatever the steps before it did, as long as the file was opened: the caller hears of every file.
+bool C_HttpClient::DownloadSteps::Verify(bool ok) {
+    if (!m_file.IsOpen())
+        return false;
+    // A connection that ends early reads as an ordinary end: without this the pre-sized file would pass for
+    // complete, its tail zeros.
+    if (ok && !m_capped && m_length >= 0 && int64_t(m_received) < m_length)
+        ok = Fail(ERROR_HANDLE_EOF);
+    // The file was sized to the announced length; it keeps what arrived, also when a failed download's file is
+    // kept.
+    if (!m_appending && !SetEndOfFile(m_file.GetHandle()) && ok)
+        ok = Fail(GetLastError());
+    if (m_received == 0)
+        ok = false;
+    if (!Notify(DOWNLOAD_FINISHED, Low32(m_received), 1))
+        ok = false;
     return ok;
+}
+
+void C_HttpClient::DownloadSteps::Undo() {
+    DownloadFailure failure{m_error, 1, false};
+    Notify(DOWNLOAD_FAILED, uintptr_t(&failure), 0);
+    if (!m_file.IsOpen())
+        return;
+    if (m_appending) {
+        // What was there before the download is the caller's, not ours to delete.
+        m_file.Seek(m_appendedTo);
+        SetEndOfFile(m_file.GetHandle());
+        return;
+    }
+    m_file.Close();
+    if (failure.deleteFile)
+        DeleteFileW(m_request.destination);
+}
+
+bool C_HttpClient::Download(DownloadRequest& request) {
+    request.status = 0;
+    C_WinInetUse use(m_wininet);
+    if (!use || !request.url || !request.destination)
+        return false;
+    return DownloadSteps(*this, request).Run();
 }

@@ -11,21 +11,25 @@
 #include <cstdint>
 
 // What a request tells its caller, and asks of it, on the way. The caller's notification function receives the
-// code, a value or pointer as described per code, and its own user data; for most codes 0 means abort.
-enum HttpNotice : int {
-    NOTICE_CONTENT_DISPOSITION = 0, // Download: const DownloadHeader*; 0 aborts
-    NOTICE_CONTENT_TYPE = 1,        // Download: const DownloadHeader*; 0 aborts
-    NOTICE_APPEND = 2,              // Download: int* preset 0; set it to append to an existing file
-    NOTICE_FAILED = 3,              // Download: DownloadFailure*; clear deleteFile to keep the partial file
-    NOTICE_LENGTH = 4,              // Download: the content length (low 32 bits; all ones when unknown); 0 aborts
-    NOTICE_LENGTH_POINTER = 5,      // Download: const int64_t*, -1 when unknown; 0 aborts
-    NOTICE_FINAL_URL = 6,           // Download: const wchar_t*, the address after redirects; 0 aborts
-    NOTICE_PROGRESS = 7,            // Download: bytes so far (low 32 bits); 0 aborts
-    NOTICE_PROGRESS_POINTER = 8,    // Download: const uint64_t*; 0 aborts
-    NOTICE_FINISHED = 9,            // Download: bytes received (low 32 bits); 0 makes the result false
-    NOTICE_GET_COOKIES = 9,         // Get: const wchar_t* url; 1 allows cookies
-    NOTICE_DOWNLOAD_COOKIES = 10,   // Download: const wchar_t* url; 1 allows cookies
-    NOTICE_CHECK_CERTIFICATES = 11, // Download: int* preset 0; left 0, certificate name and date errors are ignored
+// code, a value or pointer as described per code, and its own user data; for most codes 0 means abort. Each
+// operation has codes of its own; their values are the ones callers have always been given.
+enum GetNotice : int {
+    GET_ALLOW_COOKIES = 9, // const wchar_t* url; 1 allows cookies
+};
+
+enum DownloadNotice : int {
+    DOWNLOAD_CONTENT_DISPOSITION = 0, // const DownloadHeader*; 0 aborts
+    DOWNLOAD_CONTENT_TYPE = 1,        // const DownloadHeader*; 0 aborts
+    DOWNLOAD_APPEND = 2,              // int* preset 0; set it to append to an existing file
+    DOWNLOAD_FAILED = 3,              // DownloadFailure*; clear deleteFile to keep the partial file
+    DOWNLOAD_LENGTH = 4,              // the content length (low 32 bits; all ones when unknown); 0 aborts
+    DOWNLOAD_LENGTH_POINTER = 5,      // const int64_t*, -1 when unknown; 0 aborts
+    DOWNLOAD_FINAL_URL = 6,           // const wchar_t*, the address after redirects; 0 aborts
+    DOWNLOAD_PROGRESS = 7,            // bytes so far (low 32 bits); 0 aborts
+    DOWNLOAD_PROGRESS_POINTER = 8,    // const uint64_t*; 0 aborts
+    DOWNLOAD_FINISHED = 9,            // bytes received (low 32 bits); 0 makes the result false
+    DOWNLOAD_ALLOW_COOKIES = 10,      // const wchar_t* url; 1 allows cookies
+    DOWNLOAD_CHECK_CERTIFICATES = 11, // int* preset 0; left 0, certificate name and date errors are ignored
 };
 
 using HttpNotifyFunction = int (*)(int code, uintptr_t data, void* userData);
@@ -53,9 +57,9 @@ struct DownloadRequest {
     void* userData = nullptr;
     const wchar_t* headers = nullptr;
     DWORD headersLength = kHeadersTerminated;
-    DWORD status = 0; // out: the HTTP status, kStatusUnwritable, or 0 when no answer came
-    DWORD timeout = kNoTimeout;
-    DWORD rateLimit = 0; // KiB per second, 0: none
+    DWORD status = 0;           // out: the HTTP status, kStatusUnwritable, or 0 when no answer came
+    DWORD timeout = kNoTimeout; // kNoTimeout: the client's
+    DWORD rateLimit = 0;        // KiB per second, 0: none
     const wchar_t* proxy = nullptr;
 };
 
@@ -80,8 +84,14 @@ public:
 
     // True when at least one piece of the body was written and nothing failed up to the end. A body shorter than
     // its announced length is a failure. On failure a file the download created is deleted (unless the
-    // notification keeps it); a file appended to is cut back to its old length.
+    // notification keeps it); a file appended to is cut back to its old length. While the download runs, its
+    // file may be deleted by another thread (the deletion takes effect when the download closes it).
     bool Download(DownloadRequest& request);
+
+    // The connect, send and receive time-outs of every request this client makes from now on, in milliseconds
+    // (kNoTimeout: the system's); a download's own time-out goes first.
+    void SetTimeout(DWORD milliseconds) { m_timeout = milliseconds; }
+    DWORD GetTimeout() const { return m_timeout; }
 
     // Ends the request in progress (its blocking calls return with an error) and refuses new ones until
     // AllowRequests. Any thread.
@@ -95,6 +105,7 @@ public:
 
 private:
     class SessionInProgress;
+    class DownloadSteps;
 
     bool ReadBody(HINTERNET request, C_String& out, uint32_t maxBytes);
     bool Register(HINTERNET session);
@@ -102,6 +113,7 @@ private:
 
     C_WinInet m_wininet;
     ErrorDialogFunction m_errorDialog = nullptr;
+    DWORD m_timeout = kNoTimeout;
     C_CriticalSection m_sessionLock;
     HINTERNET m_session = nullptr; // the internet handle of the request in progress
     bool m_aborted = false;

@@ -101,9 +101,13 @@ C_InternetHandle OpenInternetSession(const WinInetFunctions& functions, const wc
     DWORD protocols = kEnableHttp2;
     functions.InternetSetOptionW(session.Get(), INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, &protocols, sizeof protocols);
     if (timeout != kNoTimeout) {
-        DWORD value = timeout;
-        functions.InternetSetOptionW(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value);
-        functions.InternetSetOptionW(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
+        // Each phase has its own limit: a server that takes the request and never answers holds the caller no
+        // longer than it chose, whichever phase it stops in.
+        for (DWORD option :
+             {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            DWORD value = timeout;
+            functions.InternetSetOptionW(session.Get(), option, &value, sizeof value);
+        }
     }
     return session;
 }

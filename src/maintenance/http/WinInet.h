@@ -128,7 +128,7 @@ private:
 
 // The internet handle every request starts with: InternetOpenW with the agent and, when proxy is not empty,
 // that named proxy (else the system's configuration); HTTP/2 enabled where the system knows it; and, unless
-// timeout is kNoTimeout, the connect and receive time-outs in milliseconds.
+// timeout is kNoTimeout, the connect, send and receive time-outs in milliseconds.
 constexpr DWORD kNoTimeout = DWORD(-1);
 C_InternetHandle OpenInternetSession(const WinInetFunctions& functions, const wchar_t* agent, const wchar_t* proxy,
                                      DWORD timeout = kNoTimeout);

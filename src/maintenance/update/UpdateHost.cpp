@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr const wchar_t* kVersionBlocks[] = {L"040704B0", L"040904B0"};
 constexpr const wchar_t* kVersionFormat = L"%u.%u";
 constexpr const wchar_t* kFallbackLanguage = L"en";
 constexpr int kLanguageNameSize = 16;
@@ -54,18 +53,10 @@ bool C_UpdateHost::GetProgramPath(C_String& out) {
 
 bool C_UpdateHost::GetProgramVersion(C_String& out) {
     C_VersionResource resource;
-    if (!resource.Load(GetModuleHandleW(nullptr)))
-        return false;
     unsigned major = 0;
     unsigned minor = 0;
-    for (const wchar_t* block : kVersionBlocks) {
-        const wchar_t* text = resource.GetString(block, L"FileVersion");
-        if (text && swscanf(text, kVersionFormat, &major, &minor) == 2)
-            return out.Format(kVersionFormat, major, minor);
-    }
-    const VS_FIXEDFILEINFO* fixed = resource.GetFixedInfo();
-    return fixed && out.Format(kVersionFormat, unsigned(HIWORD(fixed->dwProductVersionMS)),
-                               unsigned(LOWORD(fixed->dwProductVersionMS)));
+    return resource.Load(GetModuleHandleW(nullptr)) && resource.GetMajorMinor(major, minor) &&
+           out.Format(kVersionFormat, major, minor);
 }
 
 bool C_UpdateHost::GetDesktopFolder(C_String& out) {

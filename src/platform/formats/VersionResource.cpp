@@ -9,6 +9,8 @@ constexpr WORD kTextValue = 1;                  // wType of a value whose length
 constexpr const wchar_t* kRootKey = L"VS_VERSION_INFO";
 constexpr const wchar_t* kStringFileInfo = L"StringFileInfo";
 constexpr const wchar_t* kProgramBlocks[] = {L"040704B0", L"040904B0"};
+constexpr const wchar_t* kFileVersionValue = L"FileVersion";
+constexpr const wchar_t* kMajorMinorFormat = L"%u.%u";
 
 WORD ReadWord(const BYTE* at) {
     return WORD(at[0] | (at[1] << 8));
@@ -116,4 +118,18 @@ const wchar_t* C_VersionResource::GetProgramString(const wchar_t* name) const {
         if (const wchar_t* text = GetString(block, name))
             return text;
     return nullptr;
+}
+
+bool C_VersionResource::GetMajorMinor(unsigned& major, unsigned& minor) const {
+    for (const wchar_t* block : kProgramBlocks) {
+        const wchar_t* text = GetString(block, kFileVersionValue);
+        if (text && swscanf(text, kMajorMinorFormat, &major, &minor) == 2)
+            return true;
+    }
+    const VS_FIXEDFILEINFO* fixed = GetFixedInfo();
+    if (!fixed)
+        return false;
+    major = HIWORD(fixed->dwProductVersionMS);
+    minor = LOWORD(fixed->dwProductVersionMS);
+    return true;
 }

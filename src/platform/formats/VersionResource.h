@@ -20,6 +20,9 @@ public:
     // The text of a value in the program's own language blocks, German (040704B0) before English (040904B0),
     // the order in which the update query reads its version; null when neither has it.
     const wchar_t* GetProgramString(const wchar_t* name) const;
+    // "major.minor" as the update check compares versions: the first two numbers of FileVersion in the program's
+    // blocks (in the order above), else the fixed product version. False when neither gives them.
+    bool GetMajorMinor(unsigned& major, unsigned& minor) const;
 
 private:
     struct Node;

@@ -29,10 +29,8 @@ bool C_FilterText::IsEmpty() {
 void C_FilterText::Parse() {
     m_patterns.Reset();
     m_patternText.Reset();
-    C_String rest;
     C_String piece;
-    rest.Assign(m_text);
-    while (rest.SplitFirst(piece, kSeparator)) {
+    for (uint32_t position = 0; m_text.SplitNext(position, piece, kSeparator);) {
         const wchar_t* text = piece.c_str();
         uint32_t length = piece.GetLength();
         bool exclude = length > 1 && text[0] == kExcludeMark;

@@ -15,5 +15,11 @@ C_MainDialog g_mainDialog(g_services);
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    return int(g_mainDialog.Run(instance));
+    const int result = int(g_mainDialog.Run(instance));
+    // An update check still blocked on a server that does not answer is not waited for: the settings are
+    // written, and the process ends here, taking the check's thread with it, before anything it uses is torn
+    // down.
+    if (!g_services.UpdateCheckEnded())
+        ExitProcess(UINT(result));
+    return result;
 }

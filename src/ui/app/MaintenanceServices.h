@@ -26,6 +26,8 @@ public:
             m_update.Start(address.c_str(), window, root, keyPath, valueName);
     }
     void StopUpdateCheck() override { m_update.Stop(); }
+    // Once the main window is gone: false when the check still waits on a server and was given up on.
+    bool UpdateCheckEnded() { return m_update.Stop(); }
 
 private:
     C_Diagnostics& m_diagnostics;

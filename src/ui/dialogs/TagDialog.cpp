@@ -21,10 +21,12 @@ bool C_TagDialog::EditTag(HINSTANCE instance, HWND owner, C_PortList& ports, C_S
     if (!TakeEntry(ports, index))
         return false;
     m_strings.SetModule(instance);
-    if (RunModal(instance, IDD_TAG, STYLE_DARK_MODE_ALLOWED, owner) != 1)
-        return false;
-    bool stored = Tags::SaveTag(settings, m_portKey.c_str(), m_tag.c_str());
-    ShowTag(ports);
+    bool stored = false;
+    if (RunModal(instance, IDD_TAG, STYLE_DARK_MODE_ALLOWED, owner) == 1) {
+        stored = Tags::SaveTag(settings, m_portKey.c_str(), m_tag.c_str());
+        ShowTag(ports);
+    }
+    // The toolbar took the pressed look off the clicked button; only a rebuild gives it back, OK or not.
     if (owner)
         PostMessageW(owner, WM_PORTS_CHANGED, PORTS_CHANGED_REDRAW, 0);
     return stored;

@@ -14,10 +14,11 @@ class C_TagDialog : public C_Dialog {
 public:
     C_TagDialog() = default;
 
-    // Edits the tag of port list entry index. On OK the tag is stored, the listed entries of that port show it,
-    // and owner is sent WM_PORTS_CHANGED (redraw) so its button does too. The list is not locked while the
-    // dialog is shown, so the port may vanish meanwhile: its tag is stored all the same. True when a tag was
-    // stored; nothing happens for an index beyond the list or an entry without a target.
+    // Edits the tag of port list entry index. On OK the tag is stored and the listed entries of that port show
+    // it; either way owner is posted WM_PORTS_CHANGED (redraw), so its buttons show the tag and their state.
+    // The list is not locked while the dialog is shown, so the port may vanish meanwhile: its tag is stored all
+    // the same. True when a tag was stored; nothing happens for an index beyond the list or an entry without a
+    // target.
     bool EditTag(HINSTANCE instance, HWND owner, C_PortList& ports, C_SettingsStore& settings, uint32_t index);
 
     const C_String& GetPortKey() const { return m_portKey; }

@@ -3,6 +3,8 @@
 #include "platform/window/Dpi.h"
 #include "platform/system/Handles.h"
 
+#include <climits>
+#include <cstdint>
 #include <cwchar>
 
 namespace {
@@ -33,17 +35,38 @@ bool ReadValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
     return true;
 }
 
-// The saved corner must be on a monitor, or at least have one nearest to it; the system then keeps the restored
-// window on a screen.
-bool CornerIsUsable(const RECT& rect, DWORD options) {
+int64_t Clamped(int64_t value, int64_t low, int64_t high) {
+    return value < low ? low : value > high ? high : value;
+}
+
+int ToInt(int64_t value) {
+    return int(Clamped(value, INT_MIN, INT_MAX));
+}
+
+// The strip along the top of the window that its title bar takes.
+RECT TitleBarOf(const RECT& rect) {
+    const int64_t captionHeight = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+    return {rect.left, rect.top, rect.right, ToInt(Clamped(rect.top + captionHeight, rect.top, rect.bottom))};
+}
+
+// The place to restore: as saved while the title bar is on a monitor (or the caller asked for no test), else
+// on the nearest monitor's work area. The system keeps a window it places on its screens, but not every
+// system does so for a placement given to it outright.
+RECT OnAMonitor(const RECT& rect, DWORD options) {
     if ((options & WindowPlacement::OPTION_NO_MONITOR_TEST) || !Dpi::CanTestMonitors())
-        return true;
+        return rect;
     Dpi::C_ThreadAwarenessScope unaware(Dpi::UnawareContext()); // the rectangle is in 96-DPI units
     if ((options & WindowPlacement::OPTION_TEST_BOTTOM_RIGHT) &&
         Dpi::MonitorAt({rect.right, rect.bottom}, MONITOR_DEFAULTTONULL))
-        return true;
-    POINT corner = {rect.left, rect.top};
-    return Dpi::MonitorAt(corner, MONITOR_DEFAULTTONULL) || Dpi::MonitorAt(corner, MONITOR_DEFAULTTONEAREST);
+        return rect;
+    const RECT titleBar = TitleBarOf(rect);
+    if (MonitorFromRect(&titleBar, MONITOR_DEFAULTTONULL))
+        return rect;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
+        return rect;
+    return WindowPlacement::MovedOntoWorkArea(rect, monitor.rcWork);
 }
 
 void ApplyPlacement(HWND window, const RECT& rect, int showCommand) {
@@ -95,13 +118,19 @@ int RestoredShowCommand(int saved, DWORD options) {
 }
 
 RECT RestoredRectangle(const RECT& saved, const RECT& current, DWORD options) {
-    POINT position = {saved.left, saved.top};
-    SIZE size = {saved.right - saved.left, saved.bottom - saved.top};
-    if (options & OPTION_KEEP_SIZE)
-        size = {current.right - current.left, current.bottom - current.top};
-    if (options & OPTION_KEEP_POSITION)
-        position = {current.left, current.top};
-    return {position.x, position.y, position.x + size.cx, position.y + size.cy};
+    const RECT& sized = (options & OPTION_KEEP_SIZE) ? current : saved;
+    const RECT& placed = (options & OPTION_KEEP_POSITION) ? current : saved;
+    const int64_t width = Clamped(int64_t(sized.right) - sized.left, 0, INT_MAX);
+    const int64_t height = Clamped(int64_t(sized.bottom) - sized.top, 0, INT_MAX);
+    return {placed.left, placed.top, ToInt(placed.left + width), ToInt(placed.top + height)};
+}
+
+RECT MovedOntoWorkArea(const RECT& rect, const RECT& workArea) {
+    const int64_t width = Clamped(int64_t(rect.right) - rect.left, 0, int64_t(workArea.right) - workArea.left);
+    const int64_t height = Clamped(int64_t(rect.bottom) - rect.top, 0, int64_t(workArea.bottom) - workArea.top);
+    const int64_t left = Clamped(rect.left, workArea.left, workArea.right - width);
+    const int64_t top = Clamped(rect.top, workArea.top, workArea.bottom - height);
+    return {int(left), int(top), int(left + width), int(top + height)};
 }
 
 bool Save(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName, DWORD options) {
@@ -126,9 +155,7 @@ bool Restore(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valu
     WINDOWPLACEMENT current;
     if (!ReadValue(root, keyPath, valueName, text) || !Parse(text, saved) || !ReadPlacement(window, current))
         return false;
-    RECT rect = RestoredRectangle(saved.normal, current.rcNormalPosition, options);
-    if (!CornerIsUsable(rect, options))
-        return false;
+    const RECT rect = OnAMonitor(RestoredRectangle(saved.normal, current.rcNormalPosition, options), options);
     ApplyPlacement(window, rect, RestoredShowCommand(saved.showCommand, options));
     return true;
 }

@@ -33,11 +33,15 @@ bool Parse(const wchar_t* text, Record& record);
 
 // The show command a saved one is restored with, after the option bits.
 int RestoredShowCommand(int saved, DWORD options);
-// The rectangle to restore, from the saved one and the window's current one, after the option bits.
+// The rectangle to restore, from the saved one and the window's current one, after the option bits. Any numbers
+// a hand-edited value holds give a rectangle of no negative size whose sides do not overflow.
 RECT RestoredRectangle(const RECT& saved, const RECT& current, DWORD options);
+// The rectangle moved onto a monitor's work area, as little as it takes, and made smaller where it does not fit.
+RECT MovedOntoWorkArea(const RECT& rect, const RECT& workArea);
 
 bool Save(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName, DWORD options);
-// False, leaving the window as it is, when the value is missing, too long or malformed.
+// False, leaving the window as it is, when the value is missing, too long or malformed. A place that would leave
+// the window's title bar on no monitor is moved onto the nearest one, so the window can always be reached.
 bool Restore(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName, DWORD options);
 
 } // namespace WindowPlacement

@@ -190,6 +190,7 @@ void C_MainDialog::AttachFilterField() {
     m_strings.LoadString(IDS_FILTER_CUE, cue);
     // TRUE: the cue stays while the field has the focus.
     SendItemMessage(IDC_FILTER, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+    SendItemMessage(IDC_FILTER, EM_LIMITTEXT, C_PersistedOptions::kFilterLimit, 0);
 }
 
 // The view starts below the band container, whatever height the toolbar's font and DPI gave it.

@@ -43,7 +43,8 @@ void C_MainDialog::SetSearchButtonState(SearchButtonState state) {
     m_toolbar.SetState(CMD_SEARCH, bits);
 }
 
-// The tag dialog stores the tag on OK and asks for the buttons to be rebuilt, so the button shows it.
+// The tag dialog stores the tag on OK and, OK or not, asks for the buttons to be rebuilt, so the button shows
+// the tag and, for an open port, its pressed look again.
 void C_MainDialog::EditPortTag(uint32_t index) {
     m_tagDialog.EditTag(GetInstance(), GetWindow(), m_connection.GetPortList(), m_settings, index);
 }

@@ -17,7 +17,8 @@ public:
     // subclassed for them); the time of the last check is kept under root\keyPath in valueName.
     virtual void StartUpdateCheck(HWND window, HKEY root, const wchar_t* keyPath, const wchar_t* valueName) = 0;
 
-    // At close, before the connection stops; waits for a check under way while still answering its questions.
+    // At close, before the connection stops: answers an open question "not now" and waits a few seconds at most
+    // for a check under way, still answering its questions meanwhile.
     virtual void StopUpdateCheck() = 0;
 
 protected:

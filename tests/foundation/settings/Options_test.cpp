@@ -270,6 +270,22 @@ TEST(PersistedOptions, StoredTextsAreUsedAsTheyAre) {
     EXPECT_EQ(Str(options.filter), L" error,-timeout");
 }
 
+// A stored filter longer than anyone can type (a hand-edited 1 MiB value held up the start for minutes) is cut to
+// the filter field's limit; one that fits is kept whole.
+TEST(PersistedOptions, AStoredFilterIsCutToTheFieldsLimit) {
+    std::wstring huge;
+    while (huge.size() < 1048576)
+        huge += L"abc,";
+    const std::wstring fits(C_PersistedOptions::kFilterLimit, L'f');
+    for (const std::wstring& stored : {huge, fits}) {
+        RecordingStore store;
+        store.strings[L"Filter"] = stored;
+        C_PersistedOptions options;
+        options.Read(store);
+        EXPECT_EQ(Str(options.filter), stored.substr(0, C_PersistedOptions::kFilterLimit));
+    }
+}
+
 // The whole cycle against the registry, as the program runs it, below a test key instead of the program's.
 TEST(PersistedOptions, RegistryCycleKeepsForeignValuesAndRewritesNumbersAsQwords) {
     SettingsTestKey key;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -118,7 +119,7 @@ struct CookieChoice {
     int asked = 0;
     static int Notify(int code, uintptr_t, void* self) {
         auto* choice = static_cast<CookieChoice*>(self);
-        if (code == NOTICE_GET_COOKIES)
+        if (code == GET_ALLOW_COOKIES)
             ++choice->asked;
         return choice->answer;
     }
@@ -208,6 +209,45 @@ TEST_F(HttpTest, WithoutTheLibraryEveryOperationFailsAtOnce) {
     EXPECT_TRUE(m_server.Requests().empty());
 }
 
+// The session set-up through a recording table in place of the library.
+struct SessionOptions {
+    static std::vector<std::pair<DWORD, DWORD>> s_set; // option, value
+    static HINTERNET WINAPI Open(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD) { return reinterpret_cast<HINTERNET>(1); }
+    static BOOL WINAPI Set(HINTERNET, DWORD option, LPVOID buffer, DWORD) {
+        s_set.push_back({option, *static_cast<const DWORD*>(buffer)});
+        return TRUE;
+    }
+    static BOOL WINAPI Close(HINTERNET) { return TRUE; }
+};
+std::vector<std::pair<DWORD, DWORD>> SessionOptions::s_set;
+
+// Each phase of a request has its limit: a server that takes a request and never answers must not hold the
+// caller, whichever phase it stops in. (This Wine does not end a request that waits for its answer at the
+// receive time-out, nor answer a query for the send time-out, so the limits show only as the options given.)
+TEST(HttpSession, GetsConnectSendAndReceiveTimeoutsWhenGivenOne) {
+    WinInetFunctions f{};
+    f.InternetOpenW = &SessionOptions::Open;
+    f.InternetSetOptionW = &SessionOptions::Set;
+    f.InternetCloseHandle = &SessionOptions::Close;
+    const std::vector<std::pair<DWORD, DWORD>> http2 = {{INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, 2}};
+    struct Case {
+        DWORD timeout;
+        std::vector<std::pair<DWORD, DWORD>> set;
+    } cases[] = {
+        {1234,
+         {{INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, 2},
+          {INTERNET_OPTION_CONNECT_TIMEOUT, 1234},
+          {INTERNET_OPTION_SEND_TIMEOUT, 1234},
+          {INTERNET_OPTION_RECEIVE_TIMEOUT, 1234}}},
+        {kNoTimeout, http2},
+    };
+    for (const Case& c : cases) {
+        SessionOptions::s_set.clear();
+        EXPECT_TRUE(OpenInternetSession(f, kAgent, nullptr, c.timeout));
+        EXPECT_EQ(SessionOptions::s_set, c.set) << c.timeout;
+    }
+}
+
 TEST_F(HttpTest, TheLibraryIsHeldOnlyWhileARequestRuns) {
     ASSERT_TRUE(Serve("/held", Body("x")));
     C_String out;
@@ -237,22 +277,22 @@ struct NoticeRecorder {
         auto& r = *static_cast<NoticeRecorder*>(self);
         r.codes.push_back(code);
         switch (code) {
-        case NOTICE_CONTENT_TYPE:
+        case DOWNLOAD_CONTENT_TYPE:
             r.contentType = reinterpret_cast<const DownloadHeader*>(data)->header;
             break;
-        case NOTICE_APPEND:
+        case DOWNLOAD_APPEND:
             *reinterpret_cast<int*>(data) = r.append;
             break;
-        case NOTICE_LENGTH_POINTER:
+        case DOWNLOAD_LENGTH_POINTER:
             r.length = *reinterpret_cast<const int64_t*>(data);
             break;
-        case NOTICE_FINAL_URL:
+        case DOWNLOAD_FINAL_URL:
             r.finalUrl = reinterpret_cast<const wchar_t*>(data);
             break;
-        case NOTICE_PROGRESS_POINTER:
+        case DOWNLOAD_PROGRESS_POINTER:
             r.progress.push_back(*reinterpret_cast<const uint64_t*>(data));
             break;
-        case NOTICE_FAILED: {
+        case DOWNLOAD_FAILED: {
             auto* failure = reinterpret_cast<DownloadFailure*>(data);
             r.failureError = failure->error;
             if (r.keepPartialFile)
@@ -365,8 +405,8 @@ TEST_F(DownloadTest, FailuresDeleteThePartialFileUnlessTheNotificationKeepsIt) {
         bool keep;
     } cases[] = {
         {"body shorter than announced", 1500, -1, false},
-        {"progress refused", HttpAnswer::kNone, NOTICE_PROGRESS, false},
-        {"finish refused", HttpAnswer::kNone, NOTICE_FINISHED, false},
+        {"progress refused", HttpAnswer::kNone, DOWNLOAD_PROGRESS, false},
+        {"finish refused", HttpAnswer::kNone, DOWNLOAD_FINISHED, false},
         {"kept on request", 1500, -1, true},
     };
     int index = 0;
@@ -380,7 +420,7 @@ TEST_F(DownloadTest, FailuresDeleteThePartialFileUnlessTheNotificationKeepsIt) {
         recorder.keepPartialFile = c.keep;
         EXPECT_FALSE(Download(path, &recorder)) << c.name;
         EXPECT_EQ(m_request.status, 200u) << c.name;
-        EXPECT_EQ(recorder.codes.back(), NOTICE_FAILED) << c.name;
+        EXPECT_EQ(recorder.codes.back(), DOWNLOAD_FAILED) << c.name;
         if (c.keep)
             EXPECT_EQ(OnDisk(), Bytes(1500, 'f')) << c.name;
         else
@@ -437,7 +477,7 @@ struct AbortingRecorder : NoticeRecorder {
     C_HttpClient* client = nullptr;
     static int Notify(int code, uintptr_t data, void* self) {
         auto& r = *static_cast<AbortingRecorder*>(self);
-        if (code == NOTICE_PROGRESS)
+        if (code == DOWNLOAD_PROGRESS)
             r.client->Abort();
         return NoticeRecorder::Notify(code, data, self);
     }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 // RECT lives in the global namespace, so its comparison and printing must too.
@@ -62,6 +63,29 @@ TEST(WindowPlacementRulesTest, RectangleAfterOptions) {
     EXPECT_EQ(RestoredRectangle(saved, current, OPTION_KEEP_SIZE), (RECT{100, 200, 200, 250}));
     EXPECT_EQ(RestoredRectangle(saved, current, OPTION_KEEP_POSITION), (RECT{10, 20, 410, 320}));
     EXPECT_EQ(RestoredRectangle(saved, current, OPTION_KEEP_SIZE | OPTION_KEEP_POSITION), current);
+}
+
+// Hand-edited extremes give a rectangle without overflow, and a place off every screen moves onto the work area
+// as little as it takes, shrinking only what does not fit.
+TEST(WindowPlacementRulesTest, ExtremesAndThePlaceOnAMonitor) {
+    const RECT extreme = {INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_EQ(RestoredRectangle(extreme, extreme, 0), (RECT{INT_MIN, INT_MIN, -1, -1}));
+    EXPECT_EQ(RestoredRectangle({10, 10, 5, 5}, extreme, 0), (RECT{10, 10, 10, 10})) << "no negative size";
+
+    const RECT work = {0, 0, 1280, 770};
+    struct Case {
+        RECT rect;
+        RECT moved;
+    } cases[] = {
+        {{100, 50, 700, 450}, {100, 50, 700, 450}},           // on it: stays
+        {{-5000, -5000, -4400, -4600}, {0, 0, 600, 400}},     // far up and left
+        {{1500, 900, 2100, 1300}, {680, 370, 1280, 770}},     // far down and right
+        {{-100, 600, 500, 1000}, {0, 370, 600, 770}},         // partly off two edges
+        {{INT_MIN, INT_MIN, -1, -1}, {0, 0, 1280, 770}},      // larger than the work area
+        {{-32768, -32768, -32460, -32516}, {0, 0, 308, 252}}, // where another system put the extreme
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MovedOntoWorkArea(c.rect, work), c.moved) << c.rect;
 }
 
 class WindowPlacementTest : public ::testing::Test {
@@ -137,6 +161,32 @@ TEST_F(WindowPlacementTest, HiddenWindowIsSavedHiddenAndRestoredShown) {
     ASSERT_TRUE(key.Write(kValue, L"0,50,50,550,450"));
     ASSERT_TRUE(Restore(window, HKEY_CURRENT_USER, key.Path(), kValue, 0));
     EXPECT_TRUE(IsWindowVisible(window));
+}
+
+// The window comes back where its title bar can be reached, and its place is stored that way at the next close.
+TEST_F(WindowPlacementTest, APlaceOffEveryScreenIsMovedOntoTheNearestMonitor) {
+    MONITORINFO primary = {};
+    primary.cbSize = sizeof primary;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary));
+    const RECT& work = primary.rcWork;
+    for (const wchar_t* stored : {L"1,-2147483648,-2147483648,2147483647,2147483647", L"1,-5000,-4000,-4400,-3600",
+                                  L"1,100000,100,100600,500"}) {
+        ASSERT_TRUE(key.Write(kValue, stored));
+        ASSERT_TRUE(Restore(window, HKEY_CURRENT_USER, key.Path(), kValue, 0)) << stored;
+        RECT shown{};
+        GetWindowRect(window, &shown);
+        EXPECT_TRUE(shown.left >= work.left && shown.top >= work.top && shown.right <= work.right &&
+                    shown.bottom <= work.bottom)
+            << stored << ": " << shown;
+        ASSERT_TRUE(Save(window, HKEY_CURRENT_USER, key.Path(), kValue, 0));
+        Record record;
+        ASSERT_TRUE(Parse(key.Read(kValue).c_str(), record));
+        EXPECT_EQ(record.normal, NormalRect()) << stored;
+    }
+    // Partly off the screen with the title bar still on it: left as stored.
+    ASSERT_TRUE(key.Write(kValue, L"1,-100,10,500,400"));
+    ASSERT_TRUE(Restore(window, HKEY_CURRENT_USER, key.Path(), kValue, 0));
+    EXPECT_EQ(NormalRect(), (RECT{-100, 10, 500, 400}));
 }
 
 TEST_F(WindowPlacementTest, UnusableValuesLeaveTheWindowAlone) {

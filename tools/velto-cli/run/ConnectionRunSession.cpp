@@ -63,9 +63,13 @@ bool C_ConnectionRunSession::Open(const OpenRequest& request, DWORD limitMs, std
     if (!message.empty())
         return false;
     m_session.Window().SetSerialLineSettings(request.line);
-    if (m_session.OpenAsAtStart(request.target.c_str(), limitMs) == C_ConnectionSession::OpenOutcome::Opened)
+    const auto outcome = m_session.OpenAsAtStart(request.target.c_str(), limitMs);
+    if (outcome == C_ConnectionSession::OpenOutcome::Opened)
         return true;
-    message = m_session.LastStatus();
+    // A TCP open only starts the connection: a peer that never takes it is a failed open too.
+    message = outcome == C_ConnectionSession::OpenOutcome::NotConnected
+                  ? L"the connection to '" + request.target + L"' did not come up"
+                  : m_session.LastStatus();
     // Nothing may reopen it behind the script's back: no retry timer, no selected port.
     Close();
     return false;
