@@ -87,6 +87,11 @@ void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* comma
     store.ReadString(SettingName::TimeFormat, timeFormat);
     store.ReadString(SettingName::PowerLine, powerLine, kDefaultPowerLine);
     store.ReadString(SettingName::AnimationChars, animationChars, kDefaultAnimationChars);
+    hexJournalSize = uint32_t(store.ReadNumber(SettingName::HexJournalSize, kDefaultHexJournalSize));
+    if (hexJournalSize < kSmallestHexJournalSize)
+        hexJournalSize = kDefaultHexJournalSize;
+    else if (hexJournalSize > kLargestHexJournalSize)
+        hexJournalSize = kLargestHexJournalSize; // a 32-bit process has no room for more beside the line store
     if (commandLineBaud != 0)
         baudRate = commandLineBaud;
 }
@@ -104,5 +109,6 @@ bool C_PersistedOptions::Write(C_SettingsStore& store) const {
     ok &= store.WriteString(SettingName::PowerLine, powerLine.c_str());
     ok &= store.WriteString(SettingName::AnimationChars, animationChars.c_str());
     ok &= store.WriteString(SettingName::Filter, filter.c_str());
+    ok &= store.WriteNumber(SettingName::HexJournalSize, hexJournalSize);
     return ok;
 }
