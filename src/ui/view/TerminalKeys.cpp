@@ -8,6 +8,7 @@ namespace {
 constexpr wchar_t kEnter = 13;
 constexpr wchar_t kCtrlC = 3;
 constexpr wchar_t kCtrlF = 6;
+constexpr wchar_t kCtrlH = 8;
 constexpr wchar_t kCtrlV = 22;
 constexpr wchar_t kEscape = 0x1B;
 
@@ -53,6 +54,8 @@ Result ForCharacter(wchar_t character, uint32_t modifiers) {
         return Make(Action::ToggleSearchBar);
     case kCtrlC:
         return Make(Action::CopyOrSend, text);
+    case kCtrlH:
+        return (modifiers & MODIFIER_SHIFT) ? Make(Action::ToggleHexView) : Make(Action::Send, text);
     default:
         return Make(Action::Send, text);
     }

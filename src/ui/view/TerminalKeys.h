@@ -23,6 +23,7 @@ enum class Action {
     PasteOrSend,     // send the clipboard's text; without one, send the text
     Paste,           // send the clipboard's text
     ToggleSearchBar, // the host opens or closes the search bar
+    ToggleHexView,   // the host switches between the terminal and the hex view
 };
 
 struct Result {
@@ -34,7 +35,8 @@ struct Result {
 // otherwise.
 enum class CursorKeyMode { Normal, Application };
 
-// WM_CHAR. modifiers: the Ctrl and Alt keys held (both together are AltGr, which types characters).
+// WM_CHAR. modifiers: the Ctrl and Alt keys held (both together are AltGr, which types characters). Ctrl+Shift+H
+// switches to the hex view and back: it arrives as the character Ctrl+H, which Ctrl+H alone still sends.
 Result ForCharacter(wchar_t character, uint32_t modifiers);
 
 // WM_KEYDOWN, and WM_SYSKEYDOWN, of which only F10 and F11 are the view's.

@@ -329,6 +329,10 @@ bool C_TerminalView::Perform(const TerminalKeys::Result& key) {
         if (m_host)
             m_host->ToggleSearchBar();
         return true;
+    case TerminalKeys::Action::ToggleHexView:
+        if (m_host)
+            m_host->ToggleHexView();
+        return true;
     }
     return false;
 }

@@ -22,8 +22,10 @@ public:
 class RecordingHost final : public C_TerminalViewHost {
 public:
     void ToggleSearchBar() override { ++searchToggles; }
+    void ToggleHexView() override { ++hexToggles; }
     void NoteActivity() override { ++activity; }
     int searchToggles = 0;
+    int hexToggles = 0;
     std::atomic<int> activity{0};
 };
 
