@@ -21,7 +21,10 @@ TITLE_PREFIX = "Velto - Serial Terminal"
 LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 
 CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
+CMD_HEX = 5025
 CMD_PORT_FIRST = 5100
+FIXED_BUTTONS = 9  # Options, Search, Hex, separator, Clear, separator, Save, Log, separator
+IDC_MAIN_HEX_VIEW = 1262
 IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
 # The titles of the save dialogs: Save's, Log's, and the start both share.
 SAVE_TITLE = "Please select file to save"
@@ -157,7 +160,7 @@ class Velto:
 
     def port_command(self, text):
         """The command of the port button showing text; None while there is none."""
-        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - 8):
+        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - FIXED_BUTTONS):
             if self.text(command) == text:
                 return command
         return None

@@ -25,6 +25,7 @@ constexpr ControlText kTexts[] = {
     {IDC_OPTIONS_FONT_LABEL, IDS_FONT},
     {IDC_OPTIONS_BOLD, IDS_BOLD},
     {IDC_OPTIONS_TIME_FORMAT_LABEL, IDS_TIME_FORMAT},
+    {IDC_OPTIONS_TEXT_FILES_LABEL, IDS_TEXT_FILES},
     {IDC_OPTIONS_AUTO_UPDATE, IDS_AUTO_UPDATE},
     {IDC_OK, IDS_OK},
     {IDC_CANCEL, IDS_CANCEL},
@@ -54,6 +55,9 @@ constexpr ChoiceItem kParities[] = {
 constexpr ChoiceItem kStopBits[] = {{IDS_STOP_BITS_1, 0, IDI_STOP_BITS_ONE},
                                     {IDS_STOP_BITS_1_5, 1, IDI_STOP_BITS_ONE_HALF},
                                     {IDS_STOP_BITS_2, 2, IDI_STOP_BITS_TWO}};
+
+// Values: whether FLAG_TEXT_FILES_UTF8 is set.
+constexpr ChoiceItem kTextFiles[] = {{IDS_TEXT_FILES_UTF8, 1, 0}, {IDS_TEXT_FILES_ANSI, 0, 0}};
 
 // The empty picture comes first: choosing it turns the stamps off.
 constexpr const wchar_t* kNoTimeFormat = L"";
@@ -91,8 +95,8 @@ INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host
 }
 
 template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate, &m_parity,    &m_stopBits,
-                                       &m_font,      &m_fontSize, &m_timeFormat};
+    C_ComboBox* combos[kComboCount] = {&m_sendDelay, &m_baudRate, &m_parity,     &m_stopBits,
+                                       &m_font,      &m_fontSize, &m_timeFormat, &m_textFiles};
     for (C_ComboBox* combo : combos)
         if (handler(*combo))
             return true;
@@ -114,6 +118,7 @@ INT_PTR C_OptionsDialog::OnInitDialog() {
     FillFonts(options);
     FillFontSizes(options);
     FillTimeFormats(options);
+    FillTextFiles(options);
     CheckItem(IDC_OPTIONS_AUTO_UPDATE, (options.flags & FLAG_AUTO_UPDATE) != 0);
     CheckItem(IDC_OPTIONS_BOLD, (options.flags & FLAG_BOLD) != 0);
     SetTexts();
@@ -182,6 +187,13 @@ void C_OptionsDialog::FillTimeFormats(const C_PersistedOptions& options) {
     m_timeFormat.SetEditText(options.timeFormat.c_str());
 }
 
+void C_OptionsDialog::FillTextFiles(const C_PersistedOptions& options) {
+    m_textFiles.Attach(GetItem(IDC_OPTIONS_TEXT_FILES), GetInstance());
+    for (const ChoiceItem& item : kTextFiles)
+        m_textFiles.AddItem(m_strings, item.text, item.value, item.icon);
+    m_textFiles.Select(m_textFiles.FindValue((options.flags & FLAG_TEXT_FILES_UTF8) ? 1 : 0));
+}
+
 void C_OptionsDialog::SetTexts() {
     for (const ControlText& entry : kTexts)
         SetItemText(entry.control, m_strings.LoadString(entry.text));
@@ -221,11 +233,13 @@ void C_OptionsDialog::Apply() {
         flags |= FLAG_AUTO_UPDATE;
     if (IsItemChecked(IDC_OPTIONS_BOLD))
         flags |= FLAG_BOLD;
+    uint32_t value;
+    if (m_textFiles.GetSelectedValue(value))
+        flags = value ? flags | FLAG_TEXT_FILES_UTF8 : flags & ~FLAG_TEXT_FILES_UTF8;
     options.flags = flags;
 
     ReadNumberField(m_sendDelay, options.charSendDelay);
     ReadNumberField(m_baudRate, options.baudRate);
-    uint32_t value;
     if (m_parity.GetSelectedValue(value))
         options.parity = uint8_t(value);
     if (m_stopBits.GetSelectedValue(value))

@@ -1,7 +1,8 @@
 #pragma once
 // C_OptionsDialog: the serial settings (send delay, baud rate, parity, stop bits), the terminal font (face, size,
-// bold), the time-stamp picture and the update check. It edits the main window's options in memory, and only on
-// OK; they reach the registry when the main window closes. Every opening rebuilds the lists from the options.
+// bold), the time-stamp picture, the encoding of text files and the update check. It edits the main window's options in
+// memory, and only on OK; they reach the registry when the main window closes. Every opening rebuilds the lists from
+// the options.
 #include "foundation/settings/Options.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"
@@ -49,7 +50,7 @@ protected:
     void OnThemeChanged() override;
 
 private:
-    static constexpr int kComboCount = 7;
+    static constexpr int kComboCount = 8;
 
     void FillSendDelay(const C_PersistedOptions& options);
     void FillBaudRate(const C_PersistedOptions& options);
@@ -58,6 +59,7 @@ private:
     void FillFonts(const C_PersistedOptions& options);
     void FillFontSizes(const C_PersistedOptions& options);
     void FillTimeFormats(const C_PersistedOptions& options);
+    void FillTextFiles(const C_PersistedOptions& options);
     void SetTexts();
     void Apply();
     void ReadNumberField(C_ComboBox& combo, uint32_t& value);
@@ -73,5 +75,6 @@ private:
     C_ComboBox m_font;
     C_ComboBox m_fontSize;
     C_ComboBox m_timeFormat;
+    C_ComboBox m_textFiles;
     C_StringTable m_strings;
 };

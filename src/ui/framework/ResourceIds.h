@@ -18,6 +18,7 @@
 #define IDI_LOG 129
 #define IDI_CLEAR 130
 #define IDI_SEARCH 138
+#define IDI_HEX 170
 
 // Port-kind icons: a generic port, the USB adapter vendors, and the kinds of command-line target.
 #define IDI_PORT_GENERIC 110
@@ -76,6 +77,8 @@
 #define IDC_OPTIONS_FONT_LABEL 1036
 #define IDC_OPTIONS_BOLD 1037
 #define IDC_OPTIONS_TIME_FORMAT_LABEL 1038
+#define IDC_OPTIONS_TEXT_FILES_LABEL 1260
+#define IDC_OPTIONS_TEXT_FILES 1261
 
 // Controls of the search bar (137).
 #define IDC_SEARCH_TEXT 1039
@@ -127,3 +130,11 @@
 #define IDS_FILTER_CUE 73
 #define IDS_TAG 74
 #define IDS_SEND_DELAY 75
+#define IDS_TEXT_FILES 260
+#define IDS_TEXT_FILES_UTF8 261
+#define IDS_TEXT_FILES_ANSI 262
+#define IDS_LOG_WRITE_FAILED 263
+#define IDS_HEX 264
+#define IDS_SAVE_HEX_FILTER 265
+#define IDS_SAVE_HEX_TITLE 266
+#define IDS_SAVE_FAILED 267

@@ -8,9 +8,9 @@
 
 namespace PortButtons {
 
-// The toolbar's first buttons: Options, Search, separator, Clear, separator, Save, Log, separator. Port buttons
-// follow, entry i of the port list at toolbar index kFixedButtons + i.
-constexpr int kFixedButtons = 8;
+// The toolbar's first buttons: Options, Search, Hex, separator, Clear, separator, Save, Log, separator. Port
+// buttons follow, entry i of the port list at toolbar index kFixedButtons + i.
+constexpr int kFixedButtons = 9;
 // The toolbar's images: program buttons first, then the generic port, the vendors' and the endpoint kinds'.
 constexpr int kGenericPortImage = 5;
 
