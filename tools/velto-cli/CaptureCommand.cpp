@@ -1,6 +1,7 @@
 // velto-cli capture: opens a target with the real connection manager, as the program does at start, sends the
 // given texts, stays connected for a while, closes as the program does and writes what was received like
-// replay. Statuses go to standard error as they are shown; --log writes the log file as the Log button does.
+// replay. Statuses go to standard error as they are shown; --log writes the log file as the Log button does, and
+// --raw the raw log, every received byte as it came.
 #include "Commands.h"
 #include "ConnectionSession.h"
 #include "Console.h"
@@ -10,6 +11,7 @@
 #include "foundation/settings/Options.h"
 #include "terminal/export/LogFile.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,15 @@ struct CaptureOptions {
     int seconds = kDefaultSeconds;
     std::vector<std::wstring> sends;
     std::wstring logPath;
+    std::wstring rawPath;
     StoreOutputOptions output;
+};
+
+// A log whose write failed has closed itself; the capture says so at its end and exits 1.
+class C_FailedLogs final : public C_LogFailureHost {
+public:
+    void LogWriteFailed(uint32_t) override { failed = true; }
+    std::atomic<bool> failed{false};
 };
 
 struct Choice {
@@ -87,7 +97,9 @@ void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
                }});
     table.AddNumber(L"--seconds", L"N", L"stay connected N seconds after the sends (default 5)", values.seconds, 0,
                     kMaxSeconds);
-    table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does", values.logPath);
+    table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does (UTF-8 with --utf8)", values.logPath);
+    table.AddText(L"--raw", L"FILE", L"also write every received byte to FILE, unchanged (the raw log)",
+                  values.rawPath);
     AddStoreOutputOptions(table, values.output);
 }
 
@@ -102,7 +114,8 @@ std::wstring CaptureHelp() {
            L"udp://ADDRESS[:PORT])\r\n"
            L"  as the program opens a port at start, sends the --send texts in order, stays connected, closes\r\n"
            L"  and writes what was received as replay does. Every status is printed on standard error as it is\r\n"
-           L"  shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened, 1 the open failed, 2 bad\r\n"
+           L"  shown (\"TITLE: NAME\", or the title alone). Exit status: 0 opened, 1 the open or writing failed, 2 "
+           L"bad\r\n"
            L"  arguments.\r\n"
            L"Options:\r\n" +
            options.Help();
@@ -127,9 +140,18 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     C_StoreOutput output(values.output, kCommand);
     if (!output.Prepare())
         return kExitUsage;
-    C_LogFile log;
-    if (!values.logPath.empty() && !log.Open(values.logPath.c_str())) {
+    C_FailedLogs failures;
+    C_LogFile log, raw;
+    log.SetFailureHost(&failures);
+    raw.SetFailureHost(&failures);
+    const TextFileEncoding encoding =
+        values.output.utf8 ? TextFileEncoding::Utf8WithBom : TextFileEncoding::AnsiCodePage;
+    if (!values.logPath.empty() && !log.Open(values.logPath.c_str(), C_LogFile::Kind::Text, encoding)) {
         Fail(L"cannot create log file '" + values.logPath + L"'");
+        return kExitUsage;
+    }
+    if (!values.rawPath.empty() && !raw.Open(values.rawPath.c_str(), C_LogFile::Kind::Raw)) {
+        Fail(L"cannot create raw file '" + values.rawPath + L"'");
         return kExitUsage;
     }
 
@@ -141,6 +163,8 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     receiving.Apply(values.output, session.Store(), assembly);
     if (log.IsOpen())
         assembly.SetLogSink(&log);
+    if (raw.IsOpen())
+        session.Tap().AddRecorder(&raw);
     if (!session.Start()) {
         Fail(L"the connection manager could not start");
         return kExitOpenFailed;
@@ -159,6 +183,12 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
     assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     log.Close();
+    raw.Close();
     ReportDroppedLines(session.Store(), kCommand);
-    return output.Write(session.Store());
+    const int written = output.Write(session.Store());
+    if (failures.failed) {
+        Fail(L"writing the log or raw file failed; it holds what came before");
+        return kExitWriteFailed;
+    }
+    return written;
 }

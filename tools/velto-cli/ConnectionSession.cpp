@@ -5,7 +5,7 @@
 
 #include <string>
 
-C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_assembly) {
+C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_tap) {
     m_window.Attach(&m_connection);
 }
 

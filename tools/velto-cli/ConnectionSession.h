@@ -5,6 +5,7 @@
 #include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
 #include "foundation/settings/Settings.h"
+#include "terminal/bytes/ReceiveTap.h"
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/ReceiveAssembly.h"
 
@@ -31,6 +32,8 @@ public:
     C_LineStore& Store() { return m_store; }
     // Received data becomes the store's lines here; the caller wires the log and the receive options.
     C_ReceiveAssembly& Assembly() { return m_assembly; }
+    // What the reader reads passes here first: the caller adds recorders (a raw log) before Start.
+    C_ReceiveTap& Tap() { return m_tap; }
 
     // Reads tags from the program's own settings; false when the stand-in window could not be made or the
     // connection could not start.
@@ -62,6 +65,7 @@ private:
 
     C_LineStore m_store;
     C_ReceiveAssembly m_assembly{m_store};
+    C_ReceiveTap m_tap{m_assembly};
     C_Settings m_settings;
     C_StandInWindow m_window;
     C_Connection m_connection;

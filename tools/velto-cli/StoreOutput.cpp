@@ -79,17 +79,21 @@ bool C_StoreOutput::Prepare() {
 }
 
 int C_StoreOutput::Write(C_LineStore& store) {
+    return Write([&](C_ByteSink& sink) { return WriteTo(store, m_values, sink); });
+}
+
+int C_StoreOutput::Write(const std::function<bool(C_ByteSink& sink)>& writer) {
     bool written;
     if (m_values.outputPath.empty()) {
         C_StandardOutput out;
-        written = WriteTo(store, m_values, out);
+        written = writer(out);
     } else {
         // Now the file is replaced, as the program's Save command replaces it.
         if (!m_file.IsOpen() && !Prepare())
             return kExitUsage;
         m_written = true;
         C_FileSink sink(m_file);
-        written = m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()) && WriteTo(store, m_values, sink);
+        written = m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()) && writer(sink);
     }
     if (!written) {
         Console::Error(L"velto-cli " + m_command + L": writing the output failed");
