@@ -30,10 +30,20 @@ struct CaptureOptions {
     BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
     int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
     int seconds = kDefaultSeconds;
+    int idle = 0; // ms; 0: stay the whole time
     std::vector<std::wstring> sends;
     std::wstring logPath;
     std::wstring rawPath;
     StoreOutputOptions output;
+};
+
+// When the last bytes came, for --idle.
+class C_LastArrival final : public C_ByteRecorder {
+public:
+    C_LastArrival() : tick(GetTickCount()) {}
+    void RecordBytes(ByteDirection, const uint8_t*, uint32_t) override { tick = GetTickCount(); }
+    bool QuietFor(DWORD milliseconds) const { return GetTickCount() - tick >= milliseconds; }
+    std::atomic<DWORD> tick;
 };
 
 // A log whose write failed has closed itself; the capture says so at its end and exits 1.
@@ -96,6 +106,8 @@ void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
                    return true;
                }});
     table.AddNumber(L"--seconds", L"N", L"stay connected N seconds after the sends (default 5)", values.seconds, 0,
+                    kMaxSeconds);
+    table.AddNumber(L"--idle", L"MS", L"leave earlier once nothing was received for MS milliseconds", values.idle, 1,
                     kMaxSeconds);
     table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does (UTF-8 with --utf8)", values.logPath);
     table.AddText(L"--raw", L"FILE", L"also write every received byte to FILE, unchanged (the raw log)",
@@ -165,6 +177,8 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         assembly.SetLogSink(&log);
     if (raw.IsOpen())
         session.Tap().AddRecorder(&raw);
+    C_LastArrival arrival;
+    session.Tap().AddRecorder(&arrival);
     if (!session.Start()) {
         Fail(L"the connection manager could not start");
         return kExitOpenFailed;
@@ -178,7 +192,11 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     // The stay starts once the texts are out: a close would drop what is still queued.
     if (!session.FinishCommands(SendLimitMs(values)))
         Fail(L"the texts were not all sent in time");
-    session.RunFor(DWORD(values.seconds) * 1000);
+    arrival.tick = GetTickCount();
+    if (values.idle)
+        session.RunFor(DWORD(values.seconds) * 1000, [&] { return arrival.QuietFor(DWORD(values.idle)); });
+    else
+        session.RunFor(DWORD(values.seconds) * 1000);
     session.Close();
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
     assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);

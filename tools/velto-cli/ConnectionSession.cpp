@@ -56,6 +56,14 @@ void C_ConnectionSession::RunFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
+// Nothing tells the window when a condition of another thread comes true, so it is looked at again every so often.
+void C_ConnectionSession::RunFor(DWORD milliseconds, const std::function<bool()>& done) {
+    constexpr DWORD kLookAgainMs = 50;
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; !done() && elapsed < milliseconds; elapsed = GetTickCount() - start)
+        PumpUntil(done, kLookAgainMs < milliseconds - elapsed ? kLookAgainMs : milliseconds - elapsed);
+}
+
 void C_ConnectionSession::Close() {
     if (!m_started)
         return;

@@ -10,6 +10,7 @@
 #include "terminal/receive/ReceiveAssembly.h"
 
 #include <cstdint>
+#include <functional>
 
 class C_ConnectionSession final : private C_StandInObserver {
 public:
@@ -46,8 +47,9 @@ public:
     // Serves the window until every command posted so far has been executed; false when that took longer than
     // the limit.
     bool FinishCommands(DWORD limitMs);
-    // Serves the window for the given time.
+    // Serves the window for the given time, or until done() holds.
     void RunFor(DWORD milliseconds);
+    void RunFor(DWORD milliseconds, const std::function<bool()>& done);
     // As the main window closes: no more reopening, CloseTarget, then Stop (which waits for the threads).
     void Close();
 
