@@ -275,12 +275,13 @@ class Velto:
     def key(self, *keys):
         subprocess.run(["xdotool", "key", "--delay", "30", *keys], check=True, timeout=LIMIT)
 
-    def answer_save_dialog(self, path, html=False, title=SAVE_TITLE):
-        """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked. The
-        title tells Save's dialog from Log's, so a click that hit the wrong button fails here, not later."""
+    def answer_save_dialog(self, path, html=False, title=SAVE_TITLE, second_type=False):
+        """Types a path into the save dialog that the last click opened, choosing the second entry of its types if
+        asked (HTML for Save, raw bytes for Log). The title tells Save's dialog from Log's, so a click that hit the
+        wrong button fails here, not later."""
         wait_for(lambda: self.driver("dialog", title), what=f"the dialog \"{title}\"")
-        if html:
-            # "Files of type": the second entry is HTML. Enter would already save, so back to the name field.
+        if html or second_type:
+            # "Files of type": the second entry. Enter would already save, so back to the name field.
             self.key("alt+t", "Down")
         # The name field has the focus when the dialog opens; Alt+N goes back to it after the type list.
         self.key("alt+n", "ctrl+a")

@@ -18,6 +18,8 @@
 //   child ID                       "left top right bottom" of a child window of the main window (or of its band
 //                                  container) on the screen
 //   tooltip                        the text of the toolbar's tooltip while it is shown
+//   balloon                        the text of the program's status balloon while it is shown
+//   visible ID                     1 while a child window of the main window is visible, else 0
 //   minimize                       minimises the main window (as its minimise box does)
 //   iconic                         1 while the main window is minimised
 //   control-text ID                the text of a child window (the filter field), or of a control of an open
@@ -134,6 +136,31 @@ BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM context) {
 HWND OwnedDialog(HWND main, int id) {
     OwnedSearch search{main, id, nullptr};
     EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct BalloonSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK MatchBalloon(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BalloonSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (process != search->process || !IsWindowVisible(window) || wcscmp(className, TOOLTIPS_CLASSW) != 0 ||
+        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND Balloon(HWND main) {
+    BalloonSearch search{0, nullptr};
+    GetWindowThreadProcessId(main, &search.process);
+    EnumWindows(MatchBalloon, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -396,6 +423,21 @@ int wmain(int argc, wchar_t** argv) {
                                  kBroadcastTimeoutMs, nullptr))
             return kNotFound;
         return PrintText(text);
+    }
+    if (command == L"balloon") {
+        HWND balloon = Balloon(main);
+        wchar_t text[1024] = {};
+        if (!balloon || !SendMessageTimeoutW(balloon, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                             SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, nullptr))
+            return kNotFound;
+        return PrintText(text);
+    }
+    if (command == L"visible") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        if (!child)
+            return kNotFound;
+        std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
+        return 0;
     }
     if (command == L"control-text") {
         HWND child = argument ? Child(main, id) : nullptr;
