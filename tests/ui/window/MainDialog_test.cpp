@@ -19,7 +19,7 @@ namespace {
 
 constexpr const wchar_t* kStoredValues[] = {
     L"Flags",      L"FontSize", L"BaudRate",   L"CharSendDelay", L"Parity",         L"StopBits", L"FontName",
-    L"SerialPort", L"Filter",   L"TimeFormat", L"PowerLine",     L"AnimationChars", L"Main"};
+    L"SerialPort", L"Filter",   L"TimeFormat", L"PowerLine",     L"AnimationChars", L"Main",     L"HexJournalSize"};
 
 // The program's own key: the main window knows no other. Only the values it writes are removed afterwards;
 // other tests keep subkeys there.
