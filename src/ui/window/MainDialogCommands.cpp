@@ -96,9 +96,9 @@ void C_MainDialog::ToggleLog() {
     m_strings.LoadString(IDS_LOG_TITLE, title);
     const DWORD chosen =
         SaveFileDialog::Ask(GetWindow(), kLogSuggestion, filter.c_str(), title.c_str(), kTextFilter, path);
-    const C_LogFile::Kind kind = chosen == kRawLogFilter ? C_LogFile::Kind::Raw : C_LogFile::Kind::Text;
     if (!chosen)
         return;
+    const C_LogFile::Kind kind = chosen == kRawLogFilter ? C_LogFile::Kind::Raw : C_LogFile::Kind::Text;
     // A log that cannot start (its file or its byte-order mark cannot be written) says so, as one that stops does.
     if (!m_log.Open(path.c_str(), kind, TextFilesEncoding())) {
         ShowFailure(CMD_LOG, IDS_LOG_WRITE_FAILED, path.c_str());
