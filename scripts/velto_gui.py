@@ -22,8 +22,11 @@ LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 
 CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
 CMD_PLOT = 5035
+CMD_HEX = 5025
 CMD_PORT_FIRST = 5100
-FIXED_BUTTONS = 10  # Options, Search, Send, Plot, separator, Clear, separator, Save, Log, separator
+# Options, Search, Send, Hex, Plot, separator, Clear, separator, Save, Log, separator
+FIXED_BUTTONS = 11
+IDC_MAIN_HEX_VIEW = 1262
 IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
 # The titles of the save dialogs: Save's, Log's, and the start both share.
 SAVE_TITLE = "Please select file to save"
@@ -292,12 +295,13 @@ class Velto:
     def key(self, *keys):
         subprocess.run(["xdotool", "key", "--delay", "30", *keys], check=True, timeout=LIMIT)
 
-    def answer_save_dialog(self, path, html=False, title=SAVE_TITLE):
-        """Types a path into the save dialog that the last click opened, choosing the HTML entry if asked. The
-        title tells Save's dialog from Log's, so a click that hit the wrong button fails here, not later."""
+    def answer_save_dialog(self, path, html=False, title=SAVE_TITLE, second_type=False):
+        """Types a path into the save dialog that the last click opened, choosing the second entry of its types if
+        asked (HTML for Save, raw bytes for Log). The title tells Save's dialog from Log's, so a click that hit the
+        wrong button fails here, not later."""
         wait_for(lambda: self.driver("dialog", title), what=f"the dialog \"{title}\"")
-        if html:
-            # "Files of type": the second entry is HTML. Enter would already save, so back to the name field.
+        if html or second_type:
+            # "Files of type": the second entry. Enter would already save, so back to the name field.
             self.key("alt+t", "Down")
         # The name field has the focus when the dialog opens; Alt+N goes back to it after the type list.
         self.key("alt+n", "ctrl+a")

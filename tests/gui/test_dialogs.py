@@ -71,7 +71,9 @@ def test_the_empty_time_format_chosen_from_the_list_turns_the_stamps_off(program
     saved = tmp_path / "stamps.txt"
     program.click_button(CMD_SAVE)
     program.answer_save_dialog(saved)
-    lines = wait_for(lambda: saved.exists() and saved.read_bytes(), what="the saved text").split(b"\r\n")
+    text = wait_for(lambda: saved.exists() and saved.read_bytes(), what="the saved text")
+    assert text.startswith(b"\xef\xbb\xbf"), "a new installation writes UTF-8 behind a byte-order mark"
+    lines = text[3:].split(b"\r\n")
     before = next(line for line in lines if line.endswith(b"before"))
     assert STAMP.match(before), lines
     assert b"after" in lines, lines
@@ -100,7 +102,8 @@ def test_cancel_after_changes_keeps_every_option_and_still_rebuilds_the_buttons(
     wait_for(lambda: pressed(program, command), what="the buttons rebuilt")
     program.close()
     stored = wine.reg_values()
-    assert (stored["CharSendDelay"], stored["BaudRate"], stored["Parity"], stored["Flags"]) == (0, 115200, 0, 1)
+    # A new installation's flags: the update check, and text files in UTF-8.
+    assert (stored["CharSendDelay"], stored["BaudRate"], stored["Parity"], stored["Flags"]) == (0, 115200, 0, 0x41)
     assert stored["TimeFormat"] == ""
 
 

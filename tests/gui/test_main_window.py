@@ -148,7 +148,9 @@ def test_save_as_text_and_html_and_a_log_with_crlf_and_stamps(program, device, w
     program.click_button(CMD_LOG)
     wait_for(lambda: program.text(CMD_LOG) == "Write to Log File" and not pressed(program, CMD_LOG),
              what="the log stopped")
-    logged = log.read_bytes().split(b"\r\n")
+    written = log.read_bytes()
+    assert written.startswith(b"\xef\xbb\xbf"), "a new installation logs UTF-8 behind a byte-order mark"
+    logged = written[3:].split(b"\r\n")
     assert STAMP.match(logged[0]) and logged[0].endswith(b"green <ok>"), logged
     assert STAMP.match(logged[1]) and logged[1].endswith(b"plain"), logged
 

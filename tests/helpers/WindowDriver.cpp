@@ -19,6 +19,7 @@
 //                                  container, or of the send bar) on the screen
 //   visible ID                     1 while that child window is visible, else 0
 //   tooltip                        the text of the toolbar's tooltip while it is shown
+//   balloon                        the text of the program's status balloon while it is shown
 //   minimize                       minimises the main window (as its minimise box does)
 //   iconic                         1 while the main window is minimised
 //   control-text ID                the text of a child window (the filter field), or of a control of an open
@@ -36,7 +37,6 @@
 //   focus                          what has the keyboard focus in the program: "toolbar", or a control's id
 //   hot                            the index of the toolbar's hot button (-1 for none)
 //   popup                          "left top right bottom" of the open pop-up menu
-//   balloon                        the text of the status balloon while it is shown
 //   arrival COMn | removal COMn    broadcasts DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE for a port
 //   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
 //                                  the main window's title ends with SUFFIX and prints the milliseconds from
@@ -145,6 +145,31 @@ BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM context) {
 HWND OwnedDialog(HWND main, int id) {
     OwnedSearch search{main, id, nullptr};
     EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct BalloonSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK MatchBalloon(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BalloonSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (process != search->process || !IsWindowVisible(window) || wcscmp(className, TOOLTIPS_CLASSW) != 0 ||
+        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND Balloon(HWND main) {
+    BalloonSearch search{0, nullptr};
+    GetWindowThreadProcessId(main, &search.process);
+    EnumWindows(MatchBalloon, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -386,16 +411,6 @@ int PopupMenuRect(HWND main) {
     return 0;
 }
 
-BOOL CALLBACK MatchBalloon(HWND window, LPARAM found) {
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
-    if (wcscmp(className, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(window) ||
-        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 int Usage() {
     std::fprintf(stderr,
                  "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
@@ -516,6 +531,21 @@ int wmain(int argc, wchar_t** argv) {
             return kNotFound;
         return PrintText(text);
     }
+    if (command == L"balloon") {
+        HWND balloon = Balloon(main);
+        wchar_t text[1024] = {};
+        if (!balloon || !SendMessageTimeoutW(balloon, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                             SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, nullptr))
+            return kNotFound;
+        return PrintText(text);
+    }
+    if (command == L"visible") {
+        HWND child = argument ? Child(main, id) : nullptr;
+        if (!child)
+            return kNotFound;
+        std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
+        return 0;
+    }
     if (command == L"control-text") {
         HWND child = argument ? Child(main, id) : nullptr;
         wchar_t text[1024] = {};
@@ -531,13 +561,6 @@ int wmain(int argc, wchar_t** argv) {
         if (!dialog || !GetWindowRect(dialog, &rect))
             return kNotFound;
         std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
-        return 0;
-    }
-    if (command == L"visible") {
-        HWND child = argument ? Child(main, id) : nullptr;
-        if (!child)
-            return kNotFound;
-        std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
         return 0;
     }
     if (command == L"checked") {
@@ -559,15 +582,6 @@ int wmain(int argc, wchar_t** argv) {
         return DroppedListRect(main);
     if (command == L"popup")
         return PopupMenuRect(main);
-    if (command == L"balloon") {
-        HWND balloon = nullptr;
-        wchar_t text[1024] = {};
-        EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), MatchBalloon, reinterpret_cast<LPARAM>(&balloon));
-        if (!balloon || !SendMessageTimeoutW(balloon, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                                             SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, nullptr))
-            return kNotFound;
-        return PrintText(text);
-    }
     if (command == L"focus") {
         HWND focus = FocusOf(main);
         if (!focus)

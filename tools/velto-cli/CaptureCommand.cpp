@@ -1,7 +1,7 @@
 // velto-cli capture: opens a target with the real connection manager, as the program does at start, sends the
 // given texts, bytes and files in order, stays connected for a while, closes as the program does and writes
 // what was received like replay. Statuses go to standard error as they are shown; --log writes the log file as
-// the Log button does.
+// the Log button does, and --raw the raw log, every received byte as it came.
 #include "Commands.h"
 #include "ConnectionSession.h"
 #include "Console.h"
@@ -12,8 +12,9 @@
 #include "foundation/settings/Options.h"
 #include "terminal/export/LogFile.h"
 
-#include <memory>
+#include <atomic>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,30 @@ struct CaptureOptions {
     int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
     int lineDelay = int(C_PersistedOptions::kDefaultLineDelay);
     int seconds = kDefaultSeconds;
+    int idle = 0; // ms; 0: stay the whole time
     std::vector<SendItem> sends;
     std::wstring logPath;
+    std::wstring rawPath;
     StoreOutputOptions output;
+};
+
+// When the last bytes came, for --idle.
+class C_LastArrival final : public C_ByteRecorder {
+public:
+    C_LastArrival() : tick(GetTickCount()) {}
+    void RecordBytes(ByteDirection direction, const uint8_t*, uint32_t) override {
+        if (direction == ByteDirection::Received)
+            tick = GetTickCount();
+    }
+    bool QuietFor(DWORD milliseconds) const { return GetTickCount() - tick >= milliseconds; }
+    std::atomic<DWORD> tick;
+};
+
+// A log whose write failed has closed itself; the capture says so at its end and exits 1.
+class C_FailedLogs final : public C_LogFailureHost {
+public:
+    void LogWriteFailed(uint32_t) override { failed = true; }
+    std::atomic<bool> failed{false};
 };
 
 struct Choice {
@@ -223,7 +245,11 @@ void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
                [&values](const std::wstring& value, std::wstring& error) { return AddFile(values, value, error); }});
     table.AddNumber(L"--seconds", L"N", L"stay connected N seconds after the sends (default 5)", values.seconds, 0,
                     kMaxSeconds);
-    table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does", values.logPath);
+    table.AddNumber(L"--idle", L"MS", L"leave earlier once nothing was received for MS milliseconds", values.idle, 1,
+                    kMaxSeconds);
+    table.AddText(L"--log", L"FILE", L"also write FILE as the Log button does (UTF-8 with --utf8)", values.logPath);
+    table.AddText(L"--raw", L"FILE", L"also write every received byte to FILE, unchanged (the raw log)",
+                  values.rawPath);
     AddStoreOutputOptions(table, values.output);
 }
 
@@ -240,7 +266,8 @@ std::wstring CaptureHelp() {
            L"  sends the --send, --send-hex and --send-file items in order, stays connected, closes and writes\r\n"
            L"  what was received as replay does. Every status is printed on standard error as it is shown\r\n"
            L"  (\"TITLE: NAME\", or the title alone); a refused line control as \"Line control refused: ...\".\r\n"
-           L"  Exit status: 0 opened and sent, 1 the open failed, 2 bad arguments, 3 a send did not complete.\r\n"
+           L"  Exit status: 0 opened and sent, 1 the open or writing failed, 2 bad arguments, 3 a send did not\r\n"
+           L"  complete.\r\n"
            L"Options:\r\n" +
            options.Help();
 }
@@ -277,6 +304,51 @@ bool SendAll(C_ConnectionSession& session, const CaptureOptions& values) {
     return false;
 }
 
+// A board reset by the pulse is then told to break into its console, then given its commands. The stay starts
+// once everything is out (a close would drop what is still queued) and lasts the given time, or until the device
+// has been quiet for --idle. False when a send did not complete.
+bool SendAndStay(C_ConnectionSession& session, const CaptureOptions& values, C_LastArrival& arrival) {
+    if (values.pulseLines)
+        session.Connection().PulseLines(values.pulseLines, DWORD(values.pulseMs));
+    if (values.breakMs)
+        session.Connection().SendBreak(DWORD(values.breakMs));
+    if (!SendAll(session, values))
+        return false;
+    arrival.tick = GetTickCount();
+    if (values.idle)
+        session.RunFor(DWORD(values.seconds) * 1000, [&] { return arrival.QuietFor(DWORD(values.idle)); });
+    else
+        session.RunFor(DWORD(values.seconds) * 1000);
+    return true;
+}
+
+// Before connecting, so nothing is sent to a device whose capture could not be kept.
+bool OpenLogs(const CaptureOptions& values, C_FailedLogs& failures, C_LogFile& log, C_LogFile& raw) {
+    log.SetFailureHost(&failures);
+    raw.SetFailureHost(&failures);
+    const TextFileEncoding encoding =
+        values.output.utf8 ? TextFileEncoding::Utf8WithBom : TextFileEncoding::AnsiCodePage;
+    if (!values.logPath.empty() && !log.Open(values.logPath.c_str(), C_LogFile::Kind::Text, encoding)) {
+        Fail(L"cannot create log file '" + values.logPath + L"'");
+        return false;
+    }
+    if (!values.rawPath.empty() && !raw.Open(values.rawPath.c_str(), C_LogFile::Kind::Raw)) {
+        Fail(L"cannot create raw file '" + values.rawPath + L"'");
+        return false;
+    }
+    return true;
+}
+
+void ConfigureLine(C_ConnectionSession& session, const CaptureOptions& values) {
+    SerialLineSettings line{DWORD(values.baudRate), values.parity, values.stopBits};
+    line.dataBits = values.dataBits;
+    line.flowControl = values.flowControl;
+    line.linesAtOpen = uint8_t((values.dtr ? LINE_DTR : 0) | (values.rts ? LINE_RTS : 0));
+    session.Window().SetSerialLineSettings(line);
+    session.Window().SetCharSendDelay(uint32_t(values.charDelay));
+    session.Window().SetLineDelay(uint32_t(values.lineDelay));
+}
+
 } // namespace
 
 int RunCapture(const std::vector<std::wstring>& arguments) {
@@ -298,25 +370,22 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
     C_StoreOutput output(values.output, kCommand);
     if (!output.Prepare())
         return kExitUsage;
-    C_LogFile log;
-    if (!values.logPath.empty() && !log.Open(values.logPath.c_str())) {
-        Fail(L"cannot create log file '" + values.logPath + L"'");
+    C_FailedLogs failures;
+    C_LogFile log, raw;
+    if (!OpenLogs(values, failures, log, raw))
         return kExitUsage;
-    }
 
     C_ReceiveOptions receiving;
     C_ConnectionSession session;
-    SerialLineSettings line{DWORD(values.baudRate), values.parity, values.stopBits};
-    line.dataBits = values.dataBits;
-    line.flowControl = values.flowControl;
-    line.linesAtOpen = uint8_t((values.dtr ? LINE_DTR : 0) | (values.rts ? LINE_RTS : 0));
-    session.Window().SetSerialLineSettings(line);
-    session.Window().SetCharSendDelay(uint32_t(values.charDelay));
-    session.Window().SetLineDelay(uint32_t(values.lineDelay));
+    ConfigureLine(session, values);
     C_ReceiveAssembly& assembly = session.Assembly();
     receiving.Apply(values.output, session.Store(), assembly);
     if (log.IsOpen())
         assembly.SetLogSink(&log);
+    if (raw.IsOpen())
+        session.Tap().AddRecorder(&raw);
+    C_LastArrival arrival;
+    session.Tap().AddRecorder(&arrival);
     if (!session.Start()) {
         Fail(L"the connection manager could not start");
         return kExitOpenFailed;
@@ -328,20 +397,17 @@ int RunCapture(const std::vector<std::wstring>& arguments) {
         session.Close();
         return kExitOpenFailed;
     }
-    // A board reset by the pulse is then told to break into its console, then given its commands. The stay
-    // starts once everything is out: a close would drop what is still queued.
-    if (values.pulseLines)
-        session.Connection().PulseLines(values.pulseLines, DWORD(values.pulseMs));
-    if (values.breakMs)
-        session.Connection().SendBreak(DWORD(values.breakMs));
-    const bool sent = SendAll(session, values);
-    if (sent)
-        session.RunFor(DWORD(values.seconds) * 1000);
+    const bool sent = SendAndStay(session, values, arrival);
     session.Close();
     // The reader has ended: what it still held goes out as the idle flush would have shown it.
     assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     log.Close();
+    raw.Close();
     ReportDroppedLines(session.Store(), kCommand);
     const int written = output.Write(session.Store());
+    if (failures.failed) {
+        Fail(L"writing the log or raw file failed; it holds what came before");
+        return kExitWriteFailed;
+    }
     return sent ? written : kExitSendFailed;
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_feed) {
+C_ConnectionSession::C_ConnectionSession() : m_window(*this), m_connection(m_tap) {
     m_window.Attach(&m_connection);
 }
 
@@ -71,6 +71,15 @@ bool C_ConnectionSession::ServeUntilSignalled(HANDLE event, DWORD limitMs) {
         return false;
     }
     return PumpUntil([] { return false; }, limitMs, event);
+}
+
+// Nothing tells the window when a condition of another thread comes true, so it is looked at again every so often.
+void C_ConnectionSession::RunFor(DWORD milliseconds, const std::function<bool()>& done) {
+    constexpr DWORD kLookAgainMs = 50;
+    const auto over = [&] { return done() || (m_isConnection && !m_connection.IsOpen()); };
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; !over() && elapsed < milliseconds; elapsed = GetTickCount() - start)
+        PumpUntil(over, kLookAgainMs < milliseconds - elapsed ? kLookAgainMs : milliseconds - elapsed);
 }
 
 void C_ConnectionSession::Close() {

@@ -5,11 +5,13 @@
 #include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
 #include "foundation/settings/Settings.h"
+#include "terminal/bytes/ReceiveTap.h"
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/ReceiveAssembly.h"
 
 #include <cstdint>
 #include <string>
+#include <functional>
 
 class C_ConnectionSession final : private C_StandInObserver {
 public:
@@ -39,6 +41,8 @@ public:
     void AlsoFeed(C_ReceiveSink* sink) { m_feed.second = sink; }
     // The last status shown, "TITLE: NAME" or the title alone: what an open that failed says.
     const std::wstring& LastStatus() const { return m_lastStatus; }
+    // What the reader reads passes here first: the caller adds recorders (a raw log) before Start.
+    C_ReceiveTap& Tap() { return m_tap; }
 
     // Reads tags from the program's own settings; false when the stand-in window could not be made or the
     // connection could not start.
@@ -52,8 +56,9 @@ public:
     // Serves the window until every command posted so far has been executed; false when that took longer than
     // the limit.
     bool FinishCommands(DWORD limitMs);
-    // Serves the window for the given time; a TCP connection that ends ends it sooner.
+    // Serves the window for the given time, or until done() holds; a TCP connection that ends ends it sooner.
     void RunFor(DWORD milliseconds);
+    void RunFor(DWORD milliseconds, const std::function<bool()>& done);
     // Serves the window until event is signalled (true) or the limit passes (false).
     bool ServeUntilSignalled(HANDLE event, DWORD limitMs);
     // As the main window closes: no more reopening, CloseTarget, then Stop (which waits for the threads).
@@ -86,6 +91,8 @@ private:
     C_LineStore m_store;
     C_ReceiveAssembly m_assembly{m_store};
     C_Feed m_feed{m_assembly};
+    // Reads pass the tap (a raw log) first, then the feed.
+    C_ReceiveTap m_tap{m_feed};
     C_Settings m_settings;
     C_StandInWindow m_window;
     C_Connection m_connection;

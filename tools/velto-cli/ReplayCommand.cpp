@@ -1,12 +1,14 @@
 // velto-cli replay: a captured stream of received bytes goes through the same receive path as a serial
 // port's data, in blocks the size a reader hands over, each followed by the idle flush a reader makes, and
 // the resulting store is written out. Memory stays bounded by the store's capacity whatever the input size.
+// With --hex the bytes are dumped instead, row by row as they are read, so the dump has no bound at all.
 #include "Commands.h"
 #include "Console.h"
 #include "ExitStatus.h"
 #include "Input.h"
 #include "PlotCsvOutput.h"
 #include "StoreOutput.h"
+#include "terminal/export/HexExport.h"
 #include "terminal/receive/ReceiveAssembly.h"
 
 #include <psapi.h>
@@ -24,6 +26,7 @@ constexpr uint32_t kReadPiece = 1024 * 1024; // bytes read from the input at onc
 struct ReplayOptions {
     int block = kDefaultBlock;
     bool stats = false;
+    bool hex = false;
     StoreOutputOptions output;
     C_PlotCsvOutput plot;
 };
@@ -37,6 +40,7 @@ void AddReplayOptions(C_OptionTable& options, ReplayOptions& values) {
                       values.block, 1, kMaxBlock);
     options.AddFlag(L"--stats", L"print input bytes, lines, dropped lines, MB/s and peak memory on standard error",
                     values.stats);
+    options.AddFlag(L"--hex", L"write the hex dump of the input (offset, 16 bytes, characters) instead", values.hex);
     AddStoreOutputOptions(options, values.output);
     values.plot.AddOption(options);
 }
@@ -74,6 +78,38 @@ void PrintStats(C_LineStore& store, uint64_t bytes, double seconds) {
     Console::Error(text);
 }
 
+// What a dump cannot honour: it shows bytes, not the lines the store would make of them.
+std::wstring CheckHexOptions(const ReplayOptions& values) {
+    if (!values.hex)
+        return L"";
+    const StoreOutputOptions& output = values.output;
+    const wchar_t* clash = output.html                  ? L"--html"
+                           : output.visible             ? L"--visible"
+                           : !output.filter.empty()     ? L"--filter"
+                           : !output.timeFormat.empty() ? L"--time-format"
+                           : values.stats               ? L"--stats"
+                                                        : nullptr;
+    return clash ? std::wstring(L"--hex cannot be combined with ") + clash : L"";
+}
+
+// Each block as a reader hands it over starts a row.
+int ReplayHex(C_InputStream& input, C_StoreOutput& output, int block) {
+    std::vector<uint8_t> piece(kReadPiece);
+    std::wstring error;
+    const int status = output.Write([&](C_ByteSink& sink) {
+        HexExport::C_HexDumpWriter dump(sink);
+        for (int64_t read; (read = input.Read(piece.data(), kReadPiece, error)) > 0;)
+            for (int64_t at = 0; at < read; at += block)
+                dump.AddBlock(piece.data() + at, uint32_t(read - at < block ? read - at : block));
+        return dump.Finish();
+    });
+    if (!error.empty()) {
+        Fail(error);
+        return kExitUsage;
+    }
+    return status;
+}
+
 } // namespace
 
 std::wstring ReplayHelp() {
@@ -100,6 +136,8 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
         return kExitUsage;
     }
     error = CheckStoreOutputOptions(values.output);
+    if (error.empty())
+        error = CheckHexOptions(values);
     if (!error.empty()) {
         Fail(error);
         return kExitUsage;
@@ -112,6 +150,8 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
     C_StoreOutput output(values.output, kCommand);
     if (!output.Prepare() || !values.plot.Prepare(kCommand))
         return kExitUsage;
+    if (values.hex)
+        return ReplayHex(input, output, values.block);
 
     C_ReceiveOptions receiving;
     C_LineStore store;

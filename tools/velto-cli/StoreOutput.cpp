@@ -79,10 +79,14 @@ bool C_StoreOutput::Prepare() {
 }
 
 int C_StoreOutput::Write(C_LineStore& store) {
+    return Write([&](C_ByteSink& sink) { return WriteTo(store, m_values, sink); });
+}
+
+int C_StoreOutput::Write(const std::function<bool(C_ByteSink& sink)>& writer) {
     bool written;
     if (m_values.outputPath.empty()) {
         C_StandardOutput out;
-        written = WriteTo(store, m_values, out);
+        written = writer(out);
     } else {
         // Now the file is replaced, as the program's Save command replaces it.
         if (!m_file.IsOpen() && !Prepare())
@@ -92,7 +96,7 @@ int C_StoreOutput::Write(C_LineStore& store) {
         // A device such as NUL has no length to cut: only a file on a disk is emptied first.
         const bool replaced =
             GetFileType(m_file.GetHandle()) != FILE_TYPE_DISK || (m_file.Seek(0) && SetEndOfFile(m_file.GetHandle()));
-        written = replaced && WriteTo(store, m_values, sink);
+        written = replaced && writer(sink);
     }
     if (!written) {
         Console::Error(L"velto-cli " + m_command + L": writing the output failed");

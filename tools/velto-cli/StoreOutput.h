@@ -3,11 +3,13 @@
 // later), and the writing itself.
 #include "Options.h"
 #include "foundation/base/File.h"
+#include "terminal/export/ByteSink.h"
 #include "terminal/store/Filter.h"
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/ReceiveAssembly.h"
 #include "terminal/receive/TimeStamp.h"
 
+#include <functional>
 #include <string>
 
 struct StoreOutputOptions {
@@ -56,6 +58,8 @@ public:
     bool Prepare();
     // Writes the store as the options ask. Returns the exit status and reports a failure on standard error.
     int Write(C_LineStore& store);
+    // The same for any output: writer puts everything into the sink it is given and says whether it could.
+    int Write(const std::function<bool(C_ByteSink& sink)>& writer);
 
 private:
     const StoreOutputOptions& m_values;

@@ -109,6 +109,11 @@ void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* comma
     enterSends = enter < kEnterSendsCount ? EnterSends(enter) : EnterSends::Cr;
     lineDelay = uint32_t(store.ReadNumber(SettingName::LineDelay, kDefaultLineDelay));
     sendHex = store.ReadNumber(SettingName::SendHex, 0) != 0;
+    hexJournalSize = uint32_t(store.ReadNumber(SettingName::HexJournalSize, kDefaultHexJournalSize));
+    if (hexJournalSize < kSmallestHexJournalSize)
+        hexJournalSize = kDefaultHexJournalSize;
+    else if (hexJournalSize > kLargestHexJournalSize)
+        hexJournalSize = kLargestHexJournalSize; // a 32-bit process has no room for more beside the line store
     if (commandLineBaud != 0)
         baudRate = commandLineBaud;
 }
@@ -132,6 +137,7 @@ bool C_PersistedOptions::Write(C_SettingsStore& store) const {
     ok &= store.WriteNumber(SettingName::EnterSends, uint32_t(enterSends));
     ok &= store.WriteNumber(SettingName::LineDelay, lineDelay);
     ok &= store.WriteNumber(SettingName::SendHex, sendHex ? 1 : 0);
+    ok &= store.WriteNumber(SettingName::HexJournalSize, hexJournalSize);
     return ok;
 }
 

@@ -14,10 +14,14 @@
 // Bits of the Flags option.
 constexpr uint32_t FLAG_AUTO_UPDATE = 0x1;    // check for updates at start
 constexpr uint32_t FLAG_BOLD = 0x2;           // draw the terminal font bold
-constexpr uint32_t FLAG_PLOT_OPEN = 0x100;    // the plot window was open at the close: it opens at the start
 constexpr uint32_t FLAG_LOCAL_ECHO = 0x4;     // show what is sent in the view
 constexpr uint32_t FLAG_SEND_BAR = 0x8;       // the send bar is open
 constexpr uint32_t FLAG_PASTE_UNASKED = 0x20; // a paste of several lines goes without asking
+constexpr uint32_t FLAG_PLOT_OPEN = 0x100;    // the plot window was open at the close: it opens at the start
+// Text files (Save as text, the text log) are UTF-8 behind a byte-order mark; without it, the ANSI code page. New
+// installations start with it set (it is in the default Flags); Flags stored before the choice existed lack it, so
+// those keep writing the files other tools already read until the user chooses otherwise.
+constexpr uint32_t FLAG_TEXT_FILES_UTF8 = 0x40;
 constexpr uint32_t FLAG_LOGGING = 0x10000;    // a log file is being written: run-time state, never stored
 constexpr uint32_t kStoredFlagsMask = 0xFFFF; // only these bits are written, and only these are read back
 
@@ -43,6 +47,7 @@ constexpr const wchar_t* PlotSpan = L"PlotSpan";
 constexpr const wchar_t* EnterSends = L"EnterSends";
 constexpr const wchar_t* LineDelay = L"LineDelay";
 constexpr const wchar_t* SendHex = L"SendHex";
+constexpr const wchar_t* HexJournalSize = L"HexJournalSize"; // MiB of received bytes the hex view keeps
 // Written by others under the same key: the window placements, the update check's values, the port tags.
 constexpr const wchar_t* MainPlacement = L"Main";
 constexpr const wchar_t* SearchPlacement = L"Search";
@@ -77,7 +82,7 @@ bool ChooseFirstInstalledFont(const wchar_t* candidates, FontInstalledQuery quer
 
 class C_PersistedOptions {
 public:
-    static constexpr uint32_t kDefaultFlags = FLAG_AUTO_UPDATE;
+    static constexpr uint32_t kDefaultFlags = FLAG_AUTO_UPDATE | FLAG_TEXT_FILES_UTF8;
     static constexpr uint32_t kDefaultFontSize = 200; // twentieths of a point: 10 pt
     static constexpr uint32_t kDefaultBaudRate = 115200;
     static constexpr uint32_t kDefaultCharSendDelay = 0;
@@ -87,6 +92,9 @@ public:
     static constexpr uint32_t kDefaultPlotSpanSeconds = 30;
     static constexpr uint8_t kDefaultDataBits = 8;
     static constexpr uint8_t kDefaultFlowControl = FLOW_NONE;
+    static constexpr uint32_t kDefaultHexJournalSize = 16; // MiB
+    static constexpr uint32_t kSmallestHexJournalSize = 1;
+    static constexpr uint32_t kLargestHexJournalSize = 256;
     static constexpr const wchar_t* kDefaultPowerLine = L"\xE0B0";
     static constexpr const wchar_t* kDefaultAnimationChars =
         L"\x280B\x2819\x2839\x2838\x283C\x2834\x2826\x2827\x2807\x280F";
@@ -115,15 +123,16 @@ public:
     uint32_t flags = kDefaultFlags;
     uint32_t fontSize = kDefaultFontSize;
     uint32_t baudRate = kDefaultBaudRate;
-    uint32_t charSendDelay = kDefaultCharSendDelay; // milliseconds between characters sent
-    uint8_t parity = kDefaultParity;                // 0 none, 1 odd, 2 even
-    uint8_t stopBits = kDefaultStopBits;            // 0 one, 1 one and a half, 2 two
-    uint8_t dataBits = kDefaultDataBits;            // 5 to 8
-    uint8_t flowControl = kDefaultFlowControl;      // FlowControl: 0 none, 1 RTS/CTS, 2 DSR/DTR, 3 XON/XOFF
-    uint32_t plotSpan = kDefaultPlotSpanSeconds;    // the plot's time span in seconds; the plot checks it
-    EnterSends enterSends = EnterSends::Cr;
-    uint32_t lineDelay = kDefaultLineDelay; // milliseconds after each line end of a file send
-    bool sendHex = false;                   // the send bar's field holds hex bytes
+    uint32_t charSendDelay = kDefaultCharSendDelay;   // milliseconds between characters sent
+    uint8_t parity = kDefaultParity;                  // 0 none, 1 odd, 2 even
+    uint8_t stopBits = kDefaultStopBits;              // 0 one, 1 one and a half, 2 two
+    uint8_t dataBits = kDefaultDataBits;              // 5 to 8
+    uint8_t flowControl = kDefaultFlowControl;        // FlowControl: 0 none, 1 RTS/CTS, 2 DSR/DTR, 3 XON/XOFF
+    uint32_t plotSpan = kDefaultPlotSpanSeconds;      // the plot's time span in seconds; the plot checks it
+    EnterSends enterSends = EnterSends::Cr;           //
+    uint32_t lineDelay = kDefaultLineDelay;           // milliseconds after each line end of a file send
+    bool sendHex = false;                             // the send bar's field holds hex bytes
+    uint32_t hexJournalSize = kDefaultHexJournalSize; // MiB, within the smallest and largest
     C_String fontName;
     C_String serialPort;       // the current port or endpoint, opened at start
     C_String lastSelectedPort; // the port last chosen by the user; starts as the current port

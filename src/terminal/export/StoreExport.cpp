@@ -33,6 +33,13 @@ constexpr size_t kBackgroundLine = 9;
 constexpr wchar_t kHtmlFooter[] = L"  </body></html>";
 constexpr wchar_t kSpanClose[] = L"</span>";
 constexpr wchar_t kSpanOpen[] = L"<span style=\"color: #%06X; background-color: #%06X\">";
+constexpr wchar_t kReferenceFormat[] = L"&#x%X;";
+constexpr wchar_t kFirstPrintable = 0x20;
+constexpr wchar_t kLastPrintable = 0x7E;
+constexpr uint32_t kFirstSupplementary = 0x10000;
+constexpr uint32_t kHighSurrogateBase = 0xD800;
+constexpr uint32_t kLowSurrogateBase = 0xDC00;
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
 const wchar_t* EntityOf(wchar_t ch) {
     switch (ch) {
@@ -65,18 +72,38 @@ public:
     }
     void Append(const wchar_t* text) { Append(text, uint32_t(wcslen(text))); }
     // Received text in the HTML body: the three characters that markup gives a meaning to become entities, so
-    // "<INFO>" from a device stays text and no peer can put live markup into the file.
+    // "<INFO>" from a device stays text and no peer can put live markup into the file, and everything outside
+    // printable ASCII becomes a numeric reference, so the page is right whatever encoding a browser assumes.
     void AppendEscaped(const wchar_t* text, uint32_t length) {
         uint32_t run = 0;
         for (uint32_t i = 0; i < length; ++i) {
             const wchar_t* entity = EntityOf(text[i]);
-            if (!entity)
+            if (!entity && text[i] >= kFirstPrintable && text[i] <= kLastPrintable)
                 continue;
             Append(text + run, i - run);
-            Append(entity);
+            if (entity)
+                Append(entity);
+            else
+                i += AppendReference(text + i, length - i) - 1;
             run = i + 1;
         }
         Append(text + run, length - run);
+    }
+    // One character as &#x...; a surrogate pair is one character, a lone surrogate none (U+FFFD). The units used.
+    uint32_t AppendReference(const wchar_t* text, uint32_t available) {
+        uint32_t code = text[0];
+        uint32_t used = 1;
+        if (IS_HIGH_SURROGATE(text[0]) && available > 1 && IS_LOW_SURROGATE(text[1])) {
+            code = kFirstSupplementary + ((code - kHighSurrogateBase) << 10) + (text[1] - kLowSurrogateBase);
+            used = 2;
+        } else if (IS_HIGH_SURROGATE(text[0]) || IS_LOW_SURROGATE(text[0])) {
+            code = kReplacementCharacter;
+        }
+        wchar_t reference[16];
+        const int length = _snwprintf(reference, 16, kReferenceFormat, code);
+        if (length > 0)
+            Append(reference, uint32_t(length));
+        return used;
     }
     void AppendFormat(const wchar_t* format, Rgb first, Rgb second = 0) {
         wchar_t text[256];
@@ -202,10 +229,14 @@ bool StoreExport::WriteVisibleRows(C_LineStore& store, UINT codePage, C_ByteSink
     return out.Finish();
 }
 
-int StoreExport::WriteFile(C_LineStore& store, const wchar_t* path, bool asHtml) {
+int StoreExport::WriteFile(C_LineStore& store, const wchar_t* path, bool asHtml, TextFileEncoding encoding) {
     C_File file;
     if (!file.Open(path, C_File::MODE_WRITE_CREATE, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return 0;
+    // The page is ASCII whatever the choice: its characters are references.
+    if (!asHtml && encoding == TextFileEncoding::Utf8WithBom &&
+        !file.Write(TextEncoding::kUtf8BomLength, TextEncoding::kUtf8Bom))
+        return 0;
     C_FileSink sink(file);
-    return Write(store, asHtml, CP_ACP, sink) ? 1 : 0;
+    return Write(store, asHtml, TextEncoding::CodePageOf(encoding), sink) ? 1 : 0;
 }

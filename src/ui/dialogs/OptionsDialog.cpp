@@ -28,6 +28,7 @@ constexpr ControlText kTexts[] = {
     {IDC_OPTIONS_FONT_LABEL, IDS_FONT},
     {IDC_OPTIONS_BOLD, IDS_BOLD},
     {IDC_OPTIONS_TIME_FORMAT_LABEL, IDS_TIME_FORMAT},
+    {IDC_OPTIONS_TEXT_FILES_LABEL, IDS_TEXT_FILES},
     {IDC_OPTIONS_AUTO_UPDATE, IDS_AUTO_UPDATE},
     {IDC_OPTIONS_SENDING, IDS_SENDING},
     {IDC_OPTIONS_ENTER_SENDS_LABEL, IDS_ENTER_SENDS},
@@ -49,6 +50,15 @@ constexpr const wchar_t* kSendDelayFormat = L"%u ms";
 constexpr NumberItem kEnterSends[] = {
     {L"CR", uint32_t(EnterSends::Cr)}, {L"LF", uint32_t(EnterSends::Lf)}, {L"CR LF", uint32_t(EnterSends::CrLf)}};
 constexpr const wchar_t* kNumberFormat = L"%u";
+
+struct ChoiceItem {
+    UINT text;
+    uint32_t value;
+    UINT icon;
+};
+
+// Values: whether FLAG_TEXT_FILES_UTF8 is set.
+constexpr ChoiceItem kTextFiles[] = {{IDS_TEXT_FILES_UTF8, 1, 0}, {IDS_TEXT_FILES_ANSI, 0, 0}};
 
 // The empty picture comes first: choosing it turns the stamps off.
 constexpr const wchar_t* kNoTimeFormat = L"";
@@ -86,9 +96,9 @@ INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host
 }
 
 template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_sendDelay,  &m_baudRate,    &m_parity,   &m_stopBits,
-                                       &m_dataBits,   &m_flowControl, &m_font,     &m_fontSize,
-                                       &m_timeFormat, &m_enterSends,  &m_lineDelay};
+    C_ComboBox* combos[kComboCount] = {&m_sendDelay,  &m_baudRate,    &m_parity,     &m_stopBits,
+                                       &m_dataBits,   &m_flowControl, &m_font,       &m_fontSize,
+                                       &m_timeFormat, &m_textFiles,   &m_enterSends, &m_lineDelay};
     for (C_ComboBox* combo : combos)
         if (handler(*combo))
             return true;
@@ -113,6 +123,7 @@ INT_PTR C_OptionsDialog::OnInitDialog() {
     FillFontSizes(options);
     FillTimeFormats(options);
     FillSending(options);
+    FillTextFiles(options);
     CheckItem(IDC_OPTIONS_AUTO_UPDATE, (options.flags & FLAG_AUTO_UPDATE) != 0);
     CheckItem(IDC_OPTIONS_BOLD, (options.flags & FLAG_BOLD) != 0);
     SetTexts();
@@ -210,6 +221,13 @@ void C_OptionsDialog::ApplySending(C_PersistedOptions& options) {
         options.flags |= FLAG_PASTE_UNASKED;
 }
 
+void C_OptionsDialog::FillTextFiles(const C_PersistedOptions& options) {
+    m_textFiles.Attach(GetItem(IDC_OPTIONS_TEXT_FILES), GetInstance());
+    for (const ChoiceItem& item : kTextFiles)
+        m_textFiles.AddItem(m_strings, item.text, item.value, item.icon);
+    m_textFiles.Select(m_textFiles.FindValue((options.flags & FLAG_TEXT_FILES_UTF8) ? 1 : 0));
+}
+
 void C_OptionsDialog::SetTexts() {
     for (const ControlText& entry : kTexts)
         SetItemText(entry.control, m_strings.LoadString(entry.text));
@@ -249,11 +267,13 @@ void C_OptionsDialog::Apply() {
         flags |= FLAG_AUTO_UPDATE;
     if (IsItemChecked(IDC_OPTIONS_BOLD))
         flags |= FLAG_BOLD;
+    uint32_t value;
+    if (m_textFiles.GetSelectedValue(value))
+        flags = value ? flags | FLAG_TEXT_FILES_UTF8 : flags & ~FLAG_TEXT_FILES_UTF8;
     options.flags = flags;
 
     ReadNumberField(m_sendDelay, options.charSendDelay);
     ReadNumberField(m_baudRate, options.baudRate);
-    uint32_t value;
     if (m_parity.GetSelectedValue(value))
         options.parity = uint8_t(value);
     if (m_stopBits.GetSelectedValue(value))

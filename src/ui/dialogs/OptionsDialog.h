@@ -1,9 +1,9 @@
 #pragma once
 // C_OptionsDialog: the serial settings (send delay, baud rate, parity, stop bits, data bits, flow control), the
-// terminal font (face, size, bold), the time-stamp picture, the update check and the sending (what Enter sends,
-// the line delay of file sends, the local echo and the question before a large paste). It edits the main window's
-// options in memory, and only on OK; they reach the registry when the main window closes. Every opening rebuilds
-// the lists from the options.
+// terminal font (face, size, bold), the time-stamp picture, the encoding of text files, the update check and the
+// sending (what Enter sends, the line delay of file sends, the local echo and the question before a large paste).
+// It edits the main window's options in memory, and only on OK; they reach the registry when the main window
+// closes. Every opening rebuilds the lists from the options.
 #include "foundation/settings/Options.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"
@@ -51,7 +51,7 @@ protected:
     void OnThemeChanged() override;
 
 private:
-    static constexpr int kComboCount = 11;
+    static constexpr int kComboCount = 12;
 
     void FillSendDelay(const C_PersistedOptions& options);
     void FillBaudRate(const C_PersistedOptions& options);
@@ -64,6 +64,7 @@ private:
     void FillTimeFormats(const C_PersistedOptions& options);
     void FillSending(const C_PersistedOptions& options);
     void ApplySending(C_PersistedOptions& options);
+    void FillTextFiles(const C_PersistedOptions& options);
     void SetTexts();
     void Apply();
     void ReadNumberField(C_ComboBox& combo, uint32_t& value);
@@ -83,5 +84,6 @@ private:
     C_ComboBox m_timeFormat;
     C_ComboBox m_enterSends;
     C_ComboBox m_lineDelay;
+    C_ComboBox m_textFiles;
     C_StringTable m_strings;
 };

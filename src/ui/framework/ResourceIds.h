@@ -24,6 +24,7 @@
 #define IDI_SEARCH 138
 #define IDI_PLOT 176
 #define IDI_SEND 165
+#define IDI_HEX 170
 
 // Port-kind icons: a generic port, the USB adapter vendors, and the kinds of command-line target.
 #define IDI_PORT_GENERIC 110
@@ -86,6 +87,8 @@
 #define IDC_OPTIONS_DATA_BITS_LABEL 1336
 #define IDC_OPTIONS_FLOW_CONTROL 1337
 #define IDC_OPTIONS_FLOW_CONTROL_LABEL 1338
+#define IDC_OPTIONS_TEXT_FILES_LABEL 1260
+#define IDC_OPTIONS_TEXT_FILES 1261
 
 // Controls of the search bar (137).
 #define IDC_SEARCH_TEXT 1039
@@ -254,3 +257,10 @@
 #define IDS_LINE_ON 339
 #define IDS_LINE_OFF 340
 #define IDS_INPUT_LINES_UNKNOWN 341
+#define IDS_TEXT_FILES 260
+#define IDS_TEXT_FILES_UTF8 261
+#define IDS_TEXT_FILES_ANSI 262
+#define IDS_LOG_WRITE_FAILED 263
+#define IDS_SAVE_HEX_FILTER 265
+#define IDS_SAVE_HEX_TITLE 266
+#define IDS_SAVE_FAILED 267

@@ -8,6 +8,7 @@ namespace {
 constexpr wchar_t kEnter = 13;
 constexpr wchar_t kCtrlC = 3;
 constexpr wchar_t kCtrlF = 6;
+constexpr wchar_t kCtrlH = 8;
 constexpr wchar_t kCtrlV = 22;
 constexpr wchar_t kCtrlO = 15;
 constexpr wchar_t kCtrlS = 19;
@@ -61,6 +62,8 @@ Result ForCharacter(wchar_t character, uint32_t modifiers, const wchar_t* enter)
         return Make(Action::ToggleSearchBar);
     case kCtrlC:
         return Make((modifiers & MODIFIER_BREAK) ? Action::Nothing : Action::CopyOrSend, text);
+    case kCtrlH:
+        return shift ? Make(Action::ToggleHexView) : Make(Action::Send, text);
     default:
         return Make(Action::Send, text);
     }

@@ -27,6 +27,7 @@ enum class Action {
     ToggleSendBar,   // the host opens or closes the send bar
     SendFile,        // the host asks for a file to send
     SendBreak,       // a break on the line (Ctrl+Break)
+    ToggleHexView,   // the host switches between the terminal and the hex view
 };
 
 struct Result {
@@ -39,7 +40,8 @@ struct Result {
 enum class CursorKeyMode { Normal, Application };
 
 // WM_CHAR. modifiers: the Ctrl and Alt keys held (both together are AltGr, which types characters); enter:
-// what Enter sends ("\r", "\n" or "\r\n").
+// what Enter sends ("\r", "\n" or "\r\n"). Ctrl+Shift+H switches to the hex view and back: it arrives as the
+// character Ctrl+H, which Ctrl+H alone still sends.
 Result ForCharacter(wchar_t character, uint32_t modifiers, const wchar_t* enter = L"\r");
 
 // WM_KEYDOWN, and WM_SYSKEYDOWN, of which only F10 and F11 are the view's. Ctrl+Shift+S and Ctrl+Shift+O are

@@ -113,8 +113,8 @@ void C_TerminalView::SetFontOptions(const wchar_t* faceName, uint32_t fontSize, 
     m_powerLine.Assign(powerLine ? powerLine : L"");
 }
 
-int C_TerminalView::Export(const wchar_t* path, ExportFormat format) {
-    return StoreExport::WriteFile(m_store, path, format == ExportFormat::Html);
+int C_TerminalView::Export(const wchar_t* path, ExportFormat format, TextFileEncoding encoding) {
+    return StoreExport::WriteFile(m_store, path, format == ExportFormat::Html, encoding);
 }
 
 bool C_TerminalView::Search(const wchar_t* text, uint32_t searchFlags, int64_t start) {

@@ -10,6 +10,7 @@
 // goes (C_SendSink), what the host does for it (C_TerminalViewHost) and how a link is opened (C_LinkOpener).
 #include "foundation/base/TextString.h"
 #include "platform/system/Handles.h"
+#include "terminal/export/TextEncoding.h"
 #include "terminal/store/LineStore.h"
 #include "ui/view/TerminalKeys.h"
 
@@ -47,6 +48,8 @@ public:
     // Ctrl+Shift+S opens or closes the send bar; Ctrl+Shift+O sends a file.
     virtual void ToggleSendBar() = 0;
     virtual void ChooseFileToSend() = 0;
+    // Ctrl+Shift+H switches between the terminal view and the hex view; a host without one ignores it.
+    virtual void ToggleHexView() {}
     // A received line was hidden by the filter. Called on the reader thread.
     virtual void NoteActivity() = 0;
 
@@ -130,8 +133,8 @@ public:
     C_CriticalSection& StoreLock() { return m_store.Lock(); }
     // Empties the store (the Clear button); a mouse selection under way ends.
     void Clear();
-    // 1 when every write succeeded (Save).
-    int Export(const wchar_t* path, ExportFormat format);
+    // 1 when every write succeeded (Save); text in the encoding, HTML always ASCII.
+    int Export(const wchar_t* path, ExportFormat format, TextFileEncoding encoding = TextFileEncoding::AnsiCodePage);
     // After the filter text changed: filterSet is whether the text is not empty.
     void ApplyFilter(bool filterSet);
     // The search bar's search with its single wrap-around; start is a cell, C_LineStore::kSearchPosition or

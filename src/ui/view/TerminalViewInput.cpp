@@ -342,6 +342,10 @@ bool C_TerminalView::Perform(const TerminalKeys::Result& key) {
         if (m_sink)
             m_sink->SendBreak();
         return true;
+    case TerminalKeys::Action::ToggleHexView:
+        if (m_host)
+            m_host->ToggleHexView();
+        return true;
     }
     return false;
 }

@@ -28,11 +28,12 @@ constexpr UINT kToolbarIcons[] = {
     IDI_OPTIONS,        IDI_SAVE,         IDI_LOG,         IDI_CLEAR,        IDI_SEARCH,      IDI_PORT_GENERIC,
     IDI_PORT_STM,       IDI_PORT_FTDI,    IDI_PORT_SILABS, IDI_PORT_QINHENG, IDI_PORT_NORDIC, IDI_PORT_NXP,
     IDI_PORT_ESPRESSIF, IDI_PORT_ARM,     IDI_PORT_PIPE,   IDI_PORT_TCP,     IDI_PORT_SEGGER, IDI_PORT_PROLIFIC,
-    IDI_PORT_UDP,       IDI_PORT_CYPRESS, IDI_SEND,        IDI_PLOT,
+    IDI_PORT_UDP,       IDI_PORT_CYPRESS, IDI_SEND,        IDI_PLOT,         IDI_HEX,
 };
-// After the port kinds, so their images keep their places.
+// After the port kinds, so their images keep their places as PortButtons gives them.
 constexpr int kSendImage = 20;
 constexpr int kPlotImage = 21;
+constexpr int kHexImage = 22;
 
 struct FixedButton {
     WORD command; // 0: a separator
@@ -44,6 +45,7 @@ constexpr FixedButton kFixedButtons[PortButtons::kFixedButtons] = {
     {CMD_OPTIONS, 0, IDS_OPTIONS, C_Toolbar::BUTTON_PLAIN},
     {CMD_SEARCH, 4, IDS_SEARCH, C_Toolbar::BUTTON_CHECK},
     {CMD_SEND, kSendImage, IDS_SEND, C_Toolbar::BUTTON_CHECK},
+    {CMD_HEX, kHexImage, IDS_HEX, C_Toolbar::BUTTON_CHECK},
     {CMD_PLOT, kPlotImage, IDS_PLOT, C_Toolbar::BUTTON_CHECK},
     {0, 0, 0, C_Toolbar::BUTTON_PLAIN},
     {CMD_CLEAR, 3, IDS_CLEAR, C_Toolbar::BUTTON_PLAIN},
@@ -61,7 +63,7 @@ constexpr int kWebLinkBand = 1;
 } // namespace
 
 C_MainDialog::C_MainDialog(C_ServiceHooks& services)
-    : m_services(services), m_assembly(m_view.Store()), m_connection(m_assembly) {}
+    : m_services(services), m_assembly(m_view.Store()), m_tap(m_assembly), m_connection(m_tap), m_hexView(m_journal) {}
 
 C_MainDialog::~C_MainDialog() = default;
 
@@ -153,6 +155,13 @@ void C_MainDialog::CreateView() {
     m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateInDialog(GetWindow(), IDC_MAIN_VIEW);
     m_sendBar.Create(GetInstance(), GetWindow(), IDC_MAIN_SEND_BAR);
+    // The hex view takes the terminal view's place when shown; RegisterLayout puts it there.
+    m_hexView.SetSendSink(this);
+    m_hexView.SetHost(this);
+    m_hexView.SetKeyModeSource(&m_assembly.Interpreter());
+    m_hexView.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags);
+    m_hexView.SetTimesShown(!m_options.timeFormat.IsEmpty());
+    m_hexView.Create(GetWindow(), {0, 0, 1, 1}, IDC_MAIN_HEX_VIEW, C_HexView::Visibility::Hidden);
 }
 
 void C_MainDialog::BuildToolbar() {
@@ -202,7 +211,11 @@ void C_MainDialog::RegisterLayout() {
     const int top = m_bands.Height() + Dpi::Scale(kViewGap, Dpi::ForWindow(GetWindow()));
     SetWindowPos(window, nullptr, view.left, top, view.right - view.left, view.bottom - top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_hexView.GetWindow(), window, view.left, top, view.right - view.left, view.bottom - top,
+                 SWP_NOACTIVATE);
     m_layout.Register(GetWindow(), window, C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_STRETCH_HEIGHT);
+    m_layout.Register(GetWindow(), m_hexView.GetWindow(),
+                      C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_STRETCH_HEIGHT);
     m_layout.Register(GetWindow(), GetItem(IDC_FILTER),
                       C_LayoutManager::RULE_STRETCH_WIDTH | C_LayoutManager::RULE_MOVE_DOWN);
     m_layout.Register(GetWindow(), m_sendBar.GetWindow(),
@@ -218,6 +231,10 @@ void C_MainDialog::WireReceivePath() {
     m_assembly.SetLogSink(&m_log);
     m_assembly.SetTimeStamps(&m_stamps);
     m_assembly.SetShownTextSink(&m_plotFeed);
+    m_journal.SetCapacity(m_options.hexJournalSize << 20);
+    m_log.SetFailureHost(this);
+    m_tap.AddRecorder(&m_journal);
+    m_tap.AddRecorder(&m_log);
 }
 
 // --- end -----------------------------------------------------------------------------------------------------
@@ -317,6 +334,13 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MAIN_FILE_SEND:
         OnFileSendNotice();
         return Answer(0);
+    case WM_MAIN_LOG_FAILED:
+        OnLogFailed(uint32_t(wParam));
+        return Answer(0);
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            ShowPendingFailure();
+        break;
     default:
         break;
     }

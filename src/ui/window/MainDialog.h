@@ -1,7 +1,8 @@
 #pragma once
 // C_MainDialog: the program. One static instance is at once the main window (a modal dialog) and the owner of
 // every long-lived object: the settings and options, the connection manager, the toolbar with its port
-// buttons, the terminal view, the log file, the filter and the smaller window components. The entry point only
+// buttons, the terminal view and the hex view with its journal, the log file, the filter and the smaller window
+// components. The entry point only
 // runs it; everything else happens in its handlers and in the connection's threads.
 //
 // Members are constructed in the order below and destroyed in reverse. The connection lives from the end of
@@ -9,7 +10,8 @@
 //
 // Threads: all handlers run on the user-interface thread. The connection's command thread reaches the window
 // through C_ConnectionWindow (each call is sent to this thread and awaited); the reader thread notes hidden
-// lines and reads the filter, both under their own locks.
+// lines and reads the filter, both under their own locks, records into the journal and the log under theirs, and
+// posts a log's write failure.
 // The socket headers first (through the connection): they must precede the system's general header.
 #include "connection/manager/Connection.h"
 
@@ -22,12 +24,15 @@
 #include "platform/window/StatusBalloon.h"
 #include "platform/window/Toolbar.h"
 #include "platform/window/WebLink.h"
+#include "terminal/bytes/ByteJournal.h"
+#include "terminal/bytes/ReceiveTap.h"
 #include "terminal/store/Filter.h"
 #include "terminal/export/LogFile.h"
 #include "terminal/receive/ReceiveAssembly.h"
 #include "terminal/receive/TimeStamp.h"
 #include "ui/window/ActivityIndicator.h"
 #include "ui/framework/Dialog.h"
+#include "ui/hex/HexView.h"
 #include "ui/dialogs/OptionsDialog.h"
 #include "ui/dialogs/PasteQuestion.h"
 #include "ui/dialogs/PortLineDialog.h"
@@ -53,7 +58,8 @@ class C_MainDialog final : public C_Dialog,
                            private C_OptionsHost,
                            private C_SearchHost,
                            private C_PlotHost,
-                           private C_SendBarHost {
+                           private C_SendBarHost,
+                           private C_LogFailureHost {
 public:
     static constexpr const wchar_t* kReportPath = L"/services/quarle/report.php";
     static constexpr const wchar_t* kWebText = L"www.brannick.example";
@@ -105,8 +111,12 @@ private:
 
     // Commands (MainDialogCommands.cpp).
     void Save();
+    void SaveHexDump();
     void ToggleLog();
+    void StopLog();
     void Clear();
+    void ToggleHexView() override;
+    TextFileEncoding TextFilesEncoding() const;
     void OnPortButton(WORD id);
     void SelectPort(uint32_t index);
     void OnFilterField(WORD notification);
@@ -118,6 +128,10 @@ private:
     // Port buttons and status balloon (MainDialogPorts.cpp).
     void RebuildPortButtons(WPARAM reopen);
     void ShowStatus(const wchar_t* title, const wchar_t* text);
+    bool ShowStatusAt(int item, const wchar_t* title, const wchar_t* text, UINT milliseconds);
+    // A failed save or log, at its button; kept for the user's return when the window is not in front.
+    void ShowFailure(WORD command, UINT title, const wchar_t* path);
+    void ShowPendingFailure();
     int BalloonItem();
     void UpdateToolbarWidth();
 
@@ -176,6 +190,10 @@ private:
     // C_SendSink: keys typed into the view go to the device.
     void SendText(const wchar_t* text) override { m_connection.SendText(text); }
 
+    // C_LogFailureHost: the reader thread, once per failed log.
+    void LogWriteFailed(uint32_t session) override;
+    void OnLogFailed(uint32_t session);
+
     C_BandContainer m_bands;           // the rebar holding the toolbar and the web link
     C_WebLink m_webLink;               //
     C_SizeGrip m_sizeGrip;             //
@@ -192,10 +210,13 @@ private:
     C_PlotData m_plotData;
     C_PlotFeed m_plotFeed{m_plotData};
 
-    // The view, then the receive assembly, then the connection: the assembly writes into the view's line store
-    // and the connection's reader into the assembly, so each must exist first and outlive the reader.
+    // The view, then the receive assembly, the journal and the tap, then the connection: the assembly writes into
+    // the view's line store and the connection's reader into the tap, which records into the journal (and a raw
+    // log) and hands on to the assembly, so each must exist first and outlive the reader.
     C_TerminalView m_view;           // owns the line store the connection's reader fills
     C_ReceiveAssembly m_assembly;    // received bytes become the store's lines; the log and stamps are wired in
+    C_ByteJournal m_journal;         // the received bytes as they came, for the hex view
+    C_ReceiveTap m_tap;              // what the reader reads: to the journal, a raw log, then the assembly
     C_Connection m_connection;       //
     C_StringTable m_strings;         //
     C_TimeStamps m_stamps;           // made from the text options
@@ -205,6 +226,11 @@ private:
     C_Toolbar m_toolbar;             //
     C_ToolbarKeys m_toolbarKeys;     // the toolbar's arrows, Enter and Space while it has the focus
     C_LogFile m_log;                 //
+    C_String m_logPath;              // of the running log, for its failure's message
+    C_HexView m_hexView;             // hidden until the Hex button is pressed
+    WORD m_failedCommand = 0;        // a failure not yet shown (the window was not in front): its button,
+    UINT m_failedTitle = 0;          // its text
+    C_String m_failedPath;           // and its file
     C_FilterText m_filter;           // the applied filter text, under its own lock
     C_String m_commandLinePort;      //
     C_ActivityIndicator m_activity;  // under its own lock

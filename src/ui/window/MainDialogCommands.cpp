@@ -1,4 +1,4 @@
-// The main window's commands: Save, Log, Clear, the port buttons and the filter field.
+// The main window's commands: Save, Log, Clear, Hex, the port buttons and the filter field.
 #include "ui/window/MainDialog.h"
 
 #include "ui/window/MainWindowIds.h"
@@ -12,6 +12,7 @@ constexpr const wchar_t* kSaveSuggestion = L"Log";
 constexpr const wchar_t* kLogSuggestion = L"Log.txt";
 constexpr DWORD kTextFilter = 1;
 constexpr DWORD kHtmlFilter = 2;
+constexpr DWORD kRawLogFilter = 2;
 constexpr const wchar_t* kLogButtonFormat = L"%s - %s";
 
 bool KeyDown(int key) {
@@ -50,6 +51,9 @@ INT_PTR C_MainDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return C_Dialog::OnCommand(id, wParam, lParam);
+    case CMD_HEX:
+        ToggleHexView();
+        return TRUE;
     case IDC_FILTER:
         OnFilterField(HIWORD(wParam));
         return TRUE;
@@ -62,37 +66,60 @@ INT_PTR C_MainDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+TextFileEncoding C_MainDialog::TextFilesEncoding() const {
+    return (m_options.flags & FLAG_TEXT_FILES_UTF8) ? TextFileEncoding::Utf8WithBom : TextFileEncoding::AnsiCodePage;
+}
+
+// In the hex view, Save writes the dump.
 void C_MainDialog::Save() {
+    if (m_hexView.IsShown()) {
+        SaveHexDump();
+        return;
+    }
     C_String filter, title, path;
     m_strings.LoadString(IDS_SAVE_FILTER, filter);
     m_strings.LoadString(IDS_SAVE_TITLE, title);
     const DWORD chosen =
         SaveFileDialog::Ask(GetWindow(), kSaveSuggestion, filter.c_str(), title.c_str(), kTextFilter, path);
-    // Nothing reports a failed export: the file holds what could be written.
-    if (chosen)
-        m_view.Export(path.c_str(),
-                      chosen == kHtmlFilter ? C_TerminalView::ExportFormat::Html : C_TerminalView::ExportFormat::Text);
+    if (chosen &&
+        !m_view.Export(path.c_str(),
+                       chosen == kHtmlFilter ? C_TerminalView::ExportFormat::Html : C_TerminalView::ExportFormat::Text,
+                       TextFilesEncoding()))
+        ShowFailure(CMD_SAVE, IDS_SAVE_FAILED, path.c_str());
 }
 
-// The reader thread appends to the log under the log's own lock, so a close here never cuts a write in half.
+void C_MainDialog::SaveHexDump() {
+    C_String filter, title, path;
+    m_strings.LoadString(IDS_SAVE_HEX_FILTER, filter);
+    m_strings.LoadString(IDS_SAVE_HEX_TITLE, title);
+    if (SaveFileDialog::Ask(GetWindow(), kSaveSuggestion, filter.c_str(), title.c_str(), kTextFilter, path) &&
+        !m_hexView.SaveDump(path.c_str()))
+        ShowFailure(CMD_SAVE, IDS_SAVE_FAILED, path.c_str());
+}
+
+// The reader thread appends to the log under the log's own lock, so a close here never cuts a write in half. The
+// dialog's second type is the raw log.
 void C_MainDialog::ToggleLog() {
-    C_String text;
-    m_strings.LoadString(IDS_WRITE_LOG, text);
     if (m_options.flags & FLAG_LOGGING) {
-        m_options.flags &= ~FLAG_LOGGING;
-        m_log.Close();
-        m_toolbar.SetText(CMD_LOG, text.c_str());
-        m_toolbar.SetState(CMD_LOG, TBSTATE_ENABLED);
-        UpdateToolbarWidth();
+        StopLog();
         return;
     }
-    C_String filter, title, path;
+    C_String filter, title, path, text;
     m_strings.LoadString(IDS_LOG_FILTER, filter);
     m_strings.LoadString(IDS_LOG_TITLE, title);
-    if (!SaveFileDialog::Ask(GetWindow(), kLogSuggestion, filter.c_str(), title.c_str(), kTextFilter, path) ||
-        !m_log.Open(path.c_str()))
+    const DWORD chosen =
+        SaveFileDialog::Ask(GetWindow(), kLogSuggestion, filter.c_str(), title.c_str(), kTextFilter, path);
+    if (!chosen)
         return;
+    const C_LogFile::Kind kind = chosen == kRawLogFilter ? C_LogFile::Kind::Raw : C_LogFile::Kind::Text;
+    // A log that cannot start (its file or its byte-order mark cannot be written) says so, as one that stops does.
+    if (!m_log.Open(path.c_str(), kind, TextFilesEncoding())) {
+        ShowFailure(CMD_LOG, IDS_LOG_WRITE_FAILED, path.c_str());
+        return;
+    }
     m_options.flags |= FLAG_LOGGING;
+    m_logPath.Assign(path);
+    m_strings.LoadString(IDS_WRITE_LOG, text);
     C_String label;
     label.Format(kLogButtonFormat, text.c_str(), path.c_str());
     m_toolbar.SetText(CMD_LOG, label.c_str());
@@ -100,10 +127,44 @@ void C_MainDialog::ToggleLog() {
     UpdateToolbarWidth();
 }
 
-// The plot shows the stored lines' numbers, so it starts again with them.
+void C_MainDialog::StopLog() {
+    C_String text;
+    m_strings.LoadString(IDS_WRITE_LOG, text);
+    m_options.flags &= ~FLAG_LOGGING;
+    m_log.Close();
+    m_toolbar.SetText(CMD_LOG, text.c_str());
+    m_toolbar.SetState(CMD_LOG, TBSTATE_ENABLED);
+    UpdateToolbarWidth();
+}
+
+// Posted, so the reader goes on at once; the window ends the log as its button would, and says why.
+void C_MainDialog::LogWriteFailed(uint32_t session) {
+    PostMessageW(GetWindow(), WM_MAIN_LOG_FAILED, session, 0);
+}
+
+// A failure of a log the user has stopped (or replaced) since is old news.
+void C_MainDialog::OnLogFailed(uint32_t session) {
+    if (!(m_options.flags & FLAG_LOGGING) || session != m_log.Session())
+        return;
+    StopLog();
+    ShowFailure(CMD_LOG, IDS_LOG_WRITE_FAILED, m_logPath.c_str());
+}
+
+// The view and the journal: what the user sees goes, in either view. The plot shows the stored lines' numbers,
+// so it starts again with them.
 void C_MainDialog::Clear() {
     m_view.Clear();
+    m_hexView.Clear();
     m_plotWindow.Clear();
+}
+
+// The two views share one place; the one shown has the focus, so its keys and its search apply.
+void C_MainDialog::ToggleHexView() {
+    const bool hex = !m_hexView.IsShown();
+    m_hexView.Show(hex ? C_HexView::Visibility::Shown : C_HexView::Visibility::Hidden);
+    ShowWindow(m_view.GetWindow(), hex ? SW_HIDE : SW_SHOW);
+    m_toolbar.SetState(CMD_HEX, hex ? TBSTATE_ENABLED | TBSTATE_CHECKED : TBSTATE_ENABLED);
+    SetFocus(hex ? m_hexView.GetWindow() : m_view.GetWindow());
 }
 
 void C_MainDialog::OnPortButton(WORD id) {

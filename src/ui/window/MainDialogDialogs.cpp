@@ -19,6 +19,9 @@ void C_MainDialog::ApplyDisplayOptions() {
     m_stamps.SetPicture(m_options.timeFormat.c_str());
     m_view.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags, m_options.powerLine.c_str());
     m_view.CreateFonts();
+    m_hexView.SetFontOptions(m_options.fontName.c_str(), m_options.fontSize, m_options.flags);
+    m_hexView.CreateFonts();
+    m_hexView.SetTimesShown(!m_options.timeFormat.IsEmpty());
 }
 
 // The selected port is reopened when nothing is open; every open reads the serial settings afresh.
@@ -30,7 +33,10 @@ void C_MainDialog::ToggleSearchBar() {
     m_searchBar.Toggle(GetInstance(), GetWindow());
 }
 
+// The search bar searches the view that is shown.
 bool C_MainDialog::Search(const wchar_t* text, uint32_t searchFlags, int64_t start) {
+    if (m_hexView.IsShown())
+        return m_hexView.Search(text, searchFlags, start);
     return m_view.Search(text, searchFlags, start);
 }
 

@@ -57,18 +57,43 @@ void C_MainDialog::UpdateToolbarWidth() {
     m_bands.SetIdealWidth(0, ideal.cx);
 }
 
-// Shown only to a user who is looking at the program: a balloon over another application would be a nuisance.
 void C_MainDialog::ShowStatus(const wchar_t* title, const wchar_t* text) {
+    if (!ShowStatusAt(BalloonItem(), title, text, kBalloonMs))
+        ShowStatusAt(kBalloonFallbackItem, title, text, kBalloonMs);
+}
+
+// Shown only to a user who is looking at the program: a balloon over another application would be a nuisance.
+// False when it was not shown.
+bool C_MainDialog::ShowStatusAt(int item, const wchar_t* title, const wchar_t* text, UINT milliseconds) {
     if (GetForegroundWindow() != GetWindow())
-        return;
-    RECT toolbar{}, item{};
+        return false;
+    RECT toolbar{}, rect{};
     GetWindowRect(m_toolbar.Window(), &toolbar);
     // The list may have changed since the buttons were drawn.
-    if (!m_toolbar.ItemRect(BalloonItem(), item) && !m_toolbar.ItemRect(kBalloonFallbackItem, item))
-        return;
-    const POINT tip{toolbar.left + (item.left + item.right) / 2, toolbar.top + item.bottom};
+    if (!m_toolbar.ItemRect(item, rect))
+        return false;
+    const POINT tip{toolbar.left + (rect.left + rect.right) / 2, toolbar.top + rect.bottom};
     m_balloon.Show(title, text, tip);
-    SetTimer(GetWindow(), TIMER_BALLOON, kBalloonMs, nullptr);
+    SetTimer(GetWindow(), TIMER_BALLOON, milliseconds, nullptr);
+    return true;
+}
+
+// A failure is told once: now when the user looks at the window, or else when the window is next activated.
+void C_MainDialog::ShowFailure(WORD command, UINT title, const wchar_t* path) {
+    m_failedCommand = command;
+    m_failedTitle = title;
+    m_failedPath.Assign(path ? path : L"");
+    ShowPendingFailure();
+}
+
+void C_MainDialog::ShowPendingFailure() {
+    if (!m_failedCommand)
+        return;
+    C_String title;
+    m_strings.LoadString(m_failedTitle, title);
+    const int item = int(SendMessageW(m_toolbar.Window(), TB_COMMANDTOINDEX, m_failedCommand, 0));
+    if (ShowStatusAt(item, title.c_str(), m_failedPath.c_str(), kFailureBalloonMs))
+        m_failedCommand = 0;
 }
 
 int C_MainDialog::BalloonItem() {

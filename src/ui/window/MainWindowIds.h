@@ -18,6 +18,7 @@ constexpr WORD CMD_PORT_MENU_DTR = 5047;
 constexpr WORD CMD_PORT_MENU_RTS = 5048;
 constexpr WORD CMD_PORT_MENU_BREAK = 5049;
 constexpr WORD CMD_PORT_MENU_PULSE = 5050;
+constexpr WORD CMD_HEX = 5025; // checked while the hex view shows in the terminal view's place
 // One per port button, in port-list order. Buttons beyond the last still show but do nothing (101 ports).
 constexpr WORD CMD_PORT_FIRST = 5100;
 constexpr WORD CMD_PORT_LAST = 5200;
@@ -26,6 +27,7 @@ constexpr WORD CMD_PORT_LAST = 5200;
 constexpr UINT IDC_MAIN_BANDS = 1100;
 constexpr UINT IDC_MAIN_TOOLBAR = 1101;
 constexpr UINT IDC_MAIN_VIEW = 1102;
+constexpr UINT IDC_MAIN_HEX_VIEW = 1262;
 
 // Timers of the main window (TIMER_REOPEN = 2 is the connection's).
 constexpr UINT_PTR TIMER_BALLOON = 1;
@@ -34,6 +36,8 @@ constexpr UINT_PTR TIMER_FILTER = 4;
 constexpr UINT kBalloonMs = 1000;
 constexpr UINT kActivityMs = 250;
 constexpr UINT kFilterMs = 100;
+// A failure the user must read stays longer than a connection's passing status.
+constexpr UINT kFailureBalloonMs = 10000;
 
 // Sent by the command thread so the window's own thread changes what only it may change; the sender waits, so
 // its texts stay valid. wParam: text (title suffix, Options text) or 0/1 (reopen timer off/on).
@@ -46,3 +50,5 @@ constexpr UINT WM_MAIN_START_ACTIVITY = WM_APP + 0x23;
 constexpr UINT WM_MAIN_TOGGLE_PLOT = WM_APP + 0x48;
 // Posted by the command thread when a file send started, made progress or ended; at most one is queued.
 constexpr UINT WM_MAIN_FILE_SEND = WM_APP + 0x38;
+// Posted by the reader thread when a log write failed and the log closed itself; wParam the log's session.
+constexpr UINT WM_MAIN_LOG_FAILED = WM_APP + 0x40;

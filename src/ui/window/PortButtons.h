@@ -8,9 +8,9 @@
 
 namespace PortButtons {
 
-// The toolbar's first buttons: Options, Search, Send, Plot, separator, Clear, separator, Save, Log, separator.
-// Port buttons follow, entry i of the port list at toolbar index kFixedButtons + i.
-constexpr int kFixedButtons = 10;
+// The toolbar's first buttons: Options, Search, Send, Hex, Plot, separator, Clear, separator, Save, Log,
+// separator. Port buttons follow, entry i of the port list at toolbar index kFixedButtons + i.
+constexpr int kFixedButtons = 11;
 // The toolbar's images: program buttons first, then the generic port, the vendors' and the endpoint kinds'.
 constexpr int kGenericPortImage = 5;
 

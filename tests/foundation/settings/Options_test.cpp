@@ -89,8 +89,9 @@ TEST(PersistedOptions, AnEmptyStoreGivesTheDefaults) {
     EXPECT_EQ(options.dataBits, 8u);
     EXPECT_EQ(options.flowControl, FLOW_NONE);
     EXPECT_EQ(options.fontSize, 200u);
-    EXPECT_EQ(options.flags, FLAG_AUTO_UPDATE);
+    EXPECT_EQ(options.flags, FLAG_AUTO_UPDATE | FLAG_TEXT_FILES_UTF8);
     EXPECT_EQ(options.charSendDelay, 0u);
+    EXPECT_EQ(options.hexJournalSize, 16u);
     EXPECT_EQ(Str(options.fontName), L"Lucida Console");
     EXPECT_EQ(Str(options.serialPort), L"");
     EXPECT_EQ(Str(options.filter), L"");
@@ -110,16 +111,16 @@ TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
         L"read Flags",      L"read FontSize",   L"read BaudRate",    L"read CharSendDelay",  L"read Parity",
         L"read StopBits",   L"read DataBits",   L"read FlowControl", L"read FontName",       L"read SerialPort",
         L"read Filter",     L"read TimeFormat", L"read PowerLine",   L"read AnimationChars", L"read PlotSpan",
-        L"read EnterSends", L"read LineDelay",  L"read SendHex"};
+        L"read EnterSends", L"read LineDelay",  L"read SendHex",     L"read HexJournalSize"};
     EXPECT_EQ(store.Names(), reads);
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
     std::vector<std::wstring> writes = {
-        L"write Flags",      L"write BaudRate",    L"write CharSendDelay",  L"write Parity",   L"write StopBits",
-        L"write DataBits",   L"write FlowControl", L"write FontSize",       L"write FontName", L"write SerialPort",
-        L"write TimeFormat", L"write PowerLine",   L"write AnimationChars", L"write Filter",   L"write PlotSpan",
-        L"write EnterSends", L"write LineDelay",   L"write SendHex"};
+        L"write Flags",      L"write BaudRate",    L"write CharSendDelay",  L"write Parity",        L"write StopBits",
+        L"write DataBits",   L"write FlowControl", L"write FontSize",       L"write FontName",      L"write SerialPort",
+        L"write TimeFormat", L"write PowerLine",   L"write AnimationChars", L"write Filter",        L"write PlotSpan",
+        L"write EnterSends", L"write LineDelay",   L"write SendHex",        L"write HexJournalSize"};
     EXPECT_EQ(store.Names(), writes);
 
     // A failing store still gets every value offered, and the failure is reported.
@@ -141,6 +142,46 @@ TEST(PersistedOptions, OnlyTheLowSixteenFlagBitsAreStoredOrRestored) {
     options.Read(store);
     EXPECT_EQ(options.flags, FLAG_BOLD);
     EXPECT_EQ(options.flags & FLAG_AUTO_UPDATE, 0u) << "a stored 0 bit stays 0";
+}
+
+// Text files are UTF-8 for a new installation; Flags stored before the choice existed lack the bit, so those keep the
+// ANSI code page until the user changes it; the choice is stored with the other bits.
+TEST(PersistedOptions, TextFilesAreUtf8WhenNoFlagsAreStoredAndKeepTheCodePageForFlagsFromBefore) {
+    struct Case {
+        const char* name;
+        bool stored;
+        uint64_t flags;
+        bool utf8;
+    } cases[] = {
+        {"new installation", false, 0, true},
+        {"settings from before the choice", true, FLAG_AUTO_UPDATE, false},
+        {"chosen", true, FLAG_TEXT_FILES_UTF8, true},
+    };
+    for (const Case& c : cases) {
+        RecordingStore store;
+        if (c.stored)
+            store.numbers[L"Flags"] = c.flags;
+        C_PersistedOptions options;
+        options.Read(store);
+        EXPECT_EQ((options.flags & FLAG_TEXT_FILES_UTF8) != 0, c.utf8) << c.name;
+        options.Write(store);
+        EXPECT_EQ((store.numbers[L"Flags"] & FLAG_TEXT_FILES_UTF8) != 0, c.utf8) << c.name;
+    }
+}
+
+TEST(PersistedOptions, TheHexJournalSizeStaysWithinWhatTheProcessCanHold) {
+    const struct {
+        uint64_t stored;
+        uint32_t read;
+    } cases[] = {
+        {1, 1}, {64, 64}, {0, 16}, {257, 256}, {0x100000040ull, 64}}; // the low 32 bits, as for every 32-bit member
+    for (const auto& c : cases) {
+        RecordingStore store;
+        store.numbers[L"HexJournalSize"] = c.stored;
+        C_PersistedOptions options;
+        options.Read(store);
+        EXPECT_EQ(options.hexJournalSize, c.read) << c.stored;
+    }
 }
 
 TEST(PersistedOptions, NumbersKeepTheLowBitsOfTheirMembers) {
@@ -319,7 +360,7 @@ TEST(PersistedOptions, RegistryCycleKeepsForeignValuesAndRewritesNumbersAsQwords
     third.Read(settings);
     EXPECT_EQ(third.baudRate, 19200u);
     EXPECT_EQ(Str(third.fontName), L"Not Installed Mono");
-    EXPECT_EQ(third.flags, FLAG_AUTO_UPDATE) << "logging was on at exit, off at the next start";
+    EXPECT_EQ(third.flags, C_PersistedOptions::kDefaultFlags) << "logging was on at exit, off at the next start";
     EXPECT_EQ(Str(third.filter), L"error,-timeout");
     EXPECT_EQ(Str(third.powerLine), L"\xE0B0");
 }

@@ -2,6 +2,8 @@
 #include "terminal/TerminalHarness.h"
 
 #include "support/FailingAllocator.h"
+#include "support/FileBytes.h"
+#include "support/TempFolder.h"
 #include "terminal/export/StoreExport.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +87,54 @@ TEST(ExportHtml, MarkupCharactersInReceivedTextBecomeEntities) {
     EXPECT_EQ(Body(Export(t, true)), span + "&lt;INFO&gt; a&lt;b &amp;&amp; c&gt;d</span>" + Span("E01028", "001020") +
                                          "&lt;script&gt;&amp;amp;</span>" + span + "&gt;\r\n</span>" + kFooter);
     EXPECT_EQ(Export(t, false), "<INFO> a<b && c>d<script>&amp;>\r\n");
+}
+
+// Cyrillic, Greek, CJK, an emoji beyond the first plane (a surrogate pair in the store) and braille, as a device
+// sends them in UTF-8.
+const char kScripts[] = "\xd0\x9f\xd1\x80 \xce\x9a\xce\xb1 \xe4\xb8\xad \xf0\x9f\x98\x80 \xe2\xa0\x8b";
+const char kScriptsUtf8File[] = "\xef\xbb\xbf\xd0\x9f\xd1\x80 \xce\x9a\xce\xb1 \xe4\xb8\xad \xf0\x9f\x98\x80 "
+                                "\xe2\xa0\x8b\r\n";
+
+// The page is ASCII, so it is right whatever encoding a browser assumes: every other character is a reference.
+TEST(ExportHtml, EveryCharacterOutsidePrintableAsciiIsANumericReference) {
+    struct Case {
+        const char* name;
+        std::string received;
+        std::string body;
+    } cases[] = {
+        {"scripts", kScripts, "&#x41F;&#x440; &#x39A;&#x3B1; &#x4E2D; &#x1F600; &#x280B;"},
+        {"controls kept as text", "a\tb\x7f~", "a&#x9;b&#x7F;~"},
+        {"Latin-1 bytes that are not UTF-8", "caf\xe9", "caf&#xE9;"},
+    };
+    for (const Case& c : cases) {
+        TerminalHarness t;
+        t.Receive(c.received);
+        EXPECT_EQ(Body(Export(t, true)), Span("D8E0E8", "001020") + c.body + "\r\n</span>" + kFooter) << c.name;
+    }
+    TerminalHarness lone;
+    lone.store.AppendText(L"a\xD83D"
+                          L"b",
+                          3);
+    EXPECT_EQ(Body(Export(lone, true)), Span("D8E0E8", "001020") + "a&#xFFFD;b\r\n</span>" + kFooter)
+        << "half a pair is no character";
+}
+
+TEST(ExportFile, TextIsUtf8BehindAByteOrderMarkOrTheAnsiCodePageAsChosenAndHtmlTheSameEither) {
+    TerminalHarness t;
+    t.Receive(kScripts);
+    TempFolder folder;
+    const std::wstring text = folder.Path(L"saved.txt"), page = folder.Path(L"saved.html");
+    ASSERT_EQ(StoreExport::WriteFile(t.store, text.c_str(), false, TextFileEncoding::Utf8WithBom), 1);
+    EXPECT_EQ(ReadFileBytes(text), kScriptsUtf8File);
+    TerminalHarness latin;
+    latin.Receive("caf\xc3\xa9 \xd0\x9f");
+    ASSERT_EQ(StoreExport::WriteFile(latin.store, text.c_str(), false, TextFileEncoding::AnsiCodePage), 1);
+    EXPECT_EQ(ReadFileBytes(text), "caf\xe9 ?\r\n") << "the code page (1252 here), without a mark";
+    ASSERT_EQ(StoreExport::WriteFile(t.store, page.c_str(), true, TextFileEncoding::Utf8WithBom), 1);
+    const std::string utf8Page = ReadFileBytes(page);
+    ASSERT_EQ(StoreExport::WriteFile(t.store, page.c_str(), true, TextFileEncoding::AnsiCodePage), 1);
+    EXPECT_EQ(ReadFileBytes(page), utf8Page);
+    EXPECT_EQ(utf8Page.substr(0, 15), "<!DOCTYPE html>") << "no byte-order mark in front of the page";
 }
 
 TEST(ExportHtml, LinkFlagCountsAsAnAttributeChange) {

@@ -168,7 +168,7 @@ TEST(TimeStamps, StampColoursReachTheHtmlExport) {
     } sink;
     ASSERT_TRUE(StoreExport::Write(t.store, true, CP_UTF8, sink));
     EXPECT_NE(sink.bytes.find("<span style=\"color: #F8F8F8; background-color: #184090\">17</span>"
-                              "<span style=\"color: #184090; background-color: #001020\">\xee\x82\xb0</span>"
+                              "<span style=\"color: #184090; background-color: #001020\">&#xE0B0;</span>"
                               "<span style=\"color: #10A008; background-color: #001020\">ok"),
               std::string::npos)
         << sink.bytes;

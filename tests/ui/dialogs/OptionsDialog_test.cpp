@@ -130,6 +130,8 @@ TEST_F(OptionsDialogTest, OpensShowingTheOptionsInEffect) {
         EXPECT_EQ(SendDlgItemMessageW(window, IDC_OPTIONS_TIME_FORMAT, CB_GETCOUNT, 0, 0), 5);
         EXPECT_EQ(IsDlgButtonChecked(window, IDC_OPTIONS_BOLD), BST_CHECKED);
         EXPECT_EQ(IsDlgButtonChecked(window, IDC_OPTIONS_AUTO_UPDATE), BST_UNCHECKED);
+        EXPECT_EQ(SelectedText(window, IDC_OPTIONS_TEXT_FILES), L"ANSI code page"); // the bit is not set
+        EXPECT_EQ(TextOf(window, IDC_OPTIONS_TEXT_FILES_LABEL), L"Text files");
         EXPECT_EQ(TextOf(window, IDC_OPTIONS_SEND_DELAY_LABEL), L"Character Send Delay");
         EXPECT_EQ(SelectedText(window, IDC_OPTIONS_ENTER_SENDS), L"LF");
         EXPECT_EQ(TextOf(window, IDC_OPTIONS_LINE_DELAY), L"100 ms");
@@ -192,12 +194,12 @@ TEST_F(OptionsDialogTest, OkAppliesWhatWasTypedOrChosen) {
          [](const C_PersistedOptions& o) { EXPECT_STREQ(o.timeFormat.c_str(), L""); }},
         {"own picture as typed", nothing, type(IDC_OPTIONS_TIME_FORMAT, L" HH:mm  iii|"),
          [](const C_PersistedOptions& o) { EXPECT_STREQ(o.timeFormat.c_str(), L" HH:mm  iii|"); }},
-        {"flags", [](C_PersistedOptions& o) { o.flags = FLAG_AUTO_UPDATE | 0x40 | FLAG_LOGGING; },
+        {"flags", [](C_PersistedOptions& o) { o.flags = FLAG_AUTO_UPDATE | 0x8000 | FLAG_LOGGING; },
          [](HWND w) {
              CheckDlgButton(w, IDC_OPTIONS_AUTO_UPDATE, BST_UNCHECKED);
              CheckDlgButton(w, IDC_OPTIONS_BOLD, BST_CHECKED);
          },
-         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags, FLAG_BOLD | 0x40 | FLAG_LOGGING); }},
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags, FLAG_BOLD | 0x8000 | FLAG_LOGGING); }},
         {"sending", nothing,
          [](HWND w) {
              Pick(w, IDC_OPTIONS_ENTER_SENDS, L"CR LF");
@@ -218,6 +220,11 @@ TEST_F(OptionsDialogTest, OkAppliesWhatWasTypedOrChosen) {
              CheckDlgButton(w, IDC_OPTIONS_LOCAL_ECHO, BST_UNCHECKED);
          },
          [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags & (FLAG_LOCAL_ECHO | FLAG_PASTE_UNASKED), 0u); }},
+        {"text files in the code page", nothing, pick(IDC_OPTIONS_TEXT_FILES, L"ANSI code page"),
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags & FLAG_TEXT_FILES_UTF8, 0u); }},
+        {"text files in UTF-8", [](C_PersistedOptions& o) { o.flags &= ~FLAG_TEXT_FILES_UTF8; },
+         pick(IDC_OPTIONS_TEXT_FILES, L"UTF-8"),
+         [](const C_PersistedOptions& o) { EXPECT_EQ(o.flags & FLAG_TEXT_FILES_UTF8, FLAG_TEXT_FILES_UTF8); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,6 +259,7 @@ TEST_F(OptionsDialogTest, CancelChangesNothingButStillRedrawsTheButtons) {
                       Pick(w, IDC_OPTIONS_FONT_SIZE, L"20");
                       SetDlgItemTextW(w, IDC_OPTIONS_TIME_FORMAT, L"");
                       CheckDlgButton(w, IDC_OPTIONS_AUTO_UPDATE, BST_UNCHECKED);
+                      Pick(w, IDC_OPTIONS_TEXT_FILES, L"ANSI code page");
                       Press(w, closing);
                   }),
                   0);
@@ -260,7 +268,7 @@ TEST_F(OptionsDialogTest, CancelChangesNothingButStillRedrawsTheButtons) {
         EXPECT_EQ(host.options.parity, 0);
         EXPECT_EQ(host.options.fontSize, 200u);
         EXPECT_STREQ(host.options.timeFormat.c_str(), L"dd.MM.yyyy HH:mm:ss>");
-        EXPECT_EQ(host.options.flags, FLAG_AUTO_UPDATE);
+        EXPECT_EQ(host.options.flags, C_PersistedOptions::kDefaultFlags);
         EXPECT_TRUE(host.calls.empty());
         EXPECT_EQ(owner.TakePosted(WM_PORTS_CHANGED), std::vector<WPARAM>{PORTS_CHANGED_REDRAW});
     }

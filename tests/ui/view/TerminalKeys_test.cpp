@@ -96,6 +96,14 @@ TEST_F(TerminalViewTest, EveryKeySendsExactlyItsText) {
         EXPECT_EQ(host.searchToggles, key.searchToggles) << "message " << key.message << ", key " << key.key;
     }
 
+    // Ctrl+Shift+H (the character Ctrl+H with Shift held) switches to the hex view; Ctrl+H alone is a backspace.
+    sink.sent.clear();
+    Press(view.GetWindow(), {WM_CHAR, 8, CTRL | SHIFT, L"", 0});
+    EXPECT_EQ(host.hexToggles, 1);
+    Press(view.GetWindow(), {WM_CHAR, 8, CTRL, L"\b", 0});
+    EXPECT_EQ(sink.sent, L"\b");
+    EXPECT_EQ(host.hexToggles, 1);
+
     // The device switches the cursor keys to the application mode.
     Receive("\x1b[?1h");
     const KeyCase applicationKeys[] = {

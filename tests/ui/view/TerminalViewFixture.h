@@ -28,8 +28,10 @@ public:
     void ChooseFileToSend() override { ++fileChoices; }
     int sendBarToggles = 0;
     int fileChoices = 0;
+    void ToggleHexView() override { ++hexToggles; }
     void NoteActivity() override { ++activity; }
     int searchToggles = 0;
+    int hexToggles = 0;
     std::atomic<int> activity{0};
 };
 

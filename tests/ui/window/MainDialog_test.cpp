@@ -19,9 +19,10 @@
 
 namespace {
 
-constexpr const wchar_t* kStoredValues[] = {
-    L"Flags",  L"FontSize",   L"BaudRate",  L"CharSendDelay",  L"Parity", L"StopBits", L"FontName",   L"SerialPort",
-    L"Filter", L"TimeFormat", L"PowerLine", L"AnimationChars", L"Main",   L"DataBits", L"FlowControl"};
+constexpr const wchar_t* kStoredValues[] = {L"Flags",  L"FontSize",   L"BaudRate",    L"CharSendDelay",
+                                            L"Parity", L"StopBits",   L"FontName",    L"SerialPort",
+                                            L"Filter", L"TimeFormat", L"PowerLine",   L"AnimationChars",
+                                            L"Main",   L"DataBits",   L"FlowControl", L"HexJournalSize"};
 
 // The program's own key: the main window knows no other. Only the values it writes are removed afterwards;
 // other tests keep subkeys there.
