@@ -110,6 +110,27 @@ int ReplayHex(C_InputStream& input, C_StoreOutput& output, int block) {
     return status;
 }
 
+// The whole input through the assembly in blocks of the given size, as a reader would hand them on; what is
+// still pending at the end is flushed as the idle flush would, without waiting for it.
+bool Feed(C_InputStream& input, uint32_t block, C_ReceiveAssembly& assembly, uint64_t& total, std::wstring& error) {
+    std::vector<uint8_t> piece(kReadPiece);
+    for (;;) {
+        int64_t read = input.Read(piece.data(), kReadPiece, error);
+        if (read < 0)
+            return false;
+        if (read == 0)
+            break;
+        total += uint64_t(read);
+        for (int64_t at = 0; at < read; at += block) {
+            uint32_t n = uint32_t(read - at < block ? read - at : block);
+            assembly.ProcessReceivedData(piece.data() + at, n);
+            assembly.FlushIfIdle();
+        }
+    }
+    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
+    return true;
+}
+
 } // namespace
 
 std::wstring ReplayHelp() {
@@ -159,26 +180,12 @@ int RunReplay(const std::vector<std::wstring>& arguments) {
     receiving.Apply(values.output, store, assembly);
     values.plot.Attach(assembly);
     assembly.ResetFlushTime();
-    std::vector<uint8_t> piece(kReadPiece);
     uint64_t total = 0;
     double start = Seconds();
-    for (;;) {
-        int64_t read = input.Read(piece.data(), kReadPiece, error);
-        if (read < 0) {
-            Fail(error);
-            return kExitUsage;
-        }
-        if (read == 0)
-            break;
-        total += uint64_t(read);
-        for (int64_t at = 0; at < read; at += values.block) {
-            uint32_t n = uint32_t(read - at < values.block ? read - at : values.block);
-            assembly.ProcessReceivedData(piece.data() + at, n);
-            assembly.FlushIfIdle();
-        }
+    if (!Feed(input, uint32_t(values.block), assembly, total, error)) {
+        Fail(error);
+        return kExitUsage;
     }
-    // What is still pending is flushed as the idle flush would, without waiting for it.
-    assembly.FlushPendingLine(C_ReceiveAssembly::FLUSH_DECODE_UTF8);
     double seconds = Seconds() - start;
 
     ReportDroppedLines(store, kCommand);

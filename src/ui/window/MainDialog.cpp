@@ -306,37 +306,6 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kDpiChanged:
         OnDpiChanged();
         break;
-    case WM_PORTS_CHANGED:
-        RebuildPortButtons(wParam);
-        return Answer(0);
-    case WM_SHOW_STATUS:
-        ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
-        return Answer(1);
-    case WM_MAIN_SET_TITLE:
-        SetTitleText(reinterpret_cast<const wchar_t*>(wParam));
-        return Answer(0);
-    case WM_MAIN_SET_OPTIONS_TEXT:
-        m_toolbar.SetText(CMD_OPTIONS, reinterpret_cast<const wchar_t*>(wParam));
-        UpdateToolbarWidth();
-        return Answer(0);
-    case WM_MAIN_SET_REOPEN_TIMER:
-        if (wParam)
-            SetTimer(GetWindow(), TIMER_REOPEN, kReopenIntervalMs, nullptr);
-        else
-            KillTimer(GetWindow(), TIMER_REOPEN);
-        return Answer(0);
-    case WM_MAIN_START_ACTIVITY:
-        SetTimer(GetWindow(), TIMER_ACTIVITY, kActivityMs, nullptr);
-        return Answer(0);
-    case WM_MAIN_TOGGLE_PLOT:
-        TogglePlot();
-        return Answer(0);
-    case WM_MAIN_FILE_SEND:
-        OnFileSendNotice();
-        return Answer(0);
-    case WM_MAIN_LOG_FAILED:
-        OnLogFailed(uint32_t(wParam));
-        return Answer(0);
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
             ShowPendingFailure();
@@ -344,7 +313,58 @@ INT_PTR C_MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
+    INT_PTR answer = FALSE;
+    if (OnPrivateMessage(message, wParam, lParam, answer))
+        return answer;
     return C_Dialog::OnMessage(message, wParam, lParam);
+}
+
+// The messages the connection, the reader, the command thread and the plot send or post the window.
+bool C_MainDialog::OnPrivateMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
+    switch (message) {
+    case WM_PORTS_CHANGED:
+        RebuildPortButtons(wParam);
+        answer = Answer(0);
+        return true;
+    case WM_SHOW_STATUS:
+        ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
+        answer = Answer(1);
+        return true;
+    case WM_MAIN_SET_TITLE:
+        SetTitleText(reinterpret_cast<const wchar_t*>(wParam));
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_SET_OPTIONS_TEXT:
+        m_toolbar.SetText(CMD_OPTIONS, reinterpret_cast<const wchar_t*>(wParam));
+        UpdateToolbarWidth();
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_SET_REOPEN_TIMER:
+        if (wParam)
+            SetTimer(GetWindow(), TIMER_REOPEN, kReopenIntervalMs, nullptr);
+        else
+            KillTimer(GetWindow(), TIMER_REOPEN);
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_START_ACTIVITY:
+        SetTimer(GetWindow(), TIMER_ACTIVITY, kActivityMs, nullptr);
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_TOGGLE_PLOT:
+        TogglePlot();
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_FILE_SEND:
+        OnFileSendNotice();
+        answer = Answer(0);
+        return true;
+    case WM_MAIN_LOG_FAILED:
+        OnLogFailed(uint32_t(wParam));
+        answer = Answer(0);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void C_MainDialog::OnSize(WPARAM kind) {

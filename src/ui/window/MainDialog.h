@@ -87,6 +87,7 @@ protected:
     INT_PTR OnEnd(INT_PTR result) override;
     INT_PTR OnCommand(WORD id, WPARAM wParam, LPARAM lParam) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnPrivateMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer);
 
 private:
     // OnInitDialog's steps (MainDialog.cpp).
