@@ -114,7 +114,8 @@ def virtual_port(command):
     result = subprocess.run(["bash", str(ROOT / "scripts" / "virtual-port"), command, PORT_NAME, "--register",
                              "--prefix", PREFIX], capture_output=True, timeout=RUN_LIMIT)
     assert result.returncode == 0, result.stderr
-    return result.stdout.decode().strip().splitlines()[-1] if command == "create" else None
+    output = result.stdout.decode().strip()
+    return output.splitlines()[-1] if command == "create" else output
 
 
 class SerialBoard:
@@ -320,26 +321,33 @@ def test_matching_sees_every_line_while_the_transcript_is_filtered_and_stamped(t
         b"root@board:~# dmesg\r\n[    0.000] Booting Linux\r\n[    2.345] usb 1-1: new device\r\nroot@board:~# ")
 
 
+def closed_tcp_port():
+    with socket.create_server(("127.0.0.1", 0)) as listener:
+        return listener.getsockname()[1]
+
+
 @pytest.mark.parametrize("script, status, last_step", [
     ("expect /# $/\nexpectnot /panic/ for=1\n", 0, "line 2: expectnot /panic/ for=1 ok"),
     ("expect /# $/\nsend panic\\n\nexpectnot /not found/ for=5\n", 3,
      'line 3: expectnot /not found/ for=5 failed: matched "not found"'),
-    ("expect /# $/\nbreak 100\n", 3, "line 2: break 100 failed: sending a break is not supported by this target"),
-    ("open COM9 data=7\n", 1, "line 1: open COM9 data=7 failed: data=7 is not supported by this target (it "
-                              "opens with 8 data bits, no flow control, DTR and RTS on)"),
+    ("expect /# $/\nbreak 100\n", 3, "line 2: break 100 failed: break needs a serial port, and {target} is a TCP "
+                                    "connection"),
+    # The open waits until the connection is up, so a peer that is not there fails it.
+    ("open tcp://127.0.0.1:{closed}\n", 1, "line 1: open tcp://127.0.0.1:{closed} failed: "),
 ])
 def test_expectnot_and_what_the_target_cannot_carry(tmp_path, script, status, last_step):
     board = TcpBoard()
     try:
         login = "expect /login: $/\nsend root\\n\nexpect /Password: $/\nsend secret\\n\n"
-        full = script if script.startswith("open") else login + script
-        offset = 0 if script.startswith("open") else 4
-        target = [] if script.startswith("open") else [board.target]
-        result, _, errors = run_cli(script_file(tmp_path, full), *target)
+        opens = script.startswith("open")
+        names = {"target": board.target, "closed": closed_tcp_port()}
+        full = (script if opens else login + script).format(**names)
+        offset = 0 if opens else 4
+        result, _, errors = run_cli(script_file(tmp_path, full), *([] if opens else [board.target]))
     finally:
         board.close()
     assert result == status, errors
-    step = re.sub(r"^line (\d+)", lambda m: f"line {int(m.group(1)) + offset}", last_step)
+    step = re.sub(r"^line (\d+)", lambda m: f"line {int(m.group(1)) + offset}", last_step.format(**names))
     assert [line for line in errors if re.sub(r" after \d+\.\d\d s", "", line).startswith(step)], (step, errors)
 
 
@@ -354,6 +362,57 @@ def test_send_and_sendhex_send_their_bytes_exactly(tmp_path):
         board.close()
     assert status == 0, errors
     assert received == b"root\n\x00\x01\x7f\x80\xff\n\x00\xfe\n"
+
+
+@pytest.fixture
+def serial_device():
+    """The device end of the virtual port, which nothing answers on."""
+    device = os.open(virtual_port("create"), os.O_RDWR | os.O_NOCTTY)
+    yield device
+    os.close(device)
+    virtual_port("remove")
+
+
+def read_until(device, text):
+    received, deadline = b"", time.monotonic() + RUN_LIMIT
+    while text not in received and time.monotonic() < deadline:
+        if select.select([device], [], [], 0.5)[0]:
+            received += os.read(device, 4096)
+    assert text in received, received
+
+
+@pytest.mark.parametrize("arguments, open_step, expected", [
+    (["--baud", "9600", "--flow", "rtscts"], "", ["9600", "crtscts", "-ixon", "-ixoff"]),
+    (["--baud", "9600", "--flow", "rtscts"], f"open {PORT_NAME} baud=57600 flow=xonxoff\n",
+     ["57600", "-crtscts", "ixon", "ixoff"]),
+])
+def test_the_line_options_and_an_open_steps_own_reach_the_port(serial_device, tmp_path, arguments, open_step,
+                                                                expected):
+    run = CliRun(script_file(tmp_path, open_step + "send ready\\n\nexpect /go/ timeout=60\n"), PORT_NAME,
+                 *arguments)
+    read_until(serial_device, b"ready\n")
+    words = virtual_port("stty").split()
+    os.write(serial_device, b"go\n")
+    assert run.finish() == 0, run.seen
+    assert [word for word in expected if word not in words] == [], words
+
+
+# This Wine refuses DTR and RTS on a pseudo-terminal (EscapeCommFunction: error 50), takes a break without a
+# word, and refuses 7 data bits.
+@pytest.mark.parametrize("arguments, script, status, steps", [
+    ([], "break 100\ndtr off\n", 3,
+     ["line 1: break 100 ok", f"line 2: dtr off failed: {PORT_NAME} does not support DTR/RTS control"]),
+    ([], "pulse both 100\n", 3, [f"line 1: pulse both 100 failed: {PORT_NAME} does not support DTR/RTS control"]),
+    (["--flow", "rtscts"], "rts off\n", 3,
+     [f"line 1: rts off failed: RTS follows the RTS/CTS flow control of {PORT_NAME}"]),
+    ([], f"open {PORT_NAME} data=7\n", 1,
+     [f"line 1: open {PORT_NAME} data=7 failed: {PORT_NAME} does not support 115200 baud 7N1"]),
+])
+def test_line_steps_on_a_serial_port_fail_with_what_the_driver_refused(serial_device, tmp_path, arguments, script,
+                                                                       status, steps):
+    result, _, errors = run_cli(script_file(tmp_path, script), PORT_NAME, *arguments)
+    assert result == status, errors
+    assert [re.sub(r" after \d+\.\d\d s", "", line) for line in errors if line.startswith("line ")] == steps
 
 
 def readme_script():

@@ -6,6 +6,8 @@
 #include "ConnectionSession.h"
 #include "Console.h"
 #include "ExitStatus.h"
+#include "LineOptions.h"
+#include "LineWords.h"
 #include "StoreOutput.h"
 #include "connection/sending/SendText.h"
 #include "foundation/base/File.h"
@@ -13,7 +15,6 @@
 #include "terminal/export/LogFile.h"
 
 #include <atomic>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,9 +26,7 @@ constexpr int kExitOpenFailed = 1;
 constexpr int kExitSendFailed = 3;
 constexpr int kDefaultSeconds = 5;
 constexpr int kMaxSeconds = 7 * 24 * 3600;
-constexpr int kMaxBaudRate = 999999999;
 constexpr int kMaxDelayMs = 60000;
-constexpr int kMaxLineSignalMs = 60000; // a break or a reset pulse
 constexpr DWORD kFileScanChunk = 0x10000;
 
 // One --send, --send-hex or --send-file, in the order given.
@@ -39,13 +38,7 @@ struct SendItem {
 };
 
 struct CaptureOptions {
-    int baudRate = int(C_PersistedOptions::kDefaultBaudRate);
-    BYTE parity = C_PersistedOptions::kDefaultParity;
-    BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
-    BYTE dataBits = C_PersistedOptions::kDefaultDataBits;
-    BYTE flowControl = C_PersistedOptions::kDefaultFlowControl;
-    BYTE dtr = 1; // raised at opening
-    BYTE rts = 1;
+    LineOptions line;
     int breakMs = 0;     // 0: no break
     BYTE pulseLines = 0; // 0: no pulse
     int pulseMs = 0;
@@ -78,19 +71,6 @@ public:
     std::atomic<bool> failed{false};
 };
 
-struct Choice {
-    const wchar_t* word;
-    BYTE code;
-};
-
-constexpr Choice kParities[] = {
-    {L"none", NOPARITY}, {L"odd", ODDPARITY}, {L"even", EVENPARITY}, {L"mark", MARKPARITY}, {L"space", SPACEPARITY}};
-constexpr Choice kStopBits[] = {{L"1", ONESTOPBIT}, {L"1.5", ONE5STOPBITS}, {L"2", TWOSTOPBITS}};
-constexpr Choice kDataBits[] = {{L"5", 5}, {L"6", 6}, {L"7", 7}, {L"8", 8}};
-constexpr Choice kFlowControls[] = {
-    {L"none", FLOW_NONE}, {L"rtscts", FLOW_RTS_CTS}, {L"dsrdtr", FLOW_DSR_DTR}, {L"xonxoff", FLOW_XON_XOFF}};
-constexpr Choice kOnOff[] = {{L"on", 1}, {L"off", 0}};
-constexpr Choice kPulseLines[] = {{L"dtr", LINE_DTR}, {L"rts", LINE_RTS}, {L"both", kBothModemLines}};
 constexpr const wchar_t* kPulseForm = L"dtr|rts|both:MS";
 
 void Fail(const std::wstring& message) {
@@ -105,7 +85,7 @@ DWORD SendLimitMs(const std::vector<SendItem>& items, const CaptureOptions& valu
     uint64_t limit = kMarginMs + uint64_t(values.breakMs) + uint64_t(values.pulseMs);
     for (const SendItem& item : items) {
         limit += item.size * uint64_t(values.charDelay) + item.lineEnds * uint64_t(values.lineDelay);
-        limit += item.size * kBitsPerByte * 1000 / uint64_t(values.baudRate);
+        limit += item.size * kBitsPerByte * 1000 / uint64_t(values.line.baudRate);
     }
     return limit < INFINITE ? DWORD(limit) : INFINITE - 1;
 }
@@ -173,61 +153,29 @@ const wchar_t* FileSendProblem(FileSendState state) {
     }
 }
 
-template <size_t N>
-void AddChoice(C_OptionTable& table, const wchar_t* name, const wchar_t* valueName, const wchar_t* help,
-               const Choice (&choices)[N], BYTE& target) {
-    table.Add(
-        {name, valueName, help, [&choices, &target, name, valueName](const std::wstring& value, std::wstring& error) {
-             for (const Choice& choice : choices)
-                 if (value == choice.word) {
-                     target = choice.code;
-                     return true;
-                 }
-             error = std::wstring(name) + L" takes " + valueName + L", not '" + value + L"'";
-             return false;
-         }});
-}
-
-const Choice* FindChoice(const std::wstring& word, const Choice* first, const Choice* last) {
-    for (const Choice* choice = first; choice != last; ++choice)
-        if (word == choice->word)
-            return choice;
-    return nullptr;
-}
-
 // "dtr:100": the lines, a colon, the milliseconds.
 void AddPulse(C_OptionTable& table, CaptureOptions& values) {
     table.Add({L"--pulse", kPulseForm, L"a reset pulse after the open: the lines dropped for MS milliseconds",
                [&values](const std::wstring& value, std::wstring& error) {
                    const size_t colon = value.find(L':');
-                   const Choice* lines =
-                       colon == std::wstring::npos
-                           ? nullptr
-                           : FindChoice(value.substr(0, colon), std::begin(kPulseLines), std::end(kPulseLines));
+                   BYTE lines = 0;
                    int milliseconds = 0;
-                   if (!lines || !ParseNumber(value.substr(colon + 1), 1, kMaxLineSignalMs, milliseconds)) {
+                   if (colon == std::wstring::npos || !FindLineWord(kPulseWords, value.substr(0, colon), lines) ||
+                       !ParseNumber(value.substr(colon + 1), 1, int(kMaxLineSignalMs), milliseconds)) {
                        error = std::wstring(L"--pulse takes ") + kPulseForm + L" with MS from 1 to " +
                                std::to_wstring(kMaxLineSignalMs) + L", not '" + value + L"'";
                        return false;
                    }
-                   values.pulseLines = lines->code;
+                   values.pulseLines = lines;
                    values.pulseMs = milliseconds;
                    return true;
                }});
 }
 
 void AddCaptureOptions(C_OptionTable& table, CaptureOptions& values) {
-    table.AddNumber(L"--baud", L"N", L"baud rate of a serial port (default 115200)", values.baudRate, 1, kMaxBaudRate);
-    AddChoice(table, L"--parity", L"none|odd|even|mark|space", L"parity of a serial port (default none)", kParities,
-              values.parity);
-    AddChoice(table, L"--stop-bits", L"1|1.5|2", L"stop bits of a serial port (default 1)", kStopBits, values.stopBits);
-    AddChoice(table, L"--data-bits", L"5|6|7|8", L"data bits of a serial port (default 8)", kDataBits, values.dataBits);
-    AddChoice(table, L"--flow", L"none|rtscts|dsrdtr|xonxoff", L"flow control of a serial port (default none)",
-              kFlowControls, values.flowControl);
-    AddChoice(table, L"--dtr", L"on|off", L"DTR at the open (default on)", kOnOff, values.dtr);
-    AddChoice(table, L"--rts", L"on|off", L"RTS at the open (default on)", kOnOff, values.rts);
+    AddLineOptions(table, values.line);
     table.AddNumber(L"--break", L"MS", L"a break of MS milliseconds after the open, before the texts", values.breakMs,
-                    1, kMaxLineSignalMs);
+                    1, int(kMaxLineSignalMs));
     AddPulse(table, values);
     table.AddNumber(L"--char-delay", L"MS", L"pause after each character sent (default 0: no pause)", values.charDelay,
                     0, kMaxDelayMs);
@@ -340,11 +288,7 @@ bool OpenLogs(const CaptureOptions& values, C_FailedLogs& failures, C_LogFile& l
 }
 
 void ConfigureLine(C_ConnectionSession& session, const CaptureOptions& values) {
-    SerialLineSettings line{DWORD(values.baudRate), values.parity, values.stopBits};
-    line.dataBits = values.dataBits;
-    line.flowControl = values.flowControl;
-    line.linesAtOpen = uint8_t((values.dtr ? LINE_DTR : 0) | (values.rts ? LINE_RTS : 0));
-    session.Window().SetSerialLineSettings(line);
+    session.Window().SetSerialLineSettings(values.line.Settings());
     session.Window().SetCharSendDelay(uint32_t(values.charDelay));
     session.Window().SetLineDelay(uint32_t(values.lineDelay));
 }

@@ -127,6 +127,9 @@ void C_ConnectionSession::OnStatus(const wchar_t* title, const wchar_t* name) {
         m_openSucceeded = true;
     } else if (text == C_StandInWindow::EnglishText(STATUS_CLOSED)) {
         m_closedSinceOpen = m_openSucceeded;
+    } else if (text == C_StandInWindow::EnglishText(kRefusalTitleId)) {
+        ++m_refusals;
+        m_lastRefusal = name ? name : L"";
     }
     m_lastStatus = name ? text + L": " + name : text;
     if (!m_quiet)

@@ -41,6 +41,10 @@ public:
     void AlsoFeed(C_ReceiveSink* sink) { m_feed.second = sink; }
     // The last status shown, "TITLE: NAME" or the title alone: what an open that failed says.
     const std::wstring& LastStatus() const { return m_lastStatus; }
+    // The line-control refusals shown so far, and the last one's sentence ("COM7 does not support DTR/RTS
+    // control"): a caller that saw the count change while it waited learns that what it asked for was refused.
+    uint32_t Refusals() const { return m_refusals; }
+    const std::wstring& LastRefusal() const { return m_lastRefusal; }
     // What the reader reads passes here first: the caller adds recorders (a raw log) before Start.
     C_ReceiveTap& Tap() { return m_tap; }
 
@@ -99,6 +103,8 @@ private:
     bool m_started = false;
     bool m_quiet = false;
     std::wstring m_lastStatus;
+    uint32_t m_refusals = 0;
+    std::wstring m_lastRefusal;
     bool m_settingsOpen = false;
 
     // The open being followed: reset by each "Searching", decided by its Options text.

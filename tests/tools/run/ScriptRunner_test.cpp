@@ -25,11 +25,11 @@ public:
     std::function<bool(unsigned number)> opens = [](unsigned) { return true; }; // by the open's number, from 1
     bool lineControl = true;
     uint64_t now = 0;
-    OpenRequest lastRequest;
+    std::vector<OpenRequest> requests;
 
     bool Open(const OpenRequest& request, DWORD, std::wstring& message) override {
         calls.push_back(L"open " + request.target + L" " + std::to_wstring(request.line.baudRate));
-        lastRequest = request;
+        requests.push_back(request);
         now += 5;
         if (!opens(++m_opens)) {
             message = L"Can't open serial port: " + request.target;
@@ -56,11 +56,11 @@ public:
     bool SendBreak(uint32_t milliseconds, std::wstring& error) override {
         return LineControl(L"break " + std::to_wstring(milliseconds), error);
     }
-    bool PulseModemLines(unsigned lines, uint32_t milliseconds, std::wstring& error) override {
+    bool PulseModemLines(uint8_t lines, uint32_t milliseconds, std::wstring& error) override {
         return LineControl(L"pulse " + std::to_wstring(lines) + L" " + std::to_wstring(milliseconds), error);
     }
-    bool SetModemLine(unsigned line, bool on, std::wstring& error) override {
-        return LineControl(L"line " + std::to_wstring(line) + (on ? L" on" : L" off"), error);
+    bool SetModemLine(uint8_t line, bool raised, std::wstring& error) override {
+        return LineControl(L"line " + std::to_wstring(line) + (raised ? L" on" : L" off"), error);
     }
     bool StartLog(const std::wstring& path, std::wstring&) override {
         calls.push_back(L"log " + path);
@@ -101,7 +101,7 @@ private:
     bool LineControl(const std::wstring& call, std::wstring& error) {
         calls.push_back(call);
         if (!lineControl)
-            error = L"not supported by this target";
+            error = L"COM5 does not support DTR/RTS control";
         return lineControl;
     }
 
@@ -218,7 +218,7 @@ TEST(ScriptRunner, AReopenRetriesTheLastOpenWithItsSettingsUntilTheTargetIsBack)
     EXPECT_EQ(run.Start(L"open COM7 parity=even\nreopen timeout=5", false), RunOutcome::Passed);
     EXPECT_EQ(run.session.calls, (std::vector<std::wstring>{L"open COM7 9600", L"close", L"open COM7 9600",
                                                             L"open COM7 9600", L"open COM7 9600", L"open COM7 9600"}));
-    EXPECT_EQ(run.session.lastRequest.line.parity, EVENPARITY) << "the step's own setting, the rest as given";
+    EXPECT_EQ(run.session.requests.back().line.parity, EVENPARITY) << "the step's own setting, the rest as given";
     EXPECT_EQ(run.Result(1).milliseconds, 3 * C_ScriptRunner::kReopenRetryMs + 4 * 5);
 }
 
@@ -245,11 +245,47 @@ TEST(ScriptRunner, StepsThatActOnTheTargetNeedItOpenAndFailWithTheSessionsReason
     Bench unsupported;
     unsupported.session.lineControl = false;
     EXPECT_EQ(unsupported.Start(L"break 250\nsend x"), RunOutcome::StepFailed);
-    EXPECT_EQ(unsupported.listener.lines[1], L"line 1: break 250 failed after 0.00 s: not supported by this target");
+    EXPECT_EQ(unsupported.listener.lines[1],
+              L"line 1: break 250 failed after 0.00 s: COM5 does not support DTR/RTS control");
 
     Bench closed;
     EXPECT_EQ(closed.Start(L"close\nsend x"), RunOutcome::StepFailed);
     EXPECT_EQ(closed.Result(2).detail, L"the target is not open");
+}
+
+struct LineCase {
+    const char* what;
+    const wchar_t* script;
+    const wchar_t* line; // the last open's data bits, parity, flow control and lines raised at opening
+};
+
+std::wstring DescribeLine(const SerialLineSettings& line) {
+    const wchar_t* flows[] = {L"none", L"rtscts", L"dsrdtr", L"xonxoff"};
+    const wchar_t* raised[] = {L"-", L"dtr", L"rts", L"dtr+rts"};
+    return std::to_wstring(line.dataBits) + (line.parity == EVENPARITY ? L"E " : L"N ") + flows[line.flowControl] +
+           L" " + raised[line.linesAtOpen & kBothModemLines];
+}
+
+TEST(ScriptRunner, AnOpenTakesTheCommandLinesLineWithItsOwnSettingsOverItAndAReopenKeepsTheLinesSet) {
+    const LineCase cases[] = {
+        {"as given", L"open COM7", L"7E xonxoff dtr"},
+        {"the step's own", L"open COM7 data=8 parity=none flow=rtscts rts=on", L"8N rtscts dtr+rts"},
+        {"one line changed, the other kept", L"open COM7 dtr=off", L"7E xonxoff -"},
+        {"line steps are remembered for a reopen", L"open COM7\nrts on\ndtr off\nreopen", L"7E xonxoff rts"},
+        {"but not for an open", L"open COM7\ndtr off\nopen COM7", L"7E xonxoff dtr"},
+    };
+    for (const LineCase& test : cases) {
+        Bench run;
+        std::vector<ScriptError> errors;
+        ASSERT_TRUE(Script::Parse(test.script, run.steps, errors)) << test.what;
+        OpenRequest given; // the command line's options
+        given.line.dataBits = 7;
+        given.line.parity = EVENPARITY;
+        given.line.flowControl = FLOW_XON_XOFF;
+        given.line.linesAtOpen = LINE_DTR;
+        run.runner.Run(run.steps, nullptr, given);
+        EXPECT_EQ(DescribeLine(run.session.requests.back().line), test.line) << test.what;
+    }
 }
 
 TEST(ScriptRunner, ARunawayPatternEndsWithTheTimeOutInsteadOfHoldingTheScript) {

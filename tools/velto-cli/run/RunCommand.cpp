@@ -9,6 +9,7 @@
 #include "velto-cli/Commands.h"
 #include "velto-cli/Console.h"
 #include "velto-cli/ExitStatus.h"
+#include "velto-cli/LineOptions.h"
 #include "velto-cli/run/RunReport.h"
 #include "velto-cli/run/Script.h"
 #include "velto-cli/run/ScriptRunner.h"
@@ -26,9 +27,7 @@ constexpr int kMaxCharDelayMs = 60000;
 constexpr size_t kMaxErrorsShown = 20;
 
 struct RunOptions {
-    int baudRate = int(C_PersistedOptions::kDefaultBaudRate);
-    BYTE parity = C_PersistedOptions::kDefaultParity;
-    BYTE stopBits = C_PersistedOptions::kDefaultStopBits;
+    LineOptions line;
     int charDelay = int(C_PersistedOptions::kDefaultCharSendDelay);
     std::wstring junitPath;
     StoreOutputOptions output;
@@ -38,23 +37,8 @@ void Fail(const std::wstring& message) {
     Console::Error(std::wstring(L"velto-cli run: ") + message);
 }
 
-template <size_t N>
-void AddChoice(C_OptionTable& table, const wchar_t* name, const wchar_t* help, const LineWord (&words)[N],
-               BYTE& target) {
-    table.Add(
-        {name, LineWordList(words), help, [&words, &target, name](const std::wstring& value, std::wstring& error) {
-             if (FindLineWord(words, value, target))
-                 return true;
-             error = std::wstring(name) + L" cannot be '" + value + L"'";
-             return false;
-         }});
-}
-
 void AddRunOptions(C_OptionTable& table, RunOptions& values) {
-    table.AddNumber(L"--baud", L"N", L"baud rate of a serial TARGET and of every open step (default 115200)",
-                    values.baudRate, 1, int(Script::kMaxBaudRate));
-    AddChoice(table, L"--parity", L"parity likewise (default none)", kParityWords, values.parity);
-    AddChoice(table, L"--stop-bits", L"stop bits likewise (default 1)", kStopBitWords, values.stopBits);
+    AddLineOptions(table, values.line);
     table.AddNumber(L"--char-delay", L"MS", L"pause after each character sent (default 0: no pause)", values.charDelay,
                     0, kMaxCharDelayMs);
     table.AddText(L"--junit", L"FILE", L"also write the expect steps' results to FILE as JUnit XML", values.junitPath);
@@ -182,6 +166,8 @@ std::wstring RunHelp() {
            L"    wait SECONDS     timeout SECONDS (expect's default, 10)     log FILE\r\n"
            L"    close     reopen [timeout=SECONDS]     break MS     pulse dtr|rts|both MS     dtr on|off     "
            L"rts on|off\r\n"
+           L"  The line options below apply to TARGET and to every open step; an open step's own options go over\r\n"
+           L"  them. Line control needs a serial port; what its driver refuses fails the step or the open.\r\n"
            L"  An expect searches the text received since the previous match, escape sequences interpreted and\r\n"
            L"  lines ending in \\n (ECMAScript syntax; ^ and $ match at line ends). The transcript is written as\r\n"
            L"  replay writes it; standard error gets a line per step and a summary. Exit status: 0 every step\r\n"
@@ -213,7 +199,7 @@ int RunScript(const std::vector<std::wstring>& arguments) {
     commandLineOpen.text = target;
     commandLineOpen.source = L"open " + target;
     OpenRequest line;
-    line.line = {DWORD(values.baudRate), values.parity, values.stopBits};
+    line.line = values.line.Settings();
     C_ErrorListener listener;
     C_ScriptRunner runner(session, listener);
     const uint64_t start = GetTickCount64();

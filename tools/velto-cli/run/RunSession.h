@@ -4,8 +4,7 @@
 //
 // Every method runs on the runner's thread and keeps the connection served (its statuses and socket events
 // arrive as window messages there). Failures are results with a one-line reason, never exceptions.
-#include "connection/transports/Transport.h"
-#include "velto-cli/run/LineWords.h"
+#include "foundation/settings/LineSettings.h"
 #include "velto-cli/run/ReceivedText.h"
 
 #include <windows.h>
@@ -15,8 +14,7 @@
 
 struct OpenRequest {
     std::wstring target;
-    SerialLineSettings line;
-    LineControl control;
+    SerialLineSettings line; // for a serial port; other targets have no line
 };
 
 class C_RunSession {
@@ -30,10 +28,12 @@ public:
     // Bytes exactly as given, zero bytes and bytes above 0x7F included.
     virtual bool SendBytes(const std::string& bytes, std::wstring& error) = 0;
 
-    // Line control: a break of the given length, a pulse of the modem lines, a line set on or off.
+    // Line control of an open serial port: a break of the given length, a pulse of modem lines (bits of
+    // ModemLine), a line raised or dropped. Each returns once it has been carried out; a target without a line
+    // and a driver's refusal fail it.
     virtual bool SendBreak(uint32_t milliseconds, std::wstring& error) = 0;
-    virtual bool PulseModemLines(unsigned lines, uint32_t milliseconds, std::wstring& error) = 0;
-    virtual bool SetModemLine(unsigned line, bool on, std::wstring& error) = 0;
+    virtual bool PulseModemLines(uint8_t lines, uint32_t milliseconds, std::wstring& error) = 0;
+    virtual bool SetModemLine(uint8_t line, bool raised, std::wstring& error) = 0;
 
     // Starts (or moves) the text log the Log button writes.
     virtual bool StartLog(const std::wstring& path, std::wstring& error) = 0;

@@ -259,8 +259,8 @@ std::wstring C_LineParser::ParseOpenOption(const std::wstring& key, const std::w
         uint64_t rate = 0;
         if (m_step.baudRate)
             return L"open names baud= twice";
-        if (!ParseWhole(value, Script::kMaxBaudRate, rate))
-            return BadNumber(value, L"baud= (1 to " + std::to_wstring(Script::kMaxBaudRate) + L")");
+        if (!ParseWhole(value, kMaxBaudRate, rate))
+            return BadNumber(value, L"baud= (1 to " + std::to_wstring(kMaxBaudRate) + L")");
         m_step.baudRate = DWORD(rate);
         return L"";
     }
@@ -383,9 +383,8 @@ std::wstring C_LineParser::ParseDuration(const wchar_t* what) {
 
 std::wstring C_LineParser::ParseLineMilliseconds(const std::wstring& word) {
     uint64_t milliseconds = 0;
-    if (!ParseWhole(word, Script::kMaxLineMilliseconds, milliseconds))
-        return BadNumber(word,
-                         Name() + L" (milliseconds, 1 to " + std::to_wstring(Script::kMaxLineMilliseconds) + L")");
+    if (!ParseWhole(word, kMaxLineSignalMs, milliseconds))
+        return BadNumber(word, Name() + L" (milliseconds, 1 to " + std::to_wstring(kMaxLineSignalMs) + L")");
     m_step.milliseconds = uint32_t(milliseconds);
     return L"";
 }
@@ -417,7 +416,7 @@ std::wstring C_LineParser::ParseSwitch() {
     if (error.empty() && !FindLineWord(kSwitchWords, word, on))
         error = Name() + L" takes on or off, not '" + word + L"'";
     m_step.on = on != 0;
-    m_step.modemLines = m_step.kind == StepKind::Dtr ? MODEM_DTR : MODEM_RTS;
+    m_step.modemLines = m_step.kind == StepKind::Dtr ? LINE_DTR : LINE_RTS;
     return error;
 }
 

@@ -2,10 +2,11 @@
 // A script of velto-cli run: one step per line, parsed whole before anything is opened, so a typing error in
 // the last line never costs a board a half-run test. Every error names its line; the parser goes on after an
 // error, so one run of the command lists them all.
-#include "velto-cli/run/LineWords.h"
+#include "velto-cli/LineWords.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -27,6 +28,15 @@ enum class StepKind {
     Rts,
 };
 
+// What an open step asks of the line beyond baud rate, parity and stop bits; each unset one stays as the
+// command line gives it.
+struct LineControl {
+    std::optional<BYTE> dataBits;
+    std::optional<BYTE> flow; // FlowControl
+    std::optional<bool> dtr;
+    std::optional<bool> rts;
+};
+
 struct Step {
     StepKind kind = StepKind::Close;
     int line = 0;        // 1-based; 0 for the target given on the command line
@@ -38,8 +48,8 @@ struct Step {
     // Wait, timeout, break and pulse: their duration. Expectnot: for=. Expect and reopen: timeout=, when given.
     uint32_t milliseconds = 0;
     bool hasTimeout = false;
-    unsigned modemLines = 0; // pulse, dtr and rts: ModemLines
-    bool on = false;         // dtr and rts
+    uint8_t modemLines = 0; // pulse, dtr and rts: bits of ModemLine
+    bool on = false;        // dtr and rts
     // Open: the line settings the step names; the others come from the command line.
     std::optional<DWORD> baudRate;
     std::optional<BYTE> parity;
@@ -56,8 +66,6 @@ namespace Script {
 
 // Bounds that keep a mistyped number from becoming a wait of years or a script from exhausting memory.
 constexpr uint32_t kMaxSeconds = 7 * 24 * 3600;
-constexpr uint32_t kMaxLineMilliseconds = 60000; // break and pulse
-constexpr DWORD kMaxBaudRate = 999999999;
 constexpr size_t kMaxPatternLength = 1000;
 constexpr uint64_t kMaxScriptBytes = 4 * 1024 * 1024;
 

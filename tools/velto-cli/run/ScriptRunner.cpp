@@ -19,24 +19,29 @@ std::wstring SecondsText(uint32_t milliseconds) {
     return text;
 }
 
+uint8_t WithLine(uint8_t lines, uint8_t line, bool raised) {
+    return raised ? uint8_t(lines | line) : uint8_t(lines & ~line);
+}
+
 OpenRequest RequestFor(const Step& step, const OpenRequest& line) {
     OpenRequest request = line;
     request.target = step.text;
+    SerialLineSettings& settings = request.line;
     if (step.baudRate)
-        request.line.baudRate = *step.baudRate;
+        settings.baudRate = *step.baudRate;
     if (step.parity)
-        request.line.parity = *step.parity;
+        settings.parity = *step.parity;
     if (step.stopBits)
-        request.line.stopBits = *step.stopBits;
+        settings.stopBits = *step.stopBits;
     const LineControl& asked = step.control;
     if (asked.dataBits)
-        request.control.dataBits = asked.dataBits;
+        settings.dataBits = *asked.dataBits;
     if (asked.flow)
-        request.control.flow = asked.flow;
+        settings.flowControl = *asked.flow;
     if (asked.dtr)
-        request.control.dtr = asked.dtr;
+        settings.linesAtOpen = WithLine(settings.linesAtOpen, LINE_DTR, *asked.dtr);
     if (asked.rts)
-        request.control.rts = asked.rts;
+        settings.linesAtOpen = WithLine(settings.linesAtOpen, LINE_RTS, *asked.rts);
     return request;
 }
 
@@ -199,6 +204,9 @@ void C_ScriptRunner::RunLineStep(const Step& step, StepResult& result) {
         break;
     default:
         done = m_session.SetModemLine(step.modemLines, step.on, result.detail);
+        // As the port menu does: a reopen (a board that resets) finds the line as the script last set it.
+        if (done)
+            m_lastOpen.line.linesAtOpen = WithLine(m_lastOpen.line.linesAtOpen, step.modemLines, step.on);
     }
     if (!done)
         result.outcome = StepOutcome::Failed;
