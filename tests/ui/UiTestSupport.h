@@ -61,6 +61,15 @@ inline void FitToClient(HWND frame, HWND view, int width, int height) {
     SetWindowPos(view, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The clipboard's text, opened for owner; a text that says so when it cannot be opened.
+inline std::wstring ClipboardText(HWND owner) {
+    C_ClipboardOpen clipboard(owner);
+    if (!clipboard)
+        return L"(clipboard not opened)";
+    C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
+    return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
+}
+
 // Runs a script against the next modal dialog of this thread once it is up: a thread timer looks for it from
 // inside the dialog's own message loop. The script acts as the user would and must end the dialog.
 class ModalDialogScript {

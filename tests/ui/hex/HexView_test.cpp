@@ -83,13 +83,7 @@ protected:
             }
         return false;
     }
-    std::wstring ClipboardText() {
-        C_ClipboardOpen clipboard(parent);
-        if (!clipboard)
-            return L"(clipboard not opened)";
-        C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
-        return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
-    }
+    std::wstring ClipboardText() { return ::ClipboardText(parent); }
 
     C_ByteJournal journal;
     C_HexView view{journal};

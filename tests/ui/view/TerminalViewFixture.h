@@ -121,13 +121,7 @@ protected:
         PumpPending();
     }
 
-    std::wstring ClipboardText() {
-        C_ClipboardOpen clipboard(parent);
-        if (!clipboard)
-            return L"(clipboard not opened)";
-        C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
-        return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
-    }
+    std::wstring ClipboardText() { return ::ClipboardText(parent); }
 
     C_TerminalView view;
     C_ReceiveAssembly assembly{view.Store()};
