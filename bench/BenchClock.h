@@ -1,5 +1,5 @@
 #pragma once
-// Clocks and the median every Windows benchmark reports with.
+// Clocks and the statistics every Windows benchmark reports with.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,9 +16,22 @@ inline double ThreadSeconds() {
     return seconds(kernel) + seconds(user);
 }
 
+// The wall clock, at the performance counter's resolution.
+inline double Seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+inline double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
 } // namespace BenchClock

@@ -2,6 +2,7 @@
 // takes; what recording every block into the journal costs the reader; and whether the hex view keeps up with the
 // reader while 15 MB/s arrive (the window's answers meanwhile, and the last row shown at the end).
 #include "BenchClock.h"
+#include "BenchWindow.h"
 #include "terminal/bytes/ByteJournal.h"
 #include "terminal/bytes/ReceiveTap.h"
 #include "terminal/receive/ReceiveAssembly.h"
@@ -29,22 +30,13 @@ constexpr int kReceiveRuns = 3;
 constexpr double kStreamRate = 15e6; // bytes per second
 constexpr double kStreamSeconds = 4;
 constexpr DWORD kProbeIntervalMs = 20;
-constexpr UINT kProbeTimeoutMs = 5000;
 
 using BenchClock::Median;
+using BenchClock::Percentile;
+using BenchClock::Seconds;
 using BenchClock::ThreadSeconds;
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
+using BenchWindow::Pump;
+using BenchWindow::WhilePumping;
 
 // A device's log with now and then a binary frame: text lines, escape sequences and every byte value.
 std::string Generate(size_t size) {
@@ -60,28 +52,6 @@ std::string Generate(size_t size) {
                 input += char(value);
     }
     return input;
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-template <class Work> void WhilePumping(Work work) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    while (!done) {
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    worker.join();
-    Pump();
 }
 
 // Reader-sized blocks through a sink; processor seconds.
@@ -100,18 +70,12 @@ public:
     bool Create() {
         m_view.SetFontOptions(kFace, 200, 0);
         m_view.SetTimesShown(true);
-        m_frame = CreateWindowExW(0, L"STATIC", L"hex bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_frame = BenchWindow::Frame(L"hex bench", 100, 100);
         if (!m_frame || !m_view.Create(m_frame, {0, 0, 100, 100}, 0, C_HexView::Visibility::Shown))
             return false;
-        RECT outer = {0, 0, kColumns * m_view.CharacterWidth() + 2 * C_HexView::kMargin,
-                      kRows * m_view.RowHeight() + 2 * C_HexView::kMargin};
-        HWND view = m_view.GetWindow();
-        AdjustWindowRectEx(&outer, DWORD(GetWindowLongW(view, GWL_STYLE)), FALSE,
-                           DWORD(GetWindowLongW(view, GWL_EXSTYLE)));
-        outer.right += GetSystemMetrics(SM_CXVSCROLL);
-        SetWindowPos(m_frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
-        SetWindowPos(view, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+        BenchWindow::FitToClient(m_frame, m_view.GetWindow(),
+                                 kColumns * m_view.CharacterWidth() + 2 * C_HexView::kMargin,
+                                 kRows * m_view.RowHeight() + 2 * C_HexView::kMargin);
         Pump();
         return m_view.VisibleRows() == uint32_t(kRows);
     }
@@ -129,31 +93,12 @@ public:
         const C_ByteJournal::Extent extent = m_journal.GetExtent();
         m_view.SetSelection(int64_t(extent.endByte - 300 * 16), int64_t(extent.endByte - 5 * 16));
         Pump();
-        std::vector<double> times;
-        const double processorStart = ThreadSeconds();
-        for (int i = 0; i < kPaints; ++i) {
-            const double start = Seconds();
-            RedrawWindow(m_view.GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            times.push_back((Seconds() - start) * 1000);
-        }
-        const double processorMs = (ThreadSeconds() - processorStart) * 1000 / kPaints;
-        // Of that, the copy of the finished picture to the screen, which no drawing of the rows can save.
-        std::vector<double> copies;
-        {
-            C_WindowDc screen(m_view.GetWindow());
-            RECT client;
-            GetClientRect(m_view.GetWindow(), &client);
-            for (int i = 0; i < kPaints; ++i) {
-                const double start = Seconds();
-                BitBlt(screen.Get(), 0, 0, client.right, client.bottom, m_view.BackBuffer(), 0, 0, SRCCOPY);
-                GdiFlush();
-                copies.push_back((Seconds() - start) * 1000);
-            }
-        }
+        const BenchWindow::PaintFigures paint =
+            BenchWindow::MeasurePaints(m_view.GetWindow(), m_view.BackBuffer(), kPaints);
         printf("hex view %d x %d cells, %S, times and directions shown, a selection across it, %d paints:\n"
                "  full paint: wall clock median %6.2f ms, 90th percentile %6.2f ms; processor %6.2f ms; of which the "
                "copy to the screen %6.2f ms (aim: 16 ms)\n",
-               kColumns, kRows, kFace, kPaints, Median(times), Percentile(times, 0.9), processorMs, Median(copies));
+               kColumns, kRows, kFace, kPaints, paint.medianMs, paint.ninetiethMs, paint.processorMs, paint.copyMs);
         fflush(stdout);
         m_view.SetSelection(C_HexView::kNoSelection, C_HexView::kNoSelection);
     }
@@ -198,12 +143,7 @@ public:
         double streamEnd = 0;
         std::thread prober([&] {
             while (streaming) {
-                const double start = Seconds();
-                DWORD_PTR result;
-                if (SendMessageTimeoutW(m_view.GetWindow(), WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &result))
-                    answers.push_back((Seconds() - start) * 1000);
-                else
-                    answers.push_back(kProbeTimeoutMs);
+                answers.push_back(BenchWindow::AnswerMs(m_view.GetWindow()));
                 Sleep(kProbeIntervalMs); // the probe's own pace
             }
         });

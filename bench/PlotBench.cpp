@@ -2,6 +2,7 @@
 // under the data's lock, then the drawing), how many lines a second the feed parses, and how quickly the main
 // window's view and the plot window answer while a device sends 10,000 lines a second.
 #include "BenchClock.h"
+#include "BenchWindow.h"
 #include "terminal/plot/PlotData.h"
 #include "terminal/plot/PlotFeed.h"
 #include "terminal/receive/ReceiveAssembly.h"
@@ -31,30 +32,13 @@ constexpr uint32_t kParsedLines = 1000000;
 constexpr double kLineRate = 10000; // lines a second
 constexpr double kStreamSeconds = 5;
 constexpr DWORD kProbeIntervalMs = 20;
-constexpr UINT kProbeTimeoutMs = 5000;
 
 using BenchClock::Median;
+using BenchClock::Percentile;
+using BenchClock::Seconds;
 using BenchClock::ThreadSeconds;
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using BenchWindow::Pump;
+using BenchWindow::WhilePumping;
 
 // Noise with a spike now and then, a different wave per series.
 void FillSeries(C_PlotData& data, int64_t end) {
@@ -159,12 +143,7 @@ public:
 
 struct Probe {
     std::vector<double> answers;
-    void Ask(HWND window) {
-        double start = Seconds();
-        DWORD_PTR result;
-        bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &result) != 0;
-        answers.push_back(answered ? (Seconds() - start) * 1000 : kProbeTimeoutMs);
-    }
+    void Ask(HWND window) { answers.push_back(BenchWindow::AnswerMs(window)); }
     void Print(const char* name) const {
         printf("  %-14s %zu probes, median %.2f ms, 99th percentile %.2f ms, longest %.2f ms\n", name, answers.size(),
                Median(answers), Percentile(answers, 0.99), *std::max_element(answers.begin(), answers.end()));
@@ -193,8 +172,7 @@ void Stream(C_ReceiveAssembly& assembly, double start) {
 }
 
 void MeasureResponsiveness() {
-    HWND owner = CreateWindowExW(0, L"STATIC", L"plot bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 700,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND owner = BenchWindow::Frame(L"plot bench", 1000, 700);
     C_TerminalView view;
     view.SetFontOptions(L"DejaVu Sans Mono", 200, 0, L"");
     C_PlotData data;
@@ -219,29 +197,14 @@ void MeasureResponsiveness() {
         }
     });
     double start = Seconds();
-    std::atomic<bool> done{false};
-    std::thread reader([&] {
+    double seconds = 0;
+    WhilePumping([&] {
         Stream(assembly, start);
-        done = true;
+        seconds = Seconds() - start;
     });
-    while (!done) {
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    double seconds = Seconds() - start;
-    reader.join();
     // The windows answer the prober's last questions too: this thread goes on pumping until it has stopped.
     streaming = false;
-    std::atomic<bool> probed{false};
-    std::thread stopper([&] {
-        prober.join();
-        probed = true;
-    });
-    while (!probed) {
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    stopper.join();
+    WhilePumping([&] { prober.join(); });
     printf("answering while a device sends %.0f lines/s for %.1f s (achieved %.0f lines/s), plot open:\n", kLineRate,
            kStreamSeconds, kLineRate * kStreamSeconds / seconds);
     viewProbe.Print("terminal view:");

@@ -9,6 +9,7 @@
 #include "connection/manager/Connection.h"
 
 #include "BenchClock.h"
+#include "BenchWindow.h"
 #include "stand-in/StandInWindow.h"
 #include "terminal/receive/ReceiveAssembly.h"
 #include "ui/view/TerminalView.h"
@@ -30,24 +31,14 @@ constexpr uint64_t kFileSize = 100ull * 1000 * 1000;
 constexpr DWORD kPipeBuffer = 0x10000;
 constexpr DWORD kChunk = 0x10000;
 constexpr DWORD kProbeIntervalMs = 20;
-constexpr UINT kProbeTimeoutMs = 5000;
 constexpr DWORD kLimitMs = 600000;
 constexpr int kStopRuns = 5;
 constexpr uint64_t kStopAfterBytes = 5ull * 1000 * 1000;
 
 using BenchClock::Median;
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
+using BenchClock::Percentile;
+using BenchClock::Seconds;
+using BenchWindow::Pump;
 
 PROCESS_MEMORY_COUNTERS Memory() {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -58,14 +49,6 @@ PROCESS_MEMORY_COUNTERS Memory() {
 
 double MegabytesAbove(SIZE_T value, SIZE_T base) {
     return value > base ? double(value - base) / 1e6 : 0.0;
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
 }
 
 template <class Condition> bool PumpUntil(Condition done) {
@@ -151,8 +134,7 @@ public:
     C_Connection& Connection() { return m_connection; }
     C_TerminalView& View() { return m_view; }
     bool CreateView() {
-        m_frame = CreateWindowExW(0, L"STATIC", L"send bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800, 600,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_frame = BenchWindow::Frame(L"send bench", 800, 600);
         m_view.SetFontOptions(L"DejaVu Sans Mono", 200, 0, L"");
         return m_frame && m_view.Create(m_frame, {0, 0, 800, 600});
     }
@@ -188,11 +170,7 @@ SendFigures SendWhole(Session& session, PipeDevice& device, const std::wstring& 
     std::atomic<bool> sending{true};
     std::thread prober([&] {
         while (sending) {
-            const double start = Seconds();
-            DWORD_PTR result;
-            const bool answered = SendMessageTimeoutW(session.View().GetWindow(), WM_NULL, 0, 0, SMTO_NORMAL,
-                                                      kProbeTimeoutMs, &result) != 0;
-            figures.answersMs.push_back(answered ? (Seconds() - start) * 1000 : kProbeTimeoutMs);
+            figures.answersMs.push_back(BenchWindow::AnswerMs(session.View().GetWindow()));
             peak = std::max<SIZE_T>(peak, Memory().PagefileUsage);
             Sleep(kProbeIntervalMs); // the probe's own pace
         }

@@ -2,6 +2,7 @@
 // text takes; how fast text is received into a visible view that follows the output, against the same input into a
 // store without a window; and how quickly the window answers messages while 15 MB/s arrive.
 #include "BenchClock.h"
+#include "BenchWindow.h"
 #include "terminal/store/LineStore.h"
 #include "terminal/receive/ReceiveAssembly.h"
 #include "ui/view/TerminalView.h"
@@ -27,22 +28,13 @@ constexpr uint32_t kBlockSize = 4096; // what a reader hands over per read
 constexpr double kStreamRate = 15e6;  // bytes per second
 constexpr double kStreamSeconds = 4;
 constexpr DWORD kProbeIntervalMs = 20;
-constexpr UINT kProbeTimeoutMs = 5000;
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 using BenchClock::Median;
+using BenchClock::Percentile;
+using BenchClock::Seconds;
 using BenchClock::ThreadSeconds;
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
+using BenchWindow::Pump;
+using BenchWindow::WhilePumping;
 
 const char* const kWords[] = {"sensor", "reading", "value",  "timeout", "ok",   "retry", "buffer", "flush",
                               "packet", "frame",   "status", "ready",   "idle", "link",  "up",     "down"};
@@ -95,29 +87,6 @@ std::string Generate(LineMaker line, size_t size) {
     return input;
 }
 
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-// Runs work on a thread of its own while this thread answers the windows' messages.
-template <class Work> void WhilePumping(Work work) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    while (!done) {
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    worker.join();
-    Pump();
-}
-
 // Reader-sized blocks through the receive assembly, then what is pending, as the idle flush would.
 void Receive(C_ReceiveAssembly& assembly, const std::string& input) {
     assembly.ResetFlushTime();
@@ -131,18 +100,12 @@ class C_Bench {
 public:
     bool Create() {
         m_view.SetFontOptions(kFace, 200, 0, L"");
-        m_frame = CreateWindowExW(0, L"STATIC", L"view bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_frame = BenchWindow::Frame(L"view bench", 100, 100);
         if (!m_frame || !m_view.Create(m_frame, {0, 0, 100, 100}))
             return false;
-        RECT outer = {0, 0, kColumns * m_view.CharacterWidth() + 2 * C_TerminalView::kMargin,
-                      kRows * m_view.RowHeight() + 2 * C_TerminalView::kMargin};
-        HWND view = m_view.GetWindow();
-        AdjustWindowRectEx(&outer, DWORD(GetWindowLongW(view, GWL_STYLE)), FALSE,
-                           DWORD(GetWindowLongW(view, GWL_EXSTYLE)));
-        outer.right += GetSystemMetrics(SM_CXVSCROLL);
-        SetWindowPos(m_frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
-        SetWindowPos(view, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+        BenchWindow::FitToClient(m_frame, m_view.GetWindow(),
+                                 kColumns * m_view.CharacterWidth() + 2 * C_TerminalView::kMargin,
+                                 kRows * m_view.RowHeight() + 2 * C_TerminalView::kMargin);
         Pump();
         return m_view.Store().GetWrapWidth() == kColumns;
     }
@@ -151,30 +114,11 @@ public:
         m_view.Clear();
         Receive(m_assembly, Generate(line, 1000 * 1000));
         Pump();
-        std::vector<double> times;
-        double processorStart = ThreadSeconds();
-        for (int i = 0; i < kPaints; ++i) {
-            double start = Seconds();
-            RedrawWindow(m_view.GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            times.push_back((Seconds() - start) * 1000);
-        }
-        // The thread times tick coarsely, so the processor time is the mean over all paints.
-        double processorMs = (ThreadSeconds() - processorStart) * 1000 / kPaints;
-        // Of that, the copy of the finished picture to the screen, which no drawing of the rows can save.
-        std::vector<double> copies;
-        {
-            C_WindowDc screen(m_view.GetWindow());
-            SIZE size = m_view.ClientSize();
-            for (int i = 0; i < kPaints; ++i) {
-                double start = Seconds();
-                BitBlt(screen.Get(), 0, 0, size.cx, size.cy, m_view.BackBuffer(), 0, 0, SRCCOPY);
-                GdiFlush();
-                copies.push_back((Seconds() - start) * 1000);
-            }
-        }
+        const BenchWindow::PaintFigures paint =
+            BenchWindow::MeasurePaints(m_view.GetWindow(), m_view.BackBuffer(), kPaints);
         printf("full paint, %-38s wall clock median %6.2f ms, 90th percentile %6.2f ms; processor %6.2f ms; "
                "of which the copy to the screen %6.2f ms\n",
-               name, Median(times), Percentile(times, 0.9), processorMs, Median(copies));
+               name, paint.medianMs, paint.ninetiethMs, paint.processorMs, paint.copyMs);
         fflush(stdout);
     }
 
@@ -226,12 +170,7 @@ public:
         double streamEnd = 0;
         std::thread prober([&] {
             while (streaming) {
-                double start = Seconds();
-                DWORD_PTR result;
-                if (SendMessageTimeoutW(m_view.GetWindow(), WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &result))
-                    answers.push_back((Seconds() - start) * 1000);
-                else
-                    answers.push_back(kProbeTimeoutMs);
+                answers.push_back(BenchWindow::AnswerMs(m_view.GetWindow()));
                 Sleep(kProbeIntervalMs); // the probe's own pace
             }
         });

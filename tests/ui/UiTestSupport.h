@@ -42,6 +42,34 @@ inline void PumpPending() {
     }
 }
 
+// A shown pop-up window for the views of a test suite, one for all its tests: under Wine, hiding or destroying a
+// shown top-level window waits two seconds for the X server.
+inline HWND CreateSuiteFrame(const wchar_t* title) {
+    return CreateWindowExW(0, L"STATIC", title, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// The frame and its child view as large as the view's edge and vertical scroll bar around a client area of
+// width x height, which the view then has.
+inline void FitToClient(HWND frame, HWND view, int width, int height) {
+    RECT outer = {0, 0, width, height};
+    AdjustWindowRectEx(&outer, GetWindowLongW(view, GWL_STYLE), FALSE, GetWindowLongW(view, GWL_EXSTYLE));
+    outer.right += GetSystemMetrics(SM_CXVSCROLL);
+    const int outerWidth = outer.right - outer.left;
+    const int outerHeight = outer.bottom - outer.top;
+    SetWindowPos(frame, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(view, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The clipboard's text, opened for owner; a text that says so when it cannot be opened.
+inline std::wstring ClipboardText(HWND owner) {
+    C_ClipboardOpen clipboard(owner);
+    if (!clipboard)
+        return L"(clipboard not opened)";
+    C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
+    return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
+}
+
 // Runs a script against the next modal dialog of this thread once it is up: a thread timer looks for it from
 // inside the dialog's own message loop. The script acts as the user would and must end the dialog.
 class ModalDialogScript {

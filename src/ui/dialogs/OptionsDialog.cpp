@@ -1,7 +1,6 @@
 #include "ui/dialogs/OptionsDialog.h"
 
 #include "connection/manager/ConnectionWindow.h"
-#include "platform/window/DarkMode.h"
 #include "ui/dialogs/LineChoices.h"
 #include "ui/framework/FontList.h"
 #include "ui/framework/ProgramTitle.h"
@@ -95,16 +94,6 @@ INT_PTR C_OptionsDialog::Run(HINSTANCE instance, HWND owner, C_OptionsHost& host
     return result;
 }
 
-template <class Handler> bool C_OptionsDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_sendDelay,  &m_baudRate,    &m_parity,     &m_stopBits,
-                                       &m_dataBits,   &m_flowControl, &m_font,       &m_fontSize,
-                                       &m_timeFormat, &m_textFiles,   &m_enterSends, &m_lineDelay};
-    for (C_ComboBox* combo : combos)
-        if (handler(*combo))
-            return true;
-    return false;
-}
-
 // --- opening ---------------------------------------------------------------------------------------------
 
 INT_PTR C_OptionsDialog::OnInitDialog() {
@@ -127,7 +116,7 @@ INT_PTR C_OptionsDialog::OnInitDialog() {
     CheckItem(IDC_OPTIONS_AUTO_UPDATE, (options.flags & FLAG_AUTO_UPDATE) != 0);
     CheckItem(IDC_OPTIONS_BOLD, (options.flags & FLAG_BOLD) != 0);
     SetTexts();
-    ApplyTheme();
+    m_combos.ApplyTheme(IsDarkModeActive());
     return TRUE;
 }
 
@@ -246,10 +235,7 @@ INT_PTR C_OptionsDialog::OnCommand(WORD id, WPARAM wParam, LPARAM lParam) {
 INT_PTR C_OptionsDialog::OnEnd(INT_PTR result) {
     if (result == 1 && m_host)
         Apply();
-    ForEachCombo([](C_ComboBox& combo) {
-        combo.Detach();
-        return false;
-    });
+    m_combos.Detach();
     return 1;
 }
 
@@ -297,37 +283,13 @@ void C_OptionsDialog::Apply() {
 // --- messages --------------------------------------------------------------------------------------------
 
 INT_PTR C_OptionsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnMeasureItem(*item); });
-    }
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnDrawItem(*item); });
-    }
-    case kDpiChangedMessage:
-        ForEachCombo([](C_ComboBox& combo) {
-            combo.OnDpiChanged();
-            return false;
-        });
-        return C_Dialog::OnMessage(message, wParam, lParam);
-    default:
-        return C_Dialog::OnMessage(message, wParam, lParam);
-    }
+    INT_PTR result;
+    if (m_combos.Answer(message, lParam, result))
+        return result;
+    return C_Dialog::OnMessage(message, wParam, lParam);
 }
 
 void C_OptionsDialog::OnThemeChanged() {
     C_Dialog::OnThemeChanged();
-    ApplyTheme();
-}
-
-void C_OptionsDialog::ApplyTheme() {
-    bool dark = IsDarkModeActive();
-    ForEachCombo([dark](C_ComboBox& combo) {
-        combo.SetDarkMode(dark);
-        if (combo.GetWindow())
-            DarkMode::ApplyComboBoxTheme(combo.GetWindow(), dark);
-        return false;
-    });
+    m_combos.ApplyTheme(IsDarkModeActive());
 }

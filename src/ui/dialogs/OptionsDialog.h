@@ -5,6 +5,7 @@
 // It edits the main window's options in memory, and only on OK; they reach the registry when the main window
 // closes. Every opening rebuilds the lists from the options.
 #include "foundation/settings/Options.h"
+#include "ui/dialogs/ComboBoxGroup.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/StringTable.h"
@@ -51,8 +52,6 @@ protected:
     void OnThemeChanged() override;
 
 private:
-    static constexpr int kComboCount = 12;
-
     void FillSendDelay(const C_PersistedOptions& options);
     void FillBaudRate(const C_PersistedOptions& options);
     void FillParity(const C_PersistedOptions& options);
@@ -68,8 +67,6 @@ private:
     void SetTexts();
     void Apply();
     void ReadNumberField(C_ComboBox& combo, uint32_t& value);
-    void ApplyTheme();
-    template <class Handler> bool ForEachCombo(Handler handler);
 
     C_OptionsHost* m_host = nullptr;
     // In the order of the dialog's fields.
@@ -85,5 +82,7 @@ private:
     C_ComboBox m_enterSends;
     C_ComboBox m_lineDelay;
     C_ComboBox m_textFiles;
+    C_ComboBoxGroup m_combos{&m_sendDelay, &m_baudRate, &m_parity,     &m_stopBits,  &m_dataBits,   &m_flowControl,
+                             &m_font,      &m_fontSize, &m_timeFormat, &m_textFiles, &m_enterSends, &m_lineDelay};
     C_StringTable m_strings;
 };

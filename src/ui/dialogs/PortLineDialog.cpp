@@ -1,6 +1,5 @@
 #include "ui/dialogs/PortLineDialog.h"
 
-#include "platform/window/DarkMode.h"
 #include "ui/dialogs/LineChoices.h"
 #include "ui/framework/ResourceIds.h"
 
@@ -54,14 +53,6 @@ bool C_PortLineDialog::Store(C_SettingsStore& settings) const {
     return stored;
 }
 
-template <class Handler> bool C_PortLineDialog::ForEachCombo(Handler handler) {
-    C_ComboBox* combos[kComboCount] = {&m_baudRate, &m_dataBits, &m_parity, &m_stopBits, &m_flowControl, &m_pulseLines};
-    for (C_ComboBox* combo : combos)
-        if (handler(*combo))
-            return true;
-    return false;
-}
-
 INT_PTR C_PortLineDialog::OnInitDialog() {
     SetIcon(IDI_PROGRAM);
     C_String caption;
@@ -73,7 +64,7 @@ INT_PTR C_PortLineDialog::OnInitDialog() {
     CheckItem(IDC_PORT_LINE_DTR, (m_line.linesAtOpen & LINE_DTR) != 0);
     CheckItem(IDC_PORT_LINE_RTS, (m_line.linesAtOpen & LINE_RTS) != 0);
     FollowDefaultsCheck();
-    ApplyTheme();
+    m_combos.ApplyTheme(IsDarkModeActive());
     return TRUE;
 }
 
@@ -147,45 +138,18 @@ void C_PortLineDialog::ReadFields() {
 INT_PTR C_PortLineDialog::OnEnd(INT_PTR result) {
     if (result == 1)
         ReadFields();
-    ForEachCombo([](C_ComboBox& combo) {
-        combo.Detach();
-        return false;
-    });
+    m_combos.Detach();
     return 1;
 }
 
 INT_PTR C_PortLineDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnMeasureItem(*item); });
-    }
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        return ForEachCombo([item](C_ComboBox& combo) { return combo.OnDrawItem(*item); });
-    }
-    case kDpiChangedMessage:
-        ForEachCombo([](C_ComboBox& combo) {
-            combo.OnDpiChanged();
-            return false;
-        });
-        return C_Dialog::OnMessage(message, wParam, lParam);
-    default:
-        return C_Dialog::OnMessage(message, wParam, lParam);
-    }
+    INT_PTR result;
+    if (m_combos.Answer(message, lParam, result))
+        return result;
+    return C_Dialog::OnMessage(message, wParam, lParam);
 }
 
 void C_PortLineDialog::OnThemeChanged() {
     C_Dialog::OnThemeChanged();
-    ApplyTheme();
-}
-
-void C_PortLineDialog::ApplyTheme() {
-    const bool dark = IsDarkModeActive();
-    ForEachCombo([dark](C_ComboBox& combo) {
-        combo.SetDarkMode(dark);
-        if (combo.GetWindow())
-            DarkMode::ApplyComboBoxTheme(combo.GetWindow(), dark);
-        return false;
-    });
+    m_combos.ApplyTheme(IsDarkModeActive());
 }

@@ -6,6 +6,7 @@
 #include "foundation/settings/LineSettings.h"
 #include "foundation/settings/Options.h"
 #include "foundation/settings/SettingsStore.h"
+#include "ui/dialogs/ComboBoxGroup.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/StringTable.h"
@@ -27,16 +28,12 @@ protected:
     void OnThemeChanged() override;
 
 private:
-    static constexpr int kComboCount = 6;
-
     void SetTexts();
     void FillLists();
     // Checked: the line rows show the Options values and cannot be changed.
     void FollowDefaultsCheck();
     void ReadFields();
     bool Store(C_SettingsStore& settings) const;
-    void ApplyTheme();
-    template <class Handler> bool ForEachCombo(Handler handler);
 
     C_String m_portKey;
     C_String m_name;
@@ -49,5 +46,6 @@ private:
     C_ComboBox m_stopBits;
     C_ComboBox m_flowControl;
     C_ComboBox m_pulseLines;
+    C_ComboBoxGroup m_combos{&m_baudRate, &m_dataBits, &m_parity, &m_stopBits, &m_flowControl, &m_pulseLines};
     C_StringTable m_strings;
 };

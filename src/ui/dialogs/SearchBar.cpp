@@ -8,30 +8,18 @@
 
 namespace {
 
-// The keyboard messages, WM_KEYDOWN up to WM_UNICHAR, that the dialog manager may want.
-constexpr UINT kFirstKeyMessage = WM_KEYDOWN;
-constexpr UINT kLastKeyMessage = 0x0109;
 constexpr uint32_t kSearchTextLimit = 0; // the whole field
 // From the main window's client edges, at 96 DPI; the top one clears the toolbar.
 constexpr int kOwnerMargin = 24;
 constexpr int kOwnerTopMargin = 64;
 
-bool IsKeyHeld(int key) {
-    return GetKeyState(key) < 0;
-}
-
-void Consume(MSG& message) {
-    message.message = WM_NULL;
-    message.wParam = 0;
-    message.lParam = 0;
-}
+using MessageWatch::Consume;
+using MessageWatch::IsKeyHeld;
 
 } // namespace
 
-C_SearchBar* C_SearchBar::s_hooked = nullptr;
-
 C_SearchBar::~C_SearchBar() {
-    RemoveHook();
+    m_keyWatch.Remove();
 }
 
 void C_SearchBar::SetPlacementKey(HKEY root, const wchar_t* keyPath) {
@@ -81,7 +69,7 @@ INT_PTR C_SearchBar::OnInitDialog() {
     if (!WindowPlacement::Restore(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement,
                                   WindowPlacement::OPTION_KEEP_SIZE))
         PlaceOverOwner();
-    InstallHook();
+    m_keyWatch.Install(this);
     return TRUE;
 }
 
@@ -103,7 +91,7 @@ void C_SearchBar::PlaceOverOwner() {
 INT_PTR C_SearchBar::OnEnd(INT_PTR) {
     KillTimer(GetWindow(), TIMER_SEARCH);
     KeepState();
-    RemoveHook();
+    m_keyWatch.Remove();
     const wchar_t* path = m_placementPath.IsEmpty() ? kSettingsKeyPath : m_placementPath.c_str();
     WindowPlacement::Save(GetWindow(), m_placementRoot, path, SettingName::SearchPlacement, 0);
     m_host.SetSearchButtonState(SearchButtonState::Normal);
@@ -112,9 +100,9 @@ INT_PTR C_SearchBar::OnEnd(INT_PTR) {
 
 // Destroyed with its owner rather than closed: the hook must not outlive the window.
 INT_PTR C_SearchBar::OnDestroy() {
-    if (m_hook) {
+    if (m_keyWatch.IsInstalled()) {
         KeepState();
-        RemoveHook();
+        m_keyWatch.Remove();
     }
     return C_Dialog::OnDestroy();
 }
@@ -162,28 +150,6 @@ void C_SearchBar::SearchFor(uint32_t searchFlags) {
 
 // --- keyboard hook ---------------------------------------------------------------------------------------
 
-bool C_SearchBar::InstallHook() {
-    if (s_hooked)
-        return false;
-    m_hook.Reset(SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
-    if (m_hook)
-        s_hooked = this;
-    return bool(m_hook);
-}
-
-void C_SearchBar::RemoveHook() {
-    if (s_hooked == this)
-        s_hooked = nullptr;
-    m_hook.Reset();
-}
-
-// Only messages taken off the queue: a peek that leaves the message there must see it unchanged.
-LRESULT CALLBACK C_SearchBar::GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == PM_REMOVE && s_hooked)
-        s_hooked->TakeMessage(*reinterpret_cast<MSG*>(lParam));
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 // Ctrl+F and F3 close the bar wherever the focus is (the view would otherwise open it again at once); other keys
 // for the bar go through the dialog manager. Whatever is taken becomes WM_NULL.
 void C_SearchBar::TakeMessage(MSG& message) {
@@ -197,6 +163,6 @@ void C_SearchBar::TakeMessage(MSG& message) {
         End(0);
         return;
     }
-    if (message.message >= kFirstKeyMessage && message.message <= kLastKeyMessage && IsDialogMessageW(window, &message))
+    if (MessageWatch::IsKeyMessage(message.message) && IsDialogMessageW(window, &message))
         Consume(message);
 }

@@ -8,6 +8,7 @@
 #include "platform/system/Handles.h"
 #include "terminal/store/LineStore.h"
 #include "ui/framework/Dialog.h"
+#include "ui/framework/MessageWatch.h"
 #include "ui/framework/StringTable.h"
 
 #include <cstdint>
@@ -62,9 +63,7 @@ protected:
     INT_PTR OnDestroy() override;
 
 private:
-    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
-    bool InstallHook();
-    void RemoveHook();
+    friend class C_MessageWatch<C_SearchBar>;
     void TakeMessage(MSG& message);
     void PlaceOverOwner();
     void SearchFor(uint32_t searchFlags); // direction and kind; the case comes from the check box
@@ -74,11 +73,8 @@ private:
     C_String m_lastText;
     bool m_lastCaseSensitive = false;
     bool m_filterActive = false;
-    C_Hook m_hook;
+    C_MessageWatch<C_SearchBar> m_keyWatch;
     HKEY m_placementRoot = HKEY_CURRENT_USER;
     C_String m_placementPath;
     C_StringTable m_strings;
-
-    // A hook procedure has no context: this is the bar that installed the hook (one per thread at most).
-    static C_SearchBar* s_hooked;
 };

@@ -3,9 +3,9 @@
 #include "ui/hex/HexView.h"
 
 #include "foundation/settings/Options.h"
+#include "platform/system/WindowProcedure.h"
 #include "platform/window/Dpi.h"
 
-#include <objbase.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -13,25 +13,12 @@
 
 namespace {
 
-constexpr const wchar_t* kClassPrefix = L"BrannickHex_";
-constexpr int kGuidTextLength = 39;             // braced GUID and its terminating zero
 constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT, Windows 10 and later
 constexpr DWORD kViewStyle = WS_CHILD | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD kViewExtendedStyle = WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY;
 constexpr int kWheelRows = 1; // per notch, as the terminal view scrolls
 
-// Registered once per process under a name no other program can know in advance.
-wchar_t g_className[sizeof("BrannickHex_") + kGuidTextLength] = {};
-
-bool MakeClassName() {
-    GUID guid;
-    wchar_t text[kGuidTextLength];
-    if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, kGuidTextLength))
-        return false;
-    lstrcpynW(g_className, kClassPrefix, int(sizeof(g_className) / sizeof(wchar_t)));
-    lstrcatW(g_className, text);
-    return true;
-}
+C_PrivateWindowClass g_windowClass(L"BrannickHex_");
 
 } // namespace
 
@@ -49,21 +36,12 @@ C_HexView::~C_HexView() {
 // --- creation -------------------------------------------------------------------------------------------------
 
 bool C_HexView::RegisterWindowClass(HINSTANCE instance) {
-    if (g_className[0])
-        return true;
-    if (!MakeClassName())
-        return false;
     WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.lpfnWndProc = OwnerWindowProcedure<C_HexView, &C_HexView::m_window, &C_HexView::HandleMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = g_className;
-    if (RegisterClassExW(&windowClass))
-        return true;
-    g_className[0] = 0;
-    return false;
+    return g_windowClass.Register(windowClass);
 }
 
 bool C_HexView::Create(HWND parent, const RECT& rect, UINT controlId, Visibility visibility) {
@@ -72,7 +50,7 @@ bool C_HexView::Create(HWND parent, const RECT& rect, UINT controlId, Visibility
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterWindowClass(instance))
         return false;
-    HWND window = CreateWindowExW(kViewExtendedStyle, g_className, L"", kViewStyle, rect.left, rect.top,
+    HWND window = CreateWindowExW(kViewExtendedStyle, g_windowClass.Name(), L"", kViewStyle, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(controlId)), instance, this);
     if (!window)
@@ -114,23 +92,6 @@ void C_HexView::Clear() {
 }
 
 // --- messages -------------------------------------------------------------------------------------------------
-
-LRESULT CALLBACK C_HexView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* view = reinterpret_cast<C_HexView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        view = static_cast<C_HexView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
-        view->m_window = window;
-    }
-    if (!view)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = view->HandleMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        view->m_window = nullptr;
-    }
-    return result;
-}
 
 LRESULT C_HexView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
@@ -183,7 +144,7 @@ void C_HexView::OnSize(int width, int height) {
     const bool follow = IsAtBottom();
     m_clientWidth = width;
     m_clientHeight = height;
-    m_scrollToEndRect = {width - 2 * m_iconSize, height - 2 * m_iconSize, width - m_iconSize, height - m_iconSize};
+    m_scrollToEnd.Place(width, height);
     if (!RecreateBackBuffer(width, height))
         return;
     if (!m_font)

@@ -11,10 +11,12 @@
 // second whatever its rate.
 #include "foundation/base/TextString.h"
 #include "platform/system/Handles.h"
+#include "platform/window/BackBuffer.h"
 #include "terminal/bytes/ByteJournal.h"
 #include "terminal/bytes/HexRows.h"
 #include "ui/view/TerminalKeys.h"
 #include "ui/view/TerminalView.h"
+#include "ui/view/ViewWindow.h"
 
 #include <windows.h>
 
@@ -38,7 +40,6 @@ public:
     static constexpr COLORREF kSelection = C_TerminalView::kSelection;
     static constexpr COLORREF kSelectedText = RGB(0xFF, 0xFF, 0xFF);
     static constexpr int kMargin = C_TerminalView::kMargin;
-    static constexpr int kScrollToEndIconSize = C_TerminalView::kScrollToEndIconSize;
 
     static constexpr int64_t kNoSelection = -1;
 
@@ -98,7 +99,7 @@ public:
     int CharacterWidth() const { return m_characterWidth; }
     int RowHeight() const { return m_rowHeight; }
     HDC BackBuffer() const { return m_backBuffer.Get(); }
-    RECT ScrollToEndRect() const { return m_scrollToEndRect; }
+    RECT ScrollToEndRect() const { return m_scrollToEnd.Rect(); }
     uint32_t PaintCount() const { return m_paintCount; }
 
 private:
@@ -106,7 +107,6 @@ private:
     void JournalChanged() override;
 
     static bool RegisterWindowClass(HINSTANCE instance);
-    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -158,8 +158,7 @@ private:
     HexRows::Layout m_layout;
 
     // Back buffer, declared after the font so it is deleted first and releases it.
-    C_Bitmap m_backBitmap;
-    C_MemoryDc m_backBuffer;
+    C_BackBuffer m_backBuffer;
     int m_clientWidth = 0;
     int m_clientHeight = 0;
 
@@ -175,9 +174,7 @@ private:
     bool m_clickOnButton = false;
     uint64_t m_searchPosition = 0; // one past the start of the last match
 
-    C_ImageList m_scrollToEndIcon;
-    int m_iconSize = kScrollToEndIconSize;
-    RECT m_scrollToEndRect{};
+    C_ScrollToEndIcon m_scrollToEnd;
 
     std::atomic<bool> m_changePosted{false};
     bool m_refreshTimerArmed = false;

@@ -66,7 +66,7 @@ void C_HexView::SelectRowAt(POINT point) {
 // --- mouse ----------------------------------------------------------------------------------------------------
 
 bool C_HexView::IsOverScrollToEnd(POINT point) const {
-    return !IsAtBottom() && PtInRect(&m_scrollToEndRect, point);
+    return !IsAtBottom() && m_scrollToEnd.Contains(point);
 }
 
 void C_HexView::OnLeftButtonDown(POINT point) {

@@ -1,44 +1,21 @@
 // The hex view's drawing: its font, the back buffer, the rows with their selection and the scroll-to-end icon.
 #include "ui/hex/HexView.h"
 
-#include "foundation/settings/Options.h"
 #include "platform/window/Dpi.h"
-#include "ui/framework/ResourceIds.h"
-
-#include <commctrl.h>
 
 #include <algorithm>
-
-namespace {
-
-constexpr int kFontSizeDivisor = -13; // twentieths of a point to a (negative) character height at 96 DPI
-constexpr wchar_t kMeasuredText[] = L"X";
-constexpr int kBitsPerPixel = 32;
-
-} // namespace
 
 // --- font and back buffer -------------------------------------------------------------------------------------
 
 // Every character the view draws is ASCII, so one font and a fixed grid do.
 bool C_HexView::CreateFonts() {
     const UINT dpi = m_window ? Dpi::ForWindow(m_window) : Dpi::ForSystem();
-    LOGFONTW face = {};
-    face.lfHeight = LONG(double(dpi) / Dpi::kDefault * (int(m_fontSize) / kFontSizeDivisor));
-    face.lfWeight = (m_fontFlags & FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
-    face.lfCharSet = DEFAULT_CHARSET;
-    face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    lstrcpynW(face.lfFaceName, m_faceName.c_str(), LF_FACESIZE);
+    const LOGFONTW face = TerminalFont::Face(m_faceName.c_str(), m_fontSize, m_fontFlags, dpi);
     C_Font font(CreateFontIndirectW(&face));
     C_MemoryDc measuring(CreateCompatibleDC(nullptr));
-    if (!font || !measuring)
-        return false;
     SIZE measured = {};
-    {
-        C_SelectedObject selected(measuring.Get(), font.Get());
-        if (!GetTextExtentPoint32W(measuring.Get(), kMeasuredText, 1, &measured) || measured.cx <= 0 ||
-            measured.cy <= 0)
-            return false;
-    }
+    if (!font || !TerminalFont::MeasureCell(measuring.Get(), font.Get(), measured))
+        return false;
     const bool follow = IsAtBottom();
     if (m_backBuffer)
         SelectObject(m_backBuffer.Get(), font.Get());
@@ -52,39 +29,16 @@ bool C_HexView::CreateFonts() {
 }
 
 bool C_HexView::RecreateBackBuffer(int width, int height) {
-    C_WindowDc screen(m_window);
-    C_MemoryDc dc(CreateCompatibleDC(screen.Get()));
-    if (!dc)
+    if (!m_backBuffer.Make(m_window, {width, height}))
         return false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = kBitsPerPixel;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    C_Bitmap bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    if (!bitmap)
-        return false;
-    SelectObject(dc.Get(), bitmap.Get());
     if (m_font)
-        SelectObject(dc.Get(), m_font.Get());
-    // The old context goes first, so the old bitmap is no longer selected anywhere when it is deleted.
-    m_backBuffer = std::move(dc);
-    m_backBitmap = std::move(bitmap);
+        SelectObject(m_backBuffer.Get(), m_font.Get());
     return true;
 }
 
 void C_HexView::RebuildScrollToEndIcon(UINT dpi) {
-    m_iconSize = Dpi::Scale(kScrollToEndIconSize, dpi);
-    m_scrollToEndIcon.Reset(ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR32 | ILC_MASK, 1, 0));
-    C_Icon icon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SCROLL_TO_END),
-                                              IMAGE_ICON, m_iconSize, m_iconSize, LR_DEFAULTCOLOR)));
-    if (m_scrollToEndIcon && icon)
-        ImageList_AddIcon(m_scrollToEndIcon.Get(), icon.Get());
-    m_scrollToEndRect = {m_clientWidth - 2 * m_iconSize, m_clientHeight - 2 * m_iconSize, m_clientWidth - m_iconSize,
-                         m_clientHeight - m_iconSize};
+    m_scrollToEnd.Load(dpi);
+    m_scrollToEnd.Place(m_clientWidth, m_clientHeight);
 }
 
 // --- painting -------------------------------------------------------------------------------------------------
@@ -118,8 +72,8 @@ void C_HexView::RenderBackBuffer() {
             break;
         PaintRow(m_frame[i], kMargin + int(shown) * m_rowHeight);
     }
-    if (!IsAtBottom() && m_scrollToEndIcon)
-        ImageList_Draw(m_scrollToEndIcon.Get(), 0, dc, m_scrollToEndRect.left, m_scrollToEndRect.top, ILD_TRANSPARENT);
+    if (!IsAtBottom())
+        m_scrollToEnd.Draw(dc);
 }
 
 // Two text calls a row: the time, direction and offset in the margin colour, the bytes in their direction's.

@@ -1,5 +1,6 @@
 #include "ui/plot/PlotArea.h"
 
+#include "platform/system/WindowProcedure.h"
 #include "ui/plot/PlotPalette.h"
 
 #include <windowsx.h>
@@ -9,7 +10,6 @@ namespace {
 // A class of the program's own module: no other module's class of this name is ever found through it.
 constexpr const wchar_t* kClassName = L"Brannick_VeltoPlotArea";
 constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-constexpr WORD kBitsPerPixel = 32;
 
 } // namespace
 
@@ -25,7 +25,7 @@ bool C_PlotArea::RegisterWindowClass(HINSTANCE instance) {
         return true;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.lpfnWndProc = OwnerWindowProcedure<C_PlotArea, &C_PlotArea::m_window, &C_PlotArea::HandleMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_CROSS);
     windowClass.lpszClassName = kClassName;
@@ -49,37 +49,13 @@ bool C_PlotArea::Create(HWND dialog, int placeholderId, C_PlotAreaHost* host) {
     return m_window != nullptr;
 }
 
-bool C_PlotArea::MakeBackBuffer(SIZE size) {
-    C_WindowDc screen(m_window);
-    C_MemoryDc dc(CreateCompatibleDC(screen.Get()));
-    if (!dc)
-        return false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy; // top-down, as a PNG's rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = kBitsPerPixel;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    C_Bitmap bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    if (!bitmap)
-        return false;
-    SelectObject(dc.Get(), bitmap.Get());
-    // The old context goes first, so the old bitmap is no longer selected anywhere when it is deleted.
-    m_backBuffer = std::move(dc);
-    m_backBitmap = std::move(bitmap);
-    m_pixels = pixels;
-    m_size = size;
-    return true;
-}
-
 HDC C_PlotArea::BackBuffer() {
     RECT client{};
     if (!m_window || !GetClientRect(m_window, &client))
         return nullptr;
     SIZE size = {client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1};
-    if ((size.cx != m_size.cx || size.cy != m_size.cy || !m_backBuffer) && !MakeBackBuffer(size))
+    const SIZE made = m_backBuffer.Size();
+    if ((size.cx != made.cx || size.cy != made.cy || !m_backBuffer) && !m_backBuffer.Make(m_window, size))
         return nullptr;
     return m_backBuffer.Get();
 }
@@ -87,23 +63,6 @@ HDC C_PlotArea::BackBuffer() {
 void C_PlotArea::Show() {
     if (m_window)
         InvalidateRect(m_window, nullptr, FALSE);
-}
-
-LRESULT CALLBACK C_PlotArea::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* area = reinterpret_cast<C_PlotArea*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        area = static_cast<C_PlotArea*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        area->m_window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(area));
-    }
-    if (!area)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = area->HandleMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        area->m_window = nullptr;
-    }
-    return result;
 }
 
 LRESULT C_PlotArea::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -156,7 +115,8 @@ void C_PlotArea::OnMouseMove(POINT point) {
 void C_PlotArea::OnPaint() {
     C_PaintDc paint(m_window);
     if (m_backBuffer) {
-        BitBlt(paint.Get(), 0, 0, m_size.cx, m_size.cy, m_backBuffer.Get(), 0, 0, SRCCOPY);
+        const SIZE size = m_backBuffer.Size();
+        BitBlt(paint.Get(), 0, 0, size.cx, size.cy, m_backBuffer.Get(), 0, 0, SRCCOPY);
         return;
     }
     SetBkColor(paint.Get(), PlotPalette::kBackground);

@@ -1,7 +1,7 @@
 #pragma once
 // C_PlotArea: the child window the plot is drawn in. It keeps the picture in a back buffer, which its owner
 // renders into and which a paint only copies, and reports the pointer: where it rests, the wheel and drags.
-#include "platform/system/Handles.h"
+#include "platform/window/BackBuffer.h"
 
 #include <windows.h>
 
@@ -33,26 +33,21 @@ public:
 
     // The back buffer at the client's size (made again when the size changed); null when it cannot be had.
     HDC BackBuffer();
-    SIZE Size() const { return m_size; }
+    SIZE Size() const { return m_backBuffer.Size(); }
     // The buffer's pixels: 32 bits each, rows top-down.
-    const uint8_t* Pixels() const { return static_cast<const uint8_t*>(m_pixels); }
+    const uint8_t* Pixels() const { return m_backBuffer.Pixels(); }
     // Shows what was rendered into the back buffer.
     void Show();
 
 private:
     static bool RegisterWindowClass(HINSTANCE instance);
-    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void OnMouseMove(POINT point);
-    bool MakeBackBuffer(SIZE size);
 
     HWND m_window = nullptr;
     C_PlotAreaHost* m_host = nullptr;
-    C_MemoryDc m_backBuffer;
-    C_Bitmap m_backBitmap;
-    void* m_pixels = nullptr;
-    SIZE m_size{};
+    C_BackBuffer m_backBuffer;
     bool m_dragging = false;
     bool m_tracking = false;
     int m_dragX = 0;

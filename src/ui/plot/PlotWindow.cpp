@@ -28,12 +28,8 @@ constexpr int kPercent = 100;
 
 } // namespace
 
-C_PlotWindow* C_PlotWindow::s_watching = nullptr;
-
 C_PlotWindow::~C_PlotWindow() {
-    if (s_watching == this)
-        s_watching = nullptr;
-    m_hook.Reset();
+    m_keyWatch.Remove();
 }
 
 void C_PlotWindow::SetPlacementKey(HKEY root, const wchar_t* keyPath) {

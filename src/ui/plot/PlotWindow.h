@@ -19,6 +19,7 @@
 #include "terminal/plot/PlotFeed.h"
 #include "terminal/plot/PlotViewport.h"
 #include "ui/framework/Dialog.h"
+#include "ui/framework/MessageWatch.h"
 #include "ui/framework/StringTable.h"
 #include "ui/plot/PlotArea.h"
 #include "ui/plot/PlotFrame.h"
@@ -109,7 +110,7 @@ private:
     void ReportSaveFailure(const wchar_t* path, DWORD error);
 
     // PlotWindowKeys.cpp: the message hook.
-    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    friend class C_MessageWatch<C_PlotWindow>;
     bool TakeMessage(MSG& message);
 
     C_PlotData& m_data;
@@ -140,8 +141,7 @@ private:
     C_String m_csvPath;
     bool m_csvRunning = false;
     // The key watch.
-    C_Hook m_hook;
+    C_MessageWatch<C_PlotWindow> m_keyWatch;
     HWND m_keyOwner = nullptr;
     UINT m_toggleMessage = 0;
-    static C_PlotWindow* s_watching;
 };

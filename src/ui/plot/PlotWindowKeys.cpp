@@ -6,37 +6,15 @@
 
 namespace {
 
-// The keyboard messages, WM_KEYDOWN up to WM_UNICHAR, that the dialog manager may want.
-constexpr UINT kFirstKeyMessage = WM_KEYDOWN;
-constexpr UINT kLastKeyMessage = 0x0109;
-
-bool IsKeyHeld(int key) {
-    return GetKeyState(key) < 0;
-}
-
-void Consume(MSG& message) {
-    message.message = WM_NULL;
-    message.wParam = 0;
-    message.lParam = 0;
-}
+using MessageWatch::Consume;
+using MessageWatch::IsKeyHeld;
 
 } // namespace
 
 void C_PlotWindow::WatchKeys(HWND owner, UINT toggleMessage) {
     m_keyOwner = owner;
     m_toggleMessage = toggleMessage;
-    if (s_watching)
-        return;
-    m_hook.Reset(SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
-    if (m_hook)
-        s_watching = this;
-}
-
-// Only messages taken off the queue: a peek that leaves the message there must see it unchanged.
-LRESULT CALLBACK C_PlotWindow::GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == PM_REMOVE && s_watching)
-        s_watching->TakeMessage(*reinterpret_cast<MSG*>(lParam));
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    m_keyWatch.Install(this);
 }
 
 // Ctrl+Shift+P is taken before it becomes a character for the device; the main window opens or closes the plot
@@ -59,8 +37,8 @@ bool C_PlotWindow::TakeMessage(MSG& message) {
             message.hwnd = under;
         return false;
     }
-    if (message.message >= kFirstKeyMessage && message.message <= kLastKeyMessage &&
-        (message.hwnd == window || IsChild(window, message.hwnd)) && IsDialogMessageW(window, &message)) {
+    if (MessageWatch::IsKeyMessage(message.message) && (message.hwnd == window || IsChild(window, message.hwnd)) &&
+        IsDialogMessageW(window, &message)) {
         Consume(message);
         return true;
     }

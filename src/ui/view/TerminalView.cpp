@@ -6,32 +6,18 @@
 #include "terminal/export/StoreExport.h"
 #include "platform/window/Dpi.h"
 #include "platform/system/UrlProtocolHandler.h"
+#include "platform/system/WindowProcedure.h"
 
-#include <objbase.h>
 #include <algorithm>
 #include <windowsx.h>
 
 namespace {
 
-constexpr const wchar_t* kClassPrefix = L"Brannick_";
-constexpr int kGuidTextLength = 39;             // braced GUID and its terminating zero
 constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT, Windows 10 and later
 constexpr DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD kViewExtendedStyle = WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY;
 
-// The window class is registered once per process under a name nobody else can know in advance, so no other
-// program's class of the same name can be mistaken for it.
-wchar_t g_className[sizeof("Brannick_") + kGuidTextLength] = {};
-
-bool MakeClassName() {
-    GUID guid;
-    wchar_t text[kGuidTextLength];
-    if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, kGuidTextLength))
-        return false;
-    lstrcpynW(g_className, kClassPrefix, int(sizeof(g_className) / sizeof(wchar_t)));
-    lstrcatW(g_className, text);
-    return true;
-}
+C_PrivateWindowClass g_windowClass(L"Brannick_");
 
 // The program's way of opening a link; tests give the view a recorder instead.
 class C_SystemLinkOpener final : public C_LinkOpener {
@@ -55,22 +41,14 @@ C_TerminalView::~C_TerminalView() {
 // --- creation ---------------------------------------------------------------------------------------------
 
 bool C_TerminalView::RegisterWindowClass(HINSTANCE instance) {
-    if (g_className[0])
-        return true;
-    if (!MakeClassName())
-        return false;
     WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.lpfnWndProc =
+        OwnerWindowProcedure<C_TerminalView, &C_TerminalView::m_window, &C_TerminalView::HandleMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = g_className;
-    if (RegisterClassExW(&windowClass))
-        return true;
-    g_className[0] = 0;
-    return false;
+    return g_windowClass.Register(windowClass);
 }
 
 bool C_TerminalView::Create(HWND parent, const RECT& rect, UINT controlId) {
@@ -79,7 +57,9 @@ bool C_TerminalView::Create(HWND parent, const RECT& rect, UINT controlId) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterWindowClass(instance))
         return false;
-    HWND window = CreateWindowExW(kViewExtendedStyle, g_className, L"", kViewStyle, rect.left, rect.top,
+    // The window belongs to the thread that creates it.
+    m_windowThread = GetCurrentThreadId();
+    HWND window = CreateWindowExW(kViewExtendedStyle, g_windowClass.Name(), L"", kViewStyle, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(controlId)), instance, this);
     if (!window)
@@ -133,24 +113,6 @@ void C_TerminalView::ApplyFilter(bool filterSet) {
 }
 
 // --- messages ---------------------------------------------------------------------------------------------
-
-LRESULT CALLBACK C_TerminalView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* view = reinterpret_cast<C_TerminalView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        view = static_cast<C_TerminalView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
-        view->m_window = window;
-        view->m_windowThread = GetCurrentThreadId();
-    }
-    if (!view)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = view->HandleMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        view->m_window = nullptr;
-    }
-    return result;
-}
 
 LRESULT C_TerminalView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Whatever the message, it sees the rows the writer thread has added or dropped so far.
@@ -256,7 +218,7 @@ bool C_TerminalView::HandleKeyMessage(UINT message, WPARAM wParam, LRESULT& resu
 
 void C_TerminalView::OnCreate() {
     SetTimer(m_window, TIMER_CARET, kCaretIntervalMs, nullptr);
-    RebuildScrollToEndIcon(Dpi::ForWindow(m_window));
+    m_scrollToEnd.Load(Dpi::ForWindow(m_window));
 }
 
 void C_TerminalView::OnDestroy() {

@@ -10,9 +10,11 @@
 // goes (C_SendSink), what the host does for it (C_TerminalViewHost) and how a link is opened (C_LinkOpener).
 #include "foundation/base/TextString.h"
 #include "platform/system/Handles.h"
+#include "platform/window/BackBuffer.h"
 #include "terminal/export/TextEncoding.h"
 #include "terminal/store/LineStore.h"
 #include "ui/view/TerminalKeys.h"
+#include "ui/view/ViewWindow.h"
 
 #include <windows.h>
 
@@ -85,9 +87,8 @@ public:
 
     static constexpr COLORREF kBackground = RGB(0x00, 0x10, 0x23);
     static constexpr COLORREF kSelection = RGB(0x00, 0x5A, 0xC8);
-    static constexpr int kMargin = 2;               // pixels around the rows
-    static constexpr int kScrollRangeExtra = 5;     // pixels below the last row
-    static constexpr int kScrollToEndIconSize = 48; // at 96 DPI
+    static constexpr int kMargin = 2;           // pixels around the rows
+    static constexpr int kScrollRangeExtra = 5; // pixels below the last row
     // Where the main window puts the view, in its dialog units.
     static constexpr RECT kDialogUnitRect = {4, 22, 4 + 517, 22 + 206};
 
@@ -168,7 +169,7 @@ public:
     HDC BackBuffer() const { return m_backBuffer.Get(); }
     // The caret cell's underline in client pixels; empty when no caret is shown.
     RECT CaretRect() const;
-    RECT ScrollToEndRect() const { return m_scrollToEndRect; }
+    RECT ScrollToEndRect() const { return m_scrollToEnd.Rect(); }
     // Paints handled since creation.
     uint32_t PaintCount() const { return m_paintCount; }
 
@@ -184,7 +185,6 @@ private:
     void LinesDropped(const Dropped& dropped) override;
 
     static bool RegisterWindowClass(HINSTANCE instance);
-    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Each group handles its messages and returns true, with the result set; false leaves the message to the
     // next group and finally to the default procedure.
@@ -223,7 +223,6 @@ private:
     void InvertCaret(HDC dc, int stockBrush, COLORREF colour);
     void EraseDrawnCaret(HDC dc);
     bool RecreateBackBuffer(int width, int height);
-    void RebuildScrollToEndIcon(UINT dpi);
     void SetScrollBar(ScrollBarPart part);
 
     // Mouse, keys and clipboard.
@@ -285,8 +284,7 @@ private:
     } m_frameSelection{};
 
     // Back buffer. Declared after the fonts and its bitmap, so it is deleted first and releases them.
-    C_Bitmap m_backBitmap;
-    C_MemoryDc m_backBuffer;
+    C_BackBuffer m_backBuffer;
     int m_clientWidth = 0;
     int m_clientHeight = 0;
 
@@ -311,10 +309,7 @@ private:
     RECT m_doubleClickRect{};
     LONG m_lastDoubleClickTime = 0;
 
-    // Scroll-to-end icon.
-    C_ImageList m_scrollToEndIcon;
-    int m_iconSize = kScrollToEndIconSize;
-    RECT m_scrollToEndRect{};
+    C_ScrollToEndIcon m_scrollToEnd;
 
     // What the store's writer thread left for the window's thread: rows it dropped, and the strongest scroll
     // request (a C_StoreWindow::Scroll, kNoScrollRequest for none).

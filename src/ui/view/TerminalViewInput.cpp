@@ -151,7 +151,7 @@ uint32_t C_TerminalView::HitTest(POINT point) {
 }
 
 bool C_TerminalView::IsOverScrollToEnd(POINT point) const {
-    return !IsAtBottom() && PtInRect(&m_scrollToEndRect, point);
+    return !IsAtBottom() && m_scrollToEnd.Contains(point);
 }
 
 bool C_TerminalView::IsOverLink(POINT point) {

@@ -2,23 +2,16 @@
 // caret.
 #include "ui/view/TerminalView.h"
 
-#include "foundation/settings/Options.h"
 #include "platform/window/Dpi.h"
 #include "terminal/receive/TimeStamp.h"
-#include "ui/framework/ResourceIds.h"
-
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cwchar>
 
 namespace {
 
-constexpr int kFontSizeDivisor = -13; // twentieths of a point to a (negative) character height at 96 DPI
 constexpr LONG kGlyphTestHeight = 10;
 constexpr WORD kMissingGlyph = 0xFFFF; // GetGlyphIndices with GGI_MARK_NONEXISTING_GLYPHS
-constexpr wchar_t kMeasuredText[] = L"X";
-constexpr int kBitsPerPixel = 32;
 // The caret's phases invert it with these stock brushes: gray, then white and light gray.
 constexpr COLORREF kGray = RGB(0x80, 0x80, 0x80);
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
@@ -53,16 +46,7 @@ bool FaceHasGlyphs(const LOGFONTW& face, const C_String& text) {
 
 bool C_TerminalView::CreateFonts() {
     UINT dpi = m_window ? Dpi::ForWindow(m_window) : Dpi::ForSystem();
-    double scale = double(dpi) / Dpi::kDefault;
-    LOGFONTW face = {};
-    face.lfHeight = LONG(scale * (int(m_fontSize) / kFontSizeDivisor));
-    face.lfWeight = (m_fontFlags & FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
-    face.lfCharSet = DEFAULT_CHARSET;
-    face.lfQuality = DEFAULT_QUALITY;
-    // Decides only when the face is missing or not named (none of the default faces installed): the mapper then
-    // takes a fixed-pitch font, not a proportional one spread over the cell grid.
-    face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    lstrcpynW(face.lfFaceName, m_faceName.c_str(), LF_FACESIZE);
+    LOGFONTW face = TerminalFont::Face(m_faceName.c_str(), m_fontSize, m_fontFlags, dpi);
     C_Font normal(CreateFontIndirectW(&face));
     face.lfUnderline = TRUE;
     C_Font link(CreateFontIndirectW(&face));
@@ -77,8 +61,7 @@ bool C_TerminalView::CreateFonts() {
             screenDc.Reset(CreateCompatibleDC(nullptr));
             dc = screenDc.Get();
         }
-        C_SelectedObject selected(dc, normal.Get());
-        if (!dc || !GetTextExtentPoint32W(dc, kMeasuredText, 1, &measured) || measured.cx <= 0 || measured.cy <= 0)
+        if (!TerminalFont::MeasureCell(dc, normal.Get(), measured))
             return false;
     }
     Follow follow = IsAtBottom() ? Follow::Tail : Follow::Keep;
@@ -90,7 +73,7 @@ bool C_TerminalView::CreateFonts() {
     m_powerLineAvailable = FaceHasGlyphs(face, m_powerLine);
     if (m_stamps)
         m_stamps->SetPowerLineGlyphsAvailable(m_powerLineAvailable);
-    RebuildScrollToEndIcon(dpi);
+    m_scrollToEnd.Load(dpi);
     ApplyLayout(follow);
     InvalidateAll();
     return true;
@@ -103,51 +86,25 @@ void C_TerminalView::OnFontsChanged() {
 // The wrap width follows the client width and the character width; the scroll-to-end icon sits one icon size
 // away from the lower right corner.
 void C_TerminalView::ApplyLayout(Follow follow) {
-    m_scrollToEndRect = {m_clientWidth - 2 * m_iconSize, m_clientHeight - 2 * m_iconSize, m_clientWidth - m_iconSize,
-                         m_clientHeight - m_iconSize};
+    m_scrollToEnd.Place(m_clientWidth, m_clientHeight);
     if (m_clientWidth <= 0 || m_characterWidth <= 0)
         return;
     m_store.SetWrapWidth(C_LineStore::WrapWidthFor(m_clientWidth, m_characterWidth));
     UpdateScrollRange(follow);
 }
 
-void C_TerminalView::RebuildScrollToEndIcon(UINT dpi) {
-    m_iconSize = Dpi::Scale(kScrollToEndIconSize, dpi);
-    m_scrollToEndIcon.Reset(ImageList_Create(m_iconSize, m_iconSize, ILC_COLOR32 | ILC_MASK, 1, 0));
-    C_Icon icon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SCROLL_TO_END),
-                                              IMAGE_ICON, m_iconSize, m_iconSize, LR_DEFAULTCOLOR)));
-    if (m_scrollToEndIcon && icon)
-        ImageList_AddIcon(m_scrollToEndIcon.Get(), icon.Get());
-}
-
 // --- back buffer ------------------------------------------------------------------------------------------
 
 bool C_TerminalView::RecreateBackBuffer(int width, int height) {
-    C_WindowDc screen(m_window);
-    C_MemoryDc dc(CreateCompatibleDC(screen.Get()));
-    if (!dc)
+    if (!m_backBuffer.Make(m_window, {width, height}))
         return false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = kBitsPerPixel;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    C_Bitmap bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    if (!bitmap)
-        return false;
-    SelectObject(dc.Get(), bitmap.Get());
+    HDC dc = m_backBuffer.Get();
     // Selection rectangles are filled with the brush alone, merged into what is drawn (destination OR brush).
-    SetBkMode(dc.Get(), OPAQUE);
-    SelectObject(dc.Get(), GetStockObject(NULL_PEN));
-    SelectObject(dc.Get(), GetStockObject(DC_BRUSH));
-    SetDCBrushColor(dc.Get(), kSelection);
-    SetROP2(dc.Get(), R2_MERGEPEN);
-    // The old context goes first, so the old bitmap is no longer selected anywhere when it is deleted.
-    m_backBuffer = std::move(dc);
-    m_backBitmap = std::move(bitmap);
+    SetBkMode(dc, OPAQUE);
+    SelectObject(dc, GetStockObject(NULL_PEN));
+    SelectObject(dc, GetStockObject(DC_BRUSH));
+    SetDCBrushColor(dc, kSelection);
+    SetROP2(dc, R2_MERGEPEN);
     return true;
 }
 
@@ -239,8 +196,8 @@ void C_TerminalView::RenderBackBuffer() {
             Rectangle(dc, left, row.top, right, row.top + m_rowHeight + 1);
         }
     }
-    if (!IsAtBottom() && m_scrollToEndIcon)
-        ImageList_Draw(m_scrollToEndIcon.Get(), 0, dc, m_scrollToEndRect.left, m_scrollToEndRect.top, ILD_TRANSPARENT);
+    if (!IsAtBottom())
+        m_scrollToEnd.Draw(dc);
 }
 
 // One text call per run of cells with equal attributes, each character on its cell of the grid. A run's last

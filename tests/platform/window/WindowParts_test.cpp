@@ -1,5 +1,6 @@
 // Window components: the layout manager's placements, the edit field icon's size and click, the web link's
-// ways of opening its address.
+// ways of opening its address, the back buffer's pixels.
+#include "platform/window/BackBuffer.h"
 #include "platform/window/EditIcon.h"
 #include "platform/window/LayoutManager.h"
 #include "platform/window/WebLink.h"
@@ -44,6 +45,22 @@ TEST(EditIconTest, SizeIsSevenTenthsOfTheFieldPlusFourCutToEights) {
     } cases[] = {{21, 16}, {24, 16}, {29, 24}, {40, 32}, {5, 8}, {0, 8}};
     for (const auto& c : cases)
         EXPECT_EQ(C_EditIcon::IconSize(c.height), c.size) << "height " << c.height;
+}
+
+// The pixels are read as an image file stores them (the plot saves them so): the first row is the top one.
+TEST(BackBufferTest, PixelsRunTopDownInBlueGreenRedOrderAndAnotherSizeIsANewPicture) {
+    C_BackBuffer buffer;
+    ASSERT_TRUE(buffer.Make(nullptr, {4, 3}));
+    SetPixelV(buffer.Get(), 1, 0, RGB(0x10, 0x20, 0x30));
+    GdiFlush();
+    const uint8_t* top = buffer.Pixels() + 1 * 4;
+    EXPECT_EQ(top[0], 0x30);
+    EXPECT_EQ(top[1], 0x20);
+    EXPECT_EQ(top[2], 0x10);
+    ASSERT_TRUE(buffer.Make(nullptr, {2, 5}));
+    EXPECT_EQ(buffer.Size().cx, 2);
+    EXPECT_EQ(buffer.Size().cy, 5);
+    EXPECT_EQ(GetPixel(buffer.Get(), 1, 0), RGB(0, 0, 0));
 }
 
 // A parent window that records the commands its children send.

@@ -19,10 +19,7 @@ protected:
     static constexpr int kColumns = 100;
     static constexpr int kRows = 8;
 
-    static void SetUpTestSuite() {
-        parent = CreateWindowExW(0, L"STATIC", L"hex test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
+    static void SetUpTestSuite() { parent = CreateSuiteFrame(L"hex test"); }
     static void TearDownTestSuite() {
         DestroyWindow(parent);
         parent = nullptr;
@@ -34,13 +31,8 @@ protected:
         view.SetSendSink(&sink);
         view.SetHost(&host);
         ASSERT_TRUE(view.Create(parent, {0, 0, 100, 100}, 0, C_HexView::Visibility::Shown));
-        RECT outer = {0, 0, kColumns * view.CharacterWidth() + 2 * C_HexView::kMargin,
-                      kRows * view.RowHeight() + 2 * C_HexView::kMargin};
-        AdjustWindowRectEx(&outer, GetWindowLongW(view.GetWindow(), GWL_STYLE), FALSE,
-                           GetWindowLongW(view.GetWindow(), GWL_EXSTYLE));
-        outer.right += GetSystemMetrics(SM_CXVSCROLL);
-        SetWindowPos(parent, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
-        SetWindowPos(view.GetWindow(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOZORDER);
+        FitToClient(parent, view.GetWindow(), kColumns * view.CharacterWidth() + 2 * C_HexView::kMargin,
+                    kRows * view.RowHeight() + 2 * C_HexView::kMargin);
         PumpPending();
         ASSERT_EQ(view.VisibleRows(), uint32_t(kRows));
     }
@@ -91,13 +83,7 @@ protected:
             }
         return false;
     }
-    std::wstring ClipboardText() {
-        C_ClipboardOpen clipboard(parent);
-        if (!clipboard)
-            return L"(clipboard not opened)";
-        C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
-        return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
-    }
+    std::wstring ClipboardText() { return ::ClipboardText(parent); }
 
     C_ByteJournal journal;
     C_HexView view{journal};

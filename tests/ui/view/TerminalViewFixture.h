@@ -47,12 +47,7 @@ protected:
     static constexpr int kColumns = 40;
     static constexpr int kRows = 10;
 
-    // One parent for all the tests: under Wine, hiding or destroying a shown top-level window waits two seconds
-    // for the X server.
-    static void SetUpTestSuite() {
-        parent = CreateWindowExW(0, L"STATIC", L"view test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
+    static void SetUpTestSuite() { parent = CreateSuiteFrame(L"view test"); }
     static void TearDownTestSuite() {
         DestroyWindow(parent);
         parent = nullptr;
@@ -77,17 +72,10 @@ protected:
         PumpPending();
     }
 
-    // Client area of columns x rows cells plus the margins; the window adds its edge and scroll bar.
+    // Client area of columns x rows cells plus the margins.
     void ResizeToCells(int columns, int rows) {
-        RECT outer = {0, 0, columns * view.CharacterWidth() + 2 * C_TerminalView::kMargin,
-                      rows * view.RowHeight() + 2 * C_TerminalView::kMargin};
-        AdjustWindowRectEx(&outer, GetWindowLongW(view.GetWindow(), GWL_STYLE), FALSE,
-                           GetWindowLongW(view.GetWindow(), GWL_EXSTYLE));
-        outer.right += GetSystemMetrics(SM_CXVSCROLL);
-        int width = outer.right - outer.left;
-        int height = outer.bottom - outer.top;
-        SetWindowPos(parent, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(view.GetWindow(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        FitToClient(parent, view.GetWindow(), columns * view.CharacterWidth() + 2 * C_TerminalView::kMargin,
+                    rows * view.RowHeight() + 2 * C_TerminalView::kMargin);
     }
 
     // Received bytes on this thread, flushed at once as the idle flush would.
@@ -133,13 +121,7 @@ protected:
         PumpPending();
     }
 
-    std::wstring ClipboardText() {
-        C_ClipboardOpen clipboard(parent);
-        if (!clipboard)
-            return L"(clipboard not opened)";
-        C_GlobalLock data(GetClipboardData(CF_UNICODETEXT));
-        return data.Data() ? static_cast<const wchar_t*>(data.Data()) : L"";
-    }
+    std::wstring ClipboardText() { return ::ClipboardText(parent); }
 
     C_TerminalView view;
     C_ReceiveAssembly assembly{view.Store()};
