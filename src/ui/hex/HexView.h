@@ -26,7 +26,7 @@
 
 class C_EscapeInterpreter;
 
-class C_HexView final : private C_JournalWindow {
+class C_HexView final : private C_JournalWindow, private C_KeySelection {
 public:
     // Posted by whichever thread recorded: the journal changed since the window last looked.
     static constexpr UINT WM_JOURNAL_CHANGED = WM_USER + 1;
@@ -59,6 +59,8 @@ public:
 
     // Wiring, as for the terminal view; each may be null.
     void SetSendSink(C_SendSink* sink) { m_sink = sink; }
+    // What Enter sends ("\r", "\n" or "\r\n"), as in the terminal view; the text must outlive the view.
+    void SetEnterText(const wchar_t* text) { m_enterText = text; }
     void SetHost(C_TerminalViewHost* host) { m_host = host; }
     void SetKeyModeSource(const C_EscapeInterpreter* interpreter) { m_keyMode = interpreter; }
 
@@ -81,7 +83,7 @@ public:
     void Refresh();
     void ScrollToRow(uint64_t row);
     void ScrollToEnd();
-    void CopySelection();
+    void CopySelection() override;
     void SelectRowAt(POINT point);
     // The byte under a client point: a point left of a row's bytes gives its first, right of them the one after.
     uint64_t HitTest(POINT point);
@@ -137,8 +139,7 @@ private:
     bool OnSetCursor();
     bool IsOverScrollToEnd(POINT point) const;
     bool Perform(const TerminalKeys::Result& key);
-    void Send(const wchar_t* text);
-    bool PasteClipboard();
+    bool HasSelection() override;
     bool CursorKeyApplicationMode() const;
 
     C_ByteJournal& m_journal;
@@ -146,6 +147,7 @@ private:
     bool m_shown = false;
     C_SendSink* m_sink = nullptr;
     C_TerminalViewHost* m_host = nullptr;
+    const wchar_t* m_enterText = L"\r";
     const C_EscapeInterpreter* m_keyMode = nullptr;
 
     C_String m_faceName;

@@ -159,7 +159,7 @@ bool C_HexView::HandleKeyMessage(UINT message, WPARAM wParam, LRESULT& result) {
         result = DLGC_WANTALLKEYS;
         return true;
     case WM_CHAR:
-        Perform(TerminalKeys::ForCharacter(wchar_t(wParam), TerminalKeys::HeldModifiers()));
+        Perform(TerminalKeys::ForCharacter(wchar_t(wParam), TerminalKeys::HeldModifiers(), m_enterText));
         return true;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
@@ -178,50 +178,12 @@ bool C_HexView::CursorKeyApplicationMode() const {
     return m_keyMode && m_keyMode->CursorKeyApplicationMode();
 }
 
-void C_HexView::Send(const wchar_t* text) {
-    if (m_sink && text && *text)
-        m_sink->SendText(text);
-}
-
-bool C_HexView::PasteClipboard() {
-    std::wstring text;
-    if (!Clipboard::GetText(m_window, text) || text.empty())
-        return false;
-    Send(text.c_str());
-    return true;
-}
-
-bool C_HexView::Perform(const TerminalKeys::Result& key) {
+bool C_HexView::HasSelection() {
     uint64_t low, high;
-    switch (key.action) {
-    case TerminalKeys::Action::Default:
-        return false;
-    case TerminalKeys::Action::Nothing:
-        return true;
-    case TerminalKeys::Action::Send:
-        Send(key.text);
-        return true;
-    case TerminalKeys::Action::CopyOrSend:
-        if (GetSelection(low, high))
-            CopySelection();
-        else
-            Send(key.text);
-        return true;
-    case TerminalKeys::Action::PasteOrSend:
-        if (!PasteClipboard())
-            Send(key.text);
-        return true;
-    case TerminalKeys::Action::Paste:
-        PasteClipboard();
-        return true;
-    case TerminalKeys::Action::ToggleSearchBar:
-        if (m_host)
-            m_host->ToggleSearchBar();
-        return true;
-    case TerminalKeys::Action::ToggleHexView:
-        if (m_host)
-            m_host->ToggleHexView();
-        return true;
-    }
-    return false;
+    return GetSelection(low, high);
+}
+
+// Keys act as in the terminal view: the same text to the device, the same paste question, bars and break.
+bool C_HexView::Perform(const TerminalKeys::Result& key) {
+    return ViewKeys::Perform(key, {m_window, m_sink, m_host, *this});
 }

@@ -14,6 +14,7 @@
 #include "terminal/export/TextEncoding.h"
 #include "terminal/store/LineStore.h"
 #include "ui/view/TerminalKeys.h"
+#include "ui/view/ViewKeys.h"
 #include "ui/view/ViewWindow.h"
 
 #include <windows.h>
@@ -68,7 +69,7 @@ protected:
     ~C_LinkOpener() = default;
 };
 
-class C_TerminalView final : private C_StoreWindow {
+class C_TerminalView final : private C_StoreWindow, private C_KeySelection {
 public:
     // Posted by the store's writer thread, at most one at a time, when text arrived within the repaint interval:
     // the window starts the repaint timer (only its own thread can). The rows the writer added or dropped are left
@@ -150,7 +151,7 @@ public:
     // The cell under a client point: a point below the last row gives the last row, one right of a row's text
     // the cell just after the row.
     uint32_t HitTest(POINT point);
-    void CopySelection();
+    void CopySelection() override;
     void SelectWord(POINT point);
     void SelectLine(POINT point);
     void SelectAround(POINT point, TerminalText::Range (*around)(const C_LineStore&, uint32_t));
@@ -228,10 +229,8 @@ private:
     // Mouse, keys and clipboard.
     void EndMouseSelection();
     bool Perform(const TerminalKeys::Result& key);
-    void Send(const wchar_t* text);
-    bool PasteClipboard();
     bool CursorKeyApplicationMode() const;
-    bool HasSelection();
+    bool HasSelection() override;
     bool IsOverLink(POINT point);
     bool IsOverScrollToEnd(POINT point) const;
 

@@ -3,6 +3,7 @@
 #include "ui/view/TerminalView.h"
 
 #include "platform/system/Clipboard.h"
+#include "ui/view/ViewKeys.h"
 #include "terminal/receive/EscapeInterpreter.h"
 #include "ui/view/TerminalText.h"
 
@@ -284,70 +285,14 @@ void C_TerminalView::CopySelection() {
     InvalidateAll();
 }
 
-bool C_TerminalView::PasteClipboard() {
-    std::wstring text;
-    if (!Clipboard::GetText(m_window, text) || text.empty())
-        return false;
-    if (m_sink)
-        m_sink->SendPastedText(text.c_str());
-    return true;
-}
-
 // --- keyboard ---------------------------------------------------------------------------------------------
-
-void C_TerminalView::Send(const wchar_t* text) {
-    if (m_sink && text && *text)
-        m_sink->SendText(text);
-}
 
 bool C_TerminalView::CursorKeyApplicationMode() const {
     return m_keyMode && m_keyMode->CursorKeyApplicationMode();
 }
 
 bool C_TerminalView::Perform(const TerminalKeys::Result& key) {
-    switch (key.action) {
-    case TerminalKeys::Action::Default:
-        return false;
-    case TerminalKeys::Action::Nothing:
-        return true;
-    case TerminalKeys::Action::Send:
-        Send(key.text);
-        return true;
-    case TerminalKeys::Action::CopyOrSend:
-        if (HasSelection())
-            CopySelection();
-        else
-            Send(key.text);
-        return true;
-    case TerminalKeys::Action::PasteOrSend:
-        if (!PasteClipboard())
-            Send(key.text);
-        return true;
-    case TerminalKeys::Action::Paste:
-        PasteClipboard();
-        return true;
-    case TerminalKeys::Action::ToggleSearchBar:
-        if (m_host)
-            m_host->ToggleSearchBar();
-        return true;
-    case TerminalKeys::Action::ToggleSendBar:
-        if (m_host)
-            m_host->ToggleSendBar();
-        return true;
-    case TerminalKeys::Action::SendFile:
-        if (m_host)
-            m_host->ChooseFileToSend();
-        return true;
-    case TerminalKeys::Action::SendBreak:
-        if (m_sink)
-            m_sink->SendBreak();
-        return true;
-    case TerminalKeys::Action::ToggleHexView:
-        if (m_host)
-            m_host->ToggleHexView();
-        return true;
-    }
-    return false;
+    return ViewKeys::Perform(key, {m_window, m_sink, m_host, *this});
 }
 
 void C_TerminalView::OnChar(wchar_t character) {

@@ -78,6 +78,7 @@ void C_MainDialog::PlaceSendBar() {
 void C_MainDialog::ApplySendingOptions() {
     const wchar_t* enter = LineEndText(m_options.enterSends);
     m_view.SetEnterText(enter);
+    m_hexView.SetEnterText(enter);
     m_sendBar.SetEnterText(enter);
     m_assembly.SetLocalEcho((m_options.flags & FLAG_LOCAL_ECHO) != 0);
 }

@@ -207,7 +207,7 @@ TEST_F(HexViewTest, SearchSelectsAndShowsTheMatchAndGoesRoundOnce) {
     EXPECT_FALSE(view.GetSelection(low, high));
 }
 
-TEST_F(HexViewTest, SaveWritesTheDumpAndKeysGoToTheDeviceOrTheHost) {
+TEST_F(HexViewTest, SaveWritesTheDumpAndKeysActAsInTheTerminalView) {
     RecordOnReader({"AT\r\n"});
     TempFolder folder;
     const std::wstring path = folder.Path(L"dump.txt");
@@ -224,10 +224,24 @@ TEST_F(HexViewTest, SaveWritesTheDumpAndKeysGoToTheDeviceOrTheHost) {
         HeldKeys controlShift({VK_CONTROL, VK_SHIFT});
         SendMessageW(view.GetWindow(), WM_CHAR, 8, 0); // Ctrl+Shift+H
     }
+    {
+        HeldKeys controlShift({VK_CONTROL, VK_SHIFT});
+        SendMessageW(view.GetWindow(), WM_KEYDOWN, 'S', 0);
+        SendMessageW(view.GetWindow(), WM_KEYDOWN, 'O', 0);
+    }
+    {
+        HeldKeys control({VK_CONTROL});
+        SendMessageW(view.GetWindow(), WM_KEYDOWN, VK_CANCEL, 0); // Ctrl+Break
+    }
     SendMessageW(view.GetWindow(), WM_KEYDOWN, VK_UP, 0);
-    EXPECT_EQ(sink.sent, L"a\x1b[A");
+    view.SetEnterText(L"\r\n");
+    SendMessageW(view.GetWindow(), WM_CHAR, 13, 0);
+    EXPECT_EQ(sink.sent, L"a\x1b[A\r\n");
     EXPECT_EQ(host.searchToggles, 1);
     EXPECT_EQ(host.hexToggles, 1);
+    EXPECT_EQ(host.sendBarToggles, 1) << "Ctrl+Shift+S";
+    EXPECT_EQ(host.fileChoices, 1) << "Ctrl+Shift+O";
+    EXPECT_EQ(sink.breaks, 1) << "Ctrl+Break";
 
     view.Clear();
     EXPECT_EQ(journal.GetExtent().endRow, journal.GetExtent().firstRow);
