@@ -14,9 +14,10 @@ PNG_TITLE, CSV_TITLE = "Please select file to save the plot", "Please select fil
 
 
 def reading(n):
-    """The n-th line's values: a temperature and a fan's duty that swing across one range, so each burst of lines
-    draws long strokes of both colours on the shared scale."""
-    return 20 + n * 37 % 60, n * 53 % 100
+    """The n-th line's values: a temperature and a fan's duty that swing across separate bands of the shared
+    scale. Both bursts may land in one column of pixels, and there the stroke drawn last would hide an earlier
+    one that it overlaps."""
+    return 20 + n * 37 % 30, 60 + n * 53 % 40
 
 
 def burst(first, count):
