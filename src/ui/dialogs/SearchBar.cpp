@@ -151,10 +151,16 @@ void C_SearchBar::SearchFor(uint32_t searchFlags) {
 // --- keyboard hook ---------------------------------------------------------------------------------------
 
 // Ctrl+F and F3 close the bar wherever the focus is (the view would otherwise open it again at once); other keys
-// for the bar go through the dialog manager. Whatever is taken becomes WM_NULL.
+// for the bar go through the dialog manager. Whatever is taken becomes WM_NULL. Ctrl+Shift with a letter is one of
+// the program's own keys, such as the plot's, which a watch installed before the bar takes wherever the focus is;
+// the field has no use for it.
 void C_SearchBar::TakeMessage(MSG& message) {
     HWND window = GetWindow();
     if (!window)
+        return;
+    bool programKey = message.message == WM_KEYDOWN && message.wParam >= 'A' && message.wParam <= 'Z' &&
+                      IsKeyHeld(VK_CONTROL) && IsKeyHeld(VK_SHIFT);
+    if (programKey)
         return;
     bool closeKey = (message.message == WM_CHAR && message.wParam == kCtrlF && IsKeyHeld(VK_CONTROL)) ||
                     (message.message == WM_KEYDOWN && message.wParam == VK_F3);

@@ -2,6 +2,7 @@
 
 #include "foundation/settings/Options.h"
 #include "ui/framework/Language.h"
+#include "ui/framework/MessageWatch.h"
 #include "ui/framework/ResourceIds.h"
 
 #include "ui/UiTestSupport.h"
@@ -235,6 +236,32 @@ TEST_F(SearchBarTest, CtrlFAndF3CloseTheBarAlsoFromTheView) {
     PressKey(view.Get(), WM_CHAR, C_SearchBar::kCtrlF);
     EXPECT_TRUE(bar.IsOpen());
     EXPECT_EQ(view.received, std::vector<UINT>{WM_CHAR});
+}
+
+// A watch installed before the bar's, as the plot window's is, that records the Ctrl+Shift+P it is shown.
+class PlotKeyWatch {
+public:
+    PlotKeyWatch() { watch.Install(this); }
+    void TakeMessage(MSG& message) {
+        if (message.message == WM_KEYDOWN && message.wParam == 'P')
+            ++seen;
+    }
+    int seen = 0;
+
+private:
+    C_MessageWatch<PlotKeyWatch> watch;
+};
+
+TEST_F(SearchBarTest, LeavesTheProgramsCtrlShiftKeysToTheWatchesBeforeIt) {
+    PlotKeyWatch plotKeys;
+    Open();
+    SetFocus(Field());
+    {
+        HeldKeys held{VK_CONTROL, VK_SHIFT};
+        PressKey(Field(), WM_KEYDOWN, 'P');
+    }
+    EXPECT_EQ(plotKeys.seen, 1);
+    EXPECT_TRUE(bar.IsOpen());
 }
 
 TEST_F(SearchBarTest, EscClosesAndTheTextIsThereAtTheNextOpening) {
