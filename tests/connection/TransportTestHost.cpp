@@ -22,6 +22,8 @@ void DispatchPending() {
     }
 }
 
+} // namespace
+
 bool ReadUntil(C_Transport& transport, const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -33,8 +35,6 @@ bool ReadUntil(C_Transport& transport, const std::function<bool()>& done, DWORD 
         transport.ReadStep();
     }
 }
-
-} // namespace
 
 TestWindow::TestWindow() {
     RegisterTestClass();

@@ -82,5 +82,7 @@ private:
 bool ReadUntilReceived(C_Transport& transport, RecordingHost& host, size_t byteCount, DWORD timeoutMs = kTestTimeoutMs);
 // The same, until the host has seen blockCount blocks (zero-length ones included).
 bool ReadUntilBlocks(C_Transport& transport, RecordingHost& host, size_t blockCount, DWORD timeoutMs = kTestTimeoutMs);
+// The same, until done() holds.
+bool ReadUntil(C_Transport& transport, const std::function<bool()>& done, DWORD timeoutMs = kTestTimeoutMs);
 
 std::string Bytes(std::initializer_list<int> values);

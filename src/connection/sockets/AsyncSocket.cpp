@@ -186,8 +186,9 @@ LRESULT C_AsyncSocket::OnSubClassMessage(HWND, UINT, WPARAM wParam, LPARAM lPara
         CloseSocket(socket);
         break;
     case FD_CLOSE:
+        // What the peer sent before it closed may not have been read yet, and closing the socket here would lose
+        // it; the system says to read on after this notification.
         Deliver(EVENT_CLOSED, socket, error);
-        CloseSocket(socket);
         break;
     default:
         break;

@@ -4,8 +4,9 @@
 // turns each notification into one of five events and hands it to the owner's callback there. The owner's
 // reader thread learns of them only through what the callback does (a data event, a socket field).
 //
-// Sockets are created on the command thread and closed there or, when the peer ends a connection, on the
-// user-interface thread; the set of live sockets and their count are therefore kept under the layer's lock.
+// Sockets are created on the command thread and closed there, on the user-interface thread when a connection
+// attempt fails, or on the owner's reader thread once it has read what a peer sent before closing; the set of live
+// sockets and their count are therefore kept under the layer's lock.
 
 // The socket header goes before anything that includes the system header, which would bring the old one in.
 #include <winsock2.h>
@@ -30,7 +31,7 @@ public:
     enum Event : uint32_t {
         EVENT_CONNECTED = 0,
         EVENT_CONNECT_FAILED = 1, // the socket is closed after the callback
-        EVENT_CLOSED = 2,         // by the peer; the socket is closed after the callback
+        EVENT_CLOSED = 2,         // by the peer; the owner reads what is left, then closes the socket
         EVENT_READABLE = 3,
         EVENT_WRITABLE = 4,
     };

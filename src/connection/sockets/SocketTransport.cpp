@@ -59,6 +59,10 @@ bool C_SocketTransport::ReadStep() {
             Sleep(kWaitFailureBackOffMs);
         return true;
     }
+    if (m_peerClosed) {
+        ReadToPeerClose();
+        return true;
+    }
     uint8_t block[kReceiveBlockSize];
     const int count = m_layer.Receive(m_socket, block, sizeof block);
     if (count > 0)
@@ -66,9 +70,27 @@ bool C_SocketTransport::ReadStep() {
     return true;
 }
 
+// The peer sends nothing more, so what is left is finite, and no notification need announce the last of it: it is
+// all read now. A local close that came meanwhile has taken the socket already, and then nothing is posted.
+void C_SocketTransport::ReadToPeerClose() {
+    const SOCKET socket = m_socket;
+    uint8_t block[kReceiveBlockSize];
+    for (int count; (count = m_layer.Receive(socket, block, sizeof block)) > 0;)
+        HandleBlock(block, uint32_t(count));
+    SOCKET expected = socket;
+    if (socket == INVALID_SOCKET || !m_socket.compare_exchange_strong(expected, INVALID_SOCKET))
+        return;
+    m_peerClosed = false;
+    if (!m_layer.Owns(socket))
+        return;
+    m_layer.CloseSocket(socket);
+    OnPeerCloseRead();
+}
+
 // Close on the command thread takes the socket out of the layer and then clears the field; if that happened
 // between the layer's check and this store, the check here puts the field back to none.
 void C_SocketTransport::AdoptSocket(SOCKET socket) {
+    m_peerClosed = false;
     m_socket = socket;
     if (!m_layer.Owns(socket)) {
         SOCKET expected = socket;
@@ -79,6 +101,11 @@ void C_SocketTransport::AdoptSocket(SOCKET socket) {
 void C_SocketTransport::SignalData() {
     if (HANDLE event = m_host.GetDataEvent())
         SetEvent(event);
+}
+
+void C_SocketTransport::NotePeerClosed() {
+    m_peerClosed = true;
+    SignalData();
 }
 
 void C_SocketTransport::OnSocketEvent(void* context, C_AsyncSocket::Event event, SOCKET socket, int) {

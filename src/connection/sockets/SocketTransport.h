@@ -38,8 +38,8 @@ public:
     // event that closes the connection again.
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override;
-    // One receive per wake-up; the layer reports again while data remains. Never ends the connection: the
-    // socket events do that through CloseTarget.
+    // One receive per wake-up; the layer reports again while data remains. After the peer has closed, it reads
+    // to the end and then ends the connection through CloseTarget.
     bool ReadStep() override;
 
     SOCKET GetSocket() const { return m_socket; }
@@ -53,17 +53,26 @@ protected:
 
     // Makes socket the transport's socket, unless the command thread closed it meanwhile.
     void AdoptSocket(SOCKET socket);
-    void ForgetSocket() { m_socket = INVALID_SOCKET; }
+    void ForgetSocket() {
+        m_socket = INVALID_SOCKET;
+        m_peerClosed = false;
+    }
     void SignalData();
+    // On the user-interface thread: the reader is to read what is left and then end the connection.
+    void NotePeerClosed();
+    // On the reader thread, once everything the peer sent has been read and its socket closed.
+    virtual void OnPeerCloseRead() { m_host.PostCloseTarget(); }
 
     C_TransportHost& m_host;
     C_AsyncSocket m_layer;
 
 private:
     static void OnSocketEvent(void* context, C_AsyncSocket::Event event, SOCKET socket, int error);
+    void ReadToPeerClose();
 
     const Kind m_kind;
     std::atomic<SOCKET> m_socket{INVALID_SOCKET};
+    std::atomic<bool> m_peerClosed{false};
     C_SharedName m_name;
     bool m_libraryStarted = false;
 };

@@ -33,16 +33,23 @@ void C_TcpTransport::HandleBlock(const uint8_t* block, uint32_t count) {
     m_host.GetReceiveSink().ProcessReceivedData(block + offset, count - offset);
 }
 
+void C_TcpTransport::OnPeerCloseRead() {
+    SetEvent(m_sendRoom.Get()); // a waiting send finds the socket gone
+    C_SocketTransport::OnPeerCloseRead();
+}
+
 void C_TcpTransport::HandleEvent(C_AsyncSocket::Event event, SOCKET socket) {
     switch (event) {
     case C_AsyncSocket::EVENT_CONNECTED:
         AdoptSocket(socket);
         break;
     case C_AsyncSocket::EVENT_CONNECT_FAILED:
-    case C_AsyncSocket::EVENT_CLOSED:
         ForgetSocket();
         SetEvent(m_sendRoom.Get()); // a waiting send finds the socket gone
         m_host.PostCloseTarget();
+        break;
+    case C_AsyncSocket::EVENT_CLOSED:
+        NotePeerClosed();
         break;
     case C_AsyncSocket::EVENT_READABLE:
         SignalData();

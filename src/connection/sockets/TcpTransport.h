@@ -20,6 +20,7 @@ public:
 private:
     void HandleBlock(const uint8_t* block, uint32_t count) override;
     void HandleEvent(C_AsyncSocket::Event event, SOCKET socket) override;
+    void OnPeerCloseRead() override;
 
     C_Handle m_sendRoom; // auto-reset; signalled by write-ready events and by the end of the connection
 };
