@@ -5,8 +5,8 @@ import re
 
 from conftest import PORT
 from test_main_window import port_command, pressed
-from velto_gui import (CMD_OPTIONS, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, SETTINGS_KEY, TBSTATE_CHECKED,
-                       TBSTATE_INDETERMINATE, TBSTATE_PRESSED, wait_for)
+from velto_gui import (CMD_HEX, CMD_OPTIONS, CMD_SAVE, CMD_SEARCH, IDC_FILTER, IDC_MAIN_VIEW, SETTINGS_KEY,
+                       TBSTATE_CHECKED, TBSTATE_INDETERMINATE, TBSTATE_PRESSED, wait_for)
 
 # Options dialog
 SEND_DELAY, BAUD_RATE, PARITY, STOP_BITS, FONT, FONT_SIZE, BOLD, TIME_FORMAT, AUTO_UPDATE = (
@@ -196,7 +196,16 @@ def test_with_a_filter_the_search_button_does_not_open_the_search_bar(program, w
     program.start()
     wait_for(lambda: search_button(program) & TBSTATE_INDETERMINATE, what="the filter applied")
     program.click_button(CMD_SEARCH)
-    # Clearing the filter comes after the click; once it shows, the click has been handled.
+    # The hex view shows every byte whatever the filter: over it the bar opens, and back at the filtered text it
+    # closes. These come after the click; once they show, the click has been handled.
+    program.click_button(CMD_HEX)
+    wait_for(lambda: not search_button(program) & TBSTATE_INDETERMINATE, what="the search offered over the hex view")
+    assert program.dialog_rect(SEARCH_TEXT) is None
+    program.click_button(CMD_SEARCH)
+    program.wait_dialog(SEARCH_TEXT)
+    program.click_button(CMD_HEX)
+    program.wait_dialog(SEARCH_TEXT, is_open=False)
+    wait_for(lambda: search_button(program) & TBSTATE_INDETERMINATE, what="the search greyed over the text again")
     left, top, right, bottom = program.child_rect(IDC_FILTER)
     program.click_control(IDC_FILTER, x_from_right=(bottom - top) // 2)
     wait_for(lambda: not search_button(program) & TBSTATE_INDETERMINATE, what="the filter cleared")

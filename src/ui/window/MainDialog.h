@@ -122,6 +122,7 @@ private:
     void SelectPort(uint32_t index);
     void OnFilterField(WORD notification);
     void ApplyFilterFromField();
+    void OfferSearch();
     void OnActivityTimer();
     void NoteActivity() override;
     void LoadText(unsigned id, C_String& text) override;

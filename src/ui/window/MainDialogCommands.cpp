@@ -165,6 +165,7 @@ void C_MainDialog::ToggleHexView() {
     ShowWindow(m_view.GetWindow(), hex ? SW_HIDE : SW_SHOW);
     m_toolbar.SetState(CMD_HEX, hex ? TBSTATE_ENABLED | TBSTATE_CHECKED : TBSTATE_ENABLED);
     SetFocus(hex ? m_hexView.GetWindow() : m_view.GetWindow());
+    OfferSearch();
 }
 
 void C_MainDialog::OnPortButton(WORD id) {
@@ -213,9 +214,14 @@ void C_MainDialog::ApplyFilterFromField() {
     GetItemText(IDC_FILTER, text);
     m_filter.SetText(text.c_str());
     m_view.ApplyFilter(!m_filter.IsEmpty());
-    // With a filter the view shows only some lines, and searching them is not offered: an open search bar
-    // closes and the Search button stays greyed until the filter is emptied.
-    m_searchBar.SetFilterActive(!m_filter.IsEmpty());
+    OfferSearch();
+}
+
+// With a filter the view shows only some lines, and searching them is not offered: an open search bar closes and
+// the Search button stays greyed until the filter is emptied. The hex view shows every byte whatever the filter,
+// so over it the search stays offered.
+void C_MainDialog::OfferSearch() {
+    m_searchBar.SetFilterActive(!m_filter.IsEmpty() && !m_hexView.IsShown());
 }
 
 // --- activity indicator ------------------------------------------------------------------------------------
