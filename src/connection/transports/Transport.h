@@ -58,8 +58,8 @@ public:
     virtual HWND GetMainWindow() = 0;
     // Queues CloseTarget for the command thread; the socket transports call it from their event callbacks (on
     // the user-interface thread) when a connection attempt fails, and from the reader thread once it has read
-    // what a peer sent before closing. Never waits. The connection
-    // overrides it; the default does nothing, for hosts without sockets.
+    // what a peer sent before closing. Never waits. The connection overrides it; the default does nothing, for
+    // hosts without sockets.
     virtual void PostCloseTarget() {}
     // The serial options in force for an open of port (its device path, or the target when nothing matched).
     // The connection overrides it with the user's choice.

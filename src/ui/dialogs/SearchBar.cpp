@@ -35,7 +35,7 @@ void C_SearchBar::Toggle(HINSTANCE instance, HWND owner) {
         return;
     }
     // A check button checks itself when clicked: the state is set again whether or not the bar opens.
-    if (m_filterActive) {
+    if (!m_searchable) {
         m_host.SetSearchButtonState(SearchButtonState::Indeterminate);
         return;
     }
@@ -45,9 +45,9 @@ void C_SearchBar::Toggle(HINSTANCE instance, HWND owner) {
 }
 
 // The bar closes first, so the button stays greyed rather than being set back by the closing.
-void C_SearchBar::SetFilterActive(bool active) {
-    m_filterActive = active;
-    if (active) {
+void C_SearchBar::SetSearchable(bool searchable) {
+    m_searchable = searchable;
+    if (!searchable) {
         if (IsOpen())
             End(0);
         m_host.SetSearchButtonState(SearchButtonState::Indeterminate);

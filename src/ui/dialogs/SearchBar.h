@@ -3,7 +3,7 @@
 // (incrementally, so the match under the selection stays while it still matches); ▼ and Enter search forward
 // (Shift+Enter backward), ▲ backward. While it is open a message hook of the thread gives it its keys: Ctrl+F
 // and F3 close it wherever the focus is, and Tab, Enter and Esc work in it although the program's only message
-// loop belongs to the main window's modal dialog. While a filter narrows the view the bar cannot be opened.
+// loop belongs to the main window's modal dialog. While a filter narrows the text view the bar cannot be opened.
 #include "foundation/base/TextString.h"
 #include "platform/system/Handles.h"
 #include "terminal/store/LineStore.h"
@@ -44,13 +44,12 @@ public:
     // Where the bar's position is kept ("Search" under the program's key unless a test says otherwise).
     void SetPlacementKey(HKEY root, const wchar_t* keyPath);
 
-    // Closes the open bar; otherwise opens it over owner, unless a filter is active.
+    // Closes the open bar; otherwise opens it over owner, unless the view cannot be searched.
     void Toggle(HINSTANCE instance, HWND owner);
     bool IsOpen() const { return GetWindow() != nullptr; }
-    // What applying the filter does to the bar: a filter closes it and greys the Search button; no filter makes
-    // the button usable again.
-    void SetFilterActive(bool active);
-    bool IsFilterActive() const { return m_filterActive; }
+    // Whether the view shown can be searched; a filtered text view cannot. Not searchable closes the bar and greys
+    // the Search button; searchable makes the button usable again.
+    void SetSearchable(bool searchable);
 
     // Kept for the life of the process, and put into the field at each opening.
     const C_String& GetLastSearchText() const { return m_lastText; }
@@ -72,7 +71,7 @@ private:
     C_SearchHost& m_host;
     C_String m_lastText;
     bool m_lastCaseSensitive = false;
-    bool m_filterActive = false;
+    bool m_searchable = true;
     C_MessageWatch<C_SearchBar> m_keyWatch;
     HKEY m_placementRoot = HKEY_CURRENT_USER;
     C_String m_placementPath;

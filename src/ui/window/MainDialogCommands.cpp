@@ -221,7 +221,7 @@ void C_MainDialog::ApplyFilterFromField() {
 // the Search button stays greyed until the filter is emptied. The hex view shows every byte whatever the filter,
 // so over it the search stays offered.
 void C_MainDialog::OfferSearch() {
-    m_searchBar.SetFilterActive(!m_filter.IsEmpty() && !m_hexView.IsShown());
+    m_searchBar.SetSearchable(m_filter.IsEmpty() || m_hexView.IsShown());
 }
 
 // --- activity indicator ------------------------------------------------------------------------------------

@@ -162,7 +162,7 @@ TEST_F(SearchBarTest, OpensAtTheOwnersUpperRightUntilAPositionIsSaved) {
 
 TEST_F(SearchBarTest, FilterClosesTheBarAndKeepsItClosedUntilCleared) {
     Open();
-    bar.SetFilterActive(true);
+    bar.SetSearchable(false);
     EXPECT_FALSE(bar.IsOpen());
     EXPECT_EQ(host.buttons.back(), SearchButtonState::Indeterminate);
     host.buttons.clear();
@@ -170,10 +170,10 @@ TEST_F(SearchBarTest, FilterClosesTheBarAndKeepsItClosedUntilCleared) {
     EXPECT_FALSE(bar.IsOpen());
     // The click checked the button by itself; the bar greys it again.
     EXPECT_EQ(host.buttons, std::vector<SearchButtonState>{SearchButtonState::Indeterminate});
-    bar.SetFilterActive(false);
+    bar.SetSearchable(true);
     EXPECT_EQ(host.buttons.back(), SearchButtonState::Normal);
     Open();
-    bar.SetFilterActive(false); // an empty filter applied again leaves the open bar's button pressed
+    bar.SetSearchable(true); // an empty filter applied again leaves the open bar's button pressed
     EXPECT_EQ(host.buttons.back(), SearchButtonState::Checked);
 }
 
