@@ -82,62 +82,95 @@ void C_PersistedOptions::ChooseDefaultFont(FontInstalledQuery query, void* conte
 }
 
 void C_PersistedOptions::Read(const C_SettingsStore& store, const wchar_t* commandLinePort, uint32_t commandLineBaud) {
-    // Stored high bits would be run-time state such as FLAG_LOGGING, which must not come back at start.
-    flags = uint32_t(store.ReadNumber(SettingName::Flags, kDefaultFlags)) & kStoredFlagsMask;
-    fontSize = uint32_t(store.ReadNumber(SettingName::FontSize, kDefaultFontSize));
-    baudRate = uint32_t(store.ReadNumber(SettingName::BaudRate, kDefaultBaudRate));
-    charSendDelay = uint32_t(store.ReadNumber(SettingName::CharSendDelay, kDefaultCharSendDelay));
-    parity = uint8_t(store.ReadNumber(SettingName::Parity, kDefaultParity));
-    stopBits = uint8_t(store.ReadNumber(SettingName::StopBits, kDefaultStopBits));
-    dataBits = uint8_t(store.ReadNumber(SettingName::DataBits, kDefaultDataBits));
-    flowControl = uint8_t(store.ReadNumber(SettingName::FlowControl, kDefaultFlowControl));
-    ReadStringKeepingDefault(store, SettingName::FontName, fontName);
-    if (commandLinePort && *commandLinePort)
-        serialPort.Assign(commandLinePort);
-    else
-        store.ReadString(SettingName::SerialPort, serialPort);
+    const bool portGiven = commandLinePort && *commandLinePort;
+    m_stored.clear();
+    for (const OptionRows::Row& row : OptionRows::Table()) {
+        if (portGiven && row.text == &C_PersistedOptions::serialPort) {
+            serialPort.Assign(commandLinePort);
+            m_stored.emplace_back(); // not read: written at the next chance
+            continue;
+        }
+        ReadRow(store, row);
+        m_stored.push_back(RowText(row));
+    }
     lastSelectedPort.Assign(serialPort);
-    store.ReadString(SettingName::Filter, filter);
-    if (filter.GetLength() > kFilterLimit)
-        filter.Left(int(kFilterLimit));
-    store.ReadString(SettingName::TimeFormat, timeFormat);
-    store.ReadString(SettingName::PowerLine, powerLine, kDefaultPowerLine);
-    store.ReadString(SettingName::AnimationChars, animationChars, kDefaultAnimationChars);
-    plotSpan = uint32_t(store.ReadNumber(SettingName::PlotSpan, kDefaultPlotSpanSeconds));
-    // A value this version does not know sends CR, as Enter always did.
-    const uint64_t enter = store.ReadNumber(SettingName::EnterSends, uint64_t(EnterSends::Cr));
-    enterSends = enter < kEnterSendsCount ? EnterSends(enter) : EnterSends::Cr;
-    lineDelay = uint32_t(store.ReadNumber(SettingName::LineDelay, kDefaultLineDelay));
-    sendHex = store.ReadNumber(SettingName::SendHex, 0) != 0;
-    hexJournalSize = uint32_t(store.ReadNumber(SettingName::HexJournalSize, kDefaultHexJournalSize));
-    if (hexJournalSize < kSmallestHexJournalSize)
-        hexJournalSize = kDefaultHexJournalSize;
-    else if (hexJournalSize > kLargestHexJournalSize)
-        hexJournalSize = kLargestHexJournalSize; // a 32-bit process has no room for more beside the line store
     if (commandLineBaud != 0)
         baudRate = commandLineBaud;
 }
 
-bool C_PersistedOptions::Write(C_SettingsStore& store) const {
-    bool ok = store.WriteNumber(SettingName::Flags, flags & kStoredFlagsMask);
-    ok &= store.WriteNumber(SettingName::BaudRate, baudRate);
-    ok &= store.WriteNumber(SettingName::CharSendDelay, charSendDelay);
-    ok &= store.WriteNumber(SettingName::Parity, parity);
-    ok &= store.WriteNumber(SettingName::StopBits, stopBits);
-    ok &= store.WriteNumber(SettingName::DataBits, dataBits);
-    ok &= store.WriteNumber(SettingName::FlowControl, flowControl);
-    ok &= store.WriteNumber(SettingName::FontSize, fontSize);
-    ok &= store.WriteString(SettingName::FontName, fontName.c_str());
-    ok &= store.WriteString(SettingName::SerialPort, serialPort.c_str());
-    ok &= store.WriteString(SettingName::TimeFormat, timeFormat.c_str());
-    ok &= store.WriteString(SettingName::PowerLine, powerLine.c_str());
-    ok &= store.WriteString(SettingName::AnimationChars, animationChars.c_str());
-    ok &= store.WriteString(SettingName::Filter, filter.c_str());
-    ok &= store.WriteNumber(SettingName::PlotSpan, plotSpan);
-    ok &= store.WriteNumber(SettingName::EnterSends, uint32_t(enterSends));
-    ok &= store.WriteNumber(SettingName::LineDelay, lineDelay);
-    ok &= store.WriteNumber(SettingName::SendHex, sendHex ? 1 : 0);
-    ok &= store.WriteNumber(SettingName::HexJournalSize, hexJournalSize);
+void C_PersistedOptions::ReadRow(const C_SettingsStore& store, const OptionRows::Row& row) {
+    using OptionRows::Kind;
+    if (row.kind == Kind::Text) {
+        C_String& text = this->*row.text;
+        if (row.defaultText)
+            store.ReadString(row.name, text, row.defaultText);
+        else
+            ReadStringKeepingDefault(store, row.name, text);
+        if (row.high && text.GetLength() > row.high)
+            text.Left(int(row.high));
+        return;
+    }
+    const uint64_t stored = store.ReadNumber(row.name, row.defaultNumber);
+    switch (row.kind) {
+    case Kind::Bits:
+        row.set(*this, stored & row.high);
+        break;
+    case Kind::Choice:
+        row.set(*this, stored < row.high ? stored : row.defaultNumber);
+        break;
+    default:
+        row.set(*this, stored);
+        if (row.get(*this) < row.low)
+            row.set(*this, row.defaultNumber);
+        else if (row.get(*this) > row.high)
+            row.set(*this, row.high);
+        break;
+    }
+}
+
+bool C_PersistedOptions::WriteRow(C_SettingsStore& store, const OptionRows::Row& row) const {
+    if (row.kind == OptionRows::Kind::Text)
+        return store.WriteString(row.name, (this->*row.text).c_str());
+    const uint64_t value = row.get(*this);
+    return store.WriteNumber(row.name, row.kind == OptionRows::Kind::Bits ? value & row.high : value);
+}
+
+// Numbers as decimal text; only equality matters.
+std::wstring C_PersistedOptions::RowText(const OptionRows::Row& row) const {
+    if (row.kind == OptionRows::Kind::Text) {
+        const C_String& text = this->*row.text;
+        return std::wstring(text.c_str(), text.GetLength());
+    }
+    const uint64_t value = row.get(*this);
+    return std::to_wstring(row.kind == OptionRows::Kind::Bits ? value & row.high : value);
+}
+
+bool C_PersistedOptions::Write(C_SettingsStore& store) {
+    m_stored.clear();
+    bool ok = true;
+    for (const OptionRows::Row& row : OptionRows::Table()) {
+        const bool written = WriteRow(store, row);
+        ok &= written;
+        m_stored.push_back(written ? std::optional<std::wstring>(RowText(row)) : std::nullopt);
+    }
+    return ok;
+}
+
+bool C_PersistedOptions::WriteChanged(C_SettingsStore& store) {
+    if (m_stored.size() != OptionRows::Count())
+        return Write(store);
+    bool ok = true;
+    size_t index = 0;
+    for (const OptionRows::Row& row : OptionRows::Table()) {
+        std::wstring now = RowText(row);
+        std::optional<std::wstring>& stored = m_stored[index++];
+        if (stored && now == *stored)
+            continue;
+        if (WriteRow(store, row))
+            stored = std::move(now);
+        else
+            ok = false;
+    }
     return ok;
 }
 

@@ -103,31 +103,89 @@ TEST(PersistedOptions, AnEmptyStoreGivesTheDefaults) {
     EXPECT_FALSE(options.sendHex);
 }
 
-TEST(PersistedOptions, ReadsAndWritesInTheirFixedOrders) {
+std::vector<std::wstring> TableNames(const wchar_t* verb) {
+    std::vector<std::wstring> names;
+    for (const OptionRows::Row& row : OptionRows::Table())
+        names.push_back(std::wstring(verb) + L" " + row.name);
+    return names;
+}
+
+TEST(PersistedOptions, ReadsAndWritesEveryRowOfTheTableInItsOrder) {
     RecordingStore store;
     C_PersistedOptions options;
     options.Read(store);
-    std::vector<std::wstring> reads = {
-        L"read Flags",      L"read FontSize",   L"read BaudRate",    L"read CharSendDelay",  L"read Parity",
-        L"read StopBits",   L"read DataBits",   L"read FlowControl", L"read FontName",       L"read SerialPort",
-        L"read Filter",     L"read TimeFormat", L"read PowerLine",   L"read AnimationChars", L"read PlotSpan",
-        L"read EnterSends", L"read LineDelay",  L"read SendHex",     L"read HexJournalSize"};
-    EXPECT_EQ(store.Names(), reads);
+    EXPECT_EQ(store.Names(), TableNames(L"read"));
 
     store.log.clear();
     EXPECT_TRUE(options.Write(store));
-    std::vector<std::wstring> writes = {
-        L"write Flags",      L"write BaudRate",    L"write CharSendDelay",  L"write Parity",        L"write StopBits",
-        L"write DataBits",   L"write FlowControl", L"write FontSize",       L"write FontName",      L"write SerialPort",
-        L"write TimeFormat", L"write PowerLine",   L"write AnimationChars", L"write Filter",        L"write PlotSpan",
-        L"write EnterSends", L"write LineDelay",   L"write SendHex",        L"write HexJournalSize"};
-    EXPECT_EQ(store.Names(), writes);
+    EXPECT_EQ(store.Names(), TableNames(L"write"));
 
     // A failing store still gets every value offered, and the failure is reported.
     store.log.clear();
     store.failWrites = true;
     EXPECT_FALSE(options.Write(store));
-    EXPECT_EQ(store.Names(), writes);
+    EXPECT_EQ(store.Names(), TableNames(L"write"));
+}
+
+// Each row set to a value other than its default, within its bounds, comes back as it was written.
+TEST(PersistedOptions, EveryRowComesBackAsItWasWritten) {
+    C_PersistedOptions written;
+    for (const OptionRows::Row& row : OptionRows::Table()) {
+        if (row.kind == OptionRows::Kind::Text)
+            (written.*row.text).Assign((std::wstring(L"text of ") + row.name).c_str());
+        else if (row.kind == OptionRows::Kind::Choice)
+            row.set(written, (row.defaultNumber + 1) % row.high);
+        else
+            row.set(written, row.defaultNumber == row.high ? row.low : row.high);
+    }
+    RecordingStore store;
+    written.Write(store);
+    C_PersistedOptions read;
+    read.Read(store);
+    for (const OptionRows::Row& row : OptionRows::Table()) {
+        if (row.kind == OptionRows::Kind::Text) {
+            EXPECT_EQ(Str(read.*row.text), Str(written.*row.text)) << row.name;
+        } else {
+            EXPECT_EQ(row.get(read), row.get(written)) << row.name;
+            EXPECT_NE(row.get(read), row.defaultNumber) << row.name << " was not changed by the test";
+        }
+    }
+}
+
+// Two programs on one settings key: each writes only what its own user changed, so neither undoes the other.
+TEST(PersistedOptions, WriteChangedWritesOnlyWhatChangedSinceItWasReadOrWritten) {
+    RecordingStore store;
+    store.numbers[L"BaudRate"] = 57600;
+    C_PersistedOptions first, second;
+    first.Read(store);
+    second.Read(store);
+    store.log.clear();
+    EXPECT_TRUE(first.WriteChanged(store));
+    EXPECT_TRUE(store.log.empty()) << "nothing changed";
+
+    first.baudRate = 9600;
+    EXPECT_TRUE(first.WriteChanged(store));
+    second.filter.Assign(L"error");
+    second.WriteChanged(store);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"write BaudRate", L"write Filter"}));
+    EXPECT_EQ(store.numbers[L"BaudRate"], 9600u) << "the second program did not undo the first's change";
+
+    // A write that failed is tried again; once it went through, it is not repeated.
+    store.log.clear();
+    store.failWrites = true;
+    first.timeFormat.Assign(L"HH:mm");
+    EXPECT_FALSE(first.WriteChanged(store));
+    store.failWrites = false;
+    EXPECT_TRUE(first.WriteChanged(store));
+    EXPECT_TRUE(first.WriteChanged(store));
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"write TimeFormat", L"write TimeFormat"}));
+
+    // What the command line gave is remembered like a choice in the window.
+    C_PersistedOptions started;
+    started.Read(store, L"COM9", 19200);
+    store.log.clear();
+    started.WriteChanged(store);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"write BaudRate", L"write SerialPort"}));
 }
 
 TEST(PersistedOptions, OnlyTheLowSixteenFlagBitsAreStoredOrRestored) {
