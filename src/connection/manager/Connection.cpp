@@ -4,10 +4,9 @@
 #include <new>
 
 struct C_Connection::Command : public C_ListEntry {
-    CommandKind kind = COMMAND_REFRESH;
-    C_String text;     // the target, or the path of a file to send
-    WPARAM number = 0; // RefreshPorts: what WM_PORTS_CHANGED carries afterwards; SendFile: the send's number;
-                       // line commands: milliseconds, or raised or not
+    CommandKind kind = COMMAND_OPEN;
+    C_String text;                    // the target, or the path of a file to send
+    WPARAM number = 0;                // SendFile: the send's number; line commands: milliseconds, or raised or not
     std::unique_ptr<uint8_t[]> bytes; // Send: what goes out
     uint32_t size = 0;
     uint32_t lines = 0; // the modem lines a line command concerns
@@ -27,7 +26,8 @@ bool C_Connection::Start(C_ConnectionWindow& window, C_ConnectionOptions& option
     m_window = &window;
     m_options = &options;
     m_current = nullptr;
-    m_ports.Clear();
+    if (m_scanner == &m_ownScanner && !m_ownScanner.Start(*this))
+        return false;
     m_shutdown = CreateManualResetEvent();
     m_fileStop = CreateAutoResetEvent();
     m_serial.Start();
@@ -37,14 +37,15 @@ bool C_Connection::Start(C_ConnectionWindow& window, C_ConnectionOptions& option
         m_serial.Stop();
         m_tcp.Stop();
         m_udp.Stop();
+        StopOwnScanner();
         return false;
     }
     m_started = true;
     return true;
 }
 
-// The command thread closes the connection on its way out; the probe is told to stop between two ports and
-// awaited, so no port is left half-probed and no thread outlives the objects it uses.
+// The command thread closes the connection on its way out; a scanner of its own is stopped after that (its probe
+// between two ports), so no port is left half-probed and no thread outlives the objects it uses.
 void C_Connection::Stop() {
     if (!m_started)
         return;
@@ -52,15 +53,16 @@ void C_Connection::Stop() {
     StopFileSends(FileSendState::Cancelled);
     SetEvent(m_shutdown.Get());
     m_commands.Stop();
-    m_probe.WaitFinished(C_Thread::kNoLimit, QuitMessage::Deferred);
     m_serial.Stop();
     m_tcp.Stop();
     m_udp.Stop();
-    m_ports.Clear();
+    StopOwnScanner();
 }
 
-void C_Connection::RefreshPorts(WPARAM number) {
-    Post(COMMAND_REFRESH, nullptr, number);
+// A shared scanner is its owner's to stop.
+void C_Connection::StopOwnScanner() {
+    if (m_scanner == &m_ownScanner)
+        m_ownScanner.Stop();
 }
 
 // A file send would otherwise hold the open or the close behind it until its last byte.
@@ -215,9 +217,6 @@ bool C_Connection::HandleCommand(CommandPhase phase, C_ListEntry* entry, void* c
 
 void C_Connection::Run(Command& command) {
     switch (command.kind) {
-    case COMMAND_REFRESH:
-        RunRefresh(command.number);
-        break;
     case COMMAND_OPEN:
         RunOpenTarget(command.text.c_str());
         break;

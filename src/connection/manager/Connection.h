@@ -2,8 +2,9 @@
 // C_Connection: the connection manager. It turns the user's requests (refresh the port list, open a target,
 // close, send text, bytes or a file) into commands that one command thread executes in order, so no transport
 // work ever runs on the user-interface thread. While a target is open a reader thread repeats the transport's read
-// step, which feeds the receive sink the owner passed in (the terminal's receive assembly). After every refresh a
-// short-lived probe thread marks which listed ports could be opened right now.
+// step, which feeds the receive sink the owner passed in (the terminal's receive assembly). The port list and its
+// probe belong to a port scanner, shared by every connection of a program (C_PortScanner); a connection that is
+// given none makes its own.
 //
 // Progress reaches the main window only as status balloons (sent), port-list announcements (posted), the window
 // title, the Options button's text and the reopen timer, all through C_ConnectionWindow. A status is sent and
@@ -14,6 +15,7 @@
 
 #include "connection/threads/CommandThread.h"
 #include "connection/manager/ConnectionWindow.h"
+#include "connection/manager/PortScanner.h"
 #include "connection/sending/SendPacing.h"
 #include "connection/threads/Event.h"
 #include "connection/transports/PipeTransport.h"
@@ -45,12 +47,11 @@ struct FileSendProgress {
     uint64_t total = 0; // the file's size
 };
 
-class C_Connection final : private C_TransportHost, private C_PortProber {
+class C_Connection final : private C_TransportHost, private C_PortScanHost {
 public:
     // An open refused with access denied (another program holds the port) is retried this often, a second apart.
     static constexpr uint32_t kMaxAccessDeniedRetries = 5;
-    // The probe waits this long after a refresh, so a burst of device notifications costs one probe pass.
-    static constexpr DWORD kProbeDelayMs = 1000;
+    static constexpr DWORD kProbeDelayMs = C_PortScanner::kProbeDelayMs;
     // A close wakes the reader again this often until it has ended: a read step may start a new wait just after
     // the first wake-up and would otherwise sleep until data comes.
     static constexpr DWORD kReaderWakeIntervalMs = 100;
@@ -65,14 +66,20 @@ public:
     C_Connection(const C_Connection&) = delete;
     C_Connection& operator=(const C_Connection&) = delete;
 
+    // Before Start: the program's port scanner, started by its owner, which must outlive Stop. Without one the
+    // connection starts a scanner of its own, whose host are the window and the options given to Start.
+    void UseScanner(C_PortScanner& scanner) { m_scanner = &scanner; }
+
     // User-interface thread. Start once the window exists; both objects must outlive Stop. False when the
     // command thread cannot be started (then nothing runs and commands are discarded).
     bool Start(C_ConnectionWindow& window, C_ConnectionOptions& options);
-    // Closes what is open, stops the threads and clears the port list; waits while dispatching messages.
+    // Closes what is open and stops the threads (and a scanner of its own, clearing its list); waits while
+    // dispatching messages.
     void Stop();
 
+    // Queues a refresh of the scanner's port list.
+    void RefreshPorts(WPARAM number) { m_scanner->Refresh(number); }
     // Each queues a command (discarded while the command thread is not running).
-    void RefreshPorts(WPARAM number);
     void OpenTarget(const wchar_t* target); // also stops the reopen timer
     void CloseTarget();
     // A typed text: characters in the ANSI code page, up to the first zero, paced by the character delay.
@@ -118,14 +125,13 @@ public:
     // once the window has shown it. name may be null.
     void ShowStatus(StatusText text, const wchar_t* name) override;
 
-    // The main window walks it under its lock to draw the port buttons.
-    C_PortList& GetPortList() { return m_ports; }
+    // The scanner's list, which the main window walks under its lock to draw the port buttons.
+    C_PortList& GetPortList() { return m_scanner->List(); }
     // "tag - name" of the listed port named name, the name alone without a tag, empty when none has that name.
-    bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(m_ports, name, out); }
+    bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(GetPortList(), name, out); }
 
 private:
     enum CommandKind : uint32_t {
-        COMMAND_REFRESH = 0,
         COMMAND_OPEN = 1,
         COMMAND_CLOSE = 2,
         COMMAND_SEND = 3, // bytes
@@ -183,14 +189,14 @@ private:
     static DWORD ReaderMain(void* self, DWORD);
     void Read();
 
-    // Port list (ConnectionPorts.cpp): the refresh on the command thread, the probe on its own thread.
-    void RunRefresh(WPARAM number);
-    static bool AddPortInfo(const PortInfo& info, void* context, C_SerialPort& port);
-    void AddCommandLineEntry();
-    static DWORD ProbeMain(void* self, DWORD);
-    void Probe();
-    bool ProbeTarget(const wchar_t* target) override;
-    bool ProbeStopping() override;
+    // C_PortScanHost, for a scanner of its own.
+    HWND PortsWindow() override { return m_window->GetWindow(); }
+    void LoadTag(const wchar_t* key, C_String& tag) override { m_options->LoadTag(key, tag); }
+    bool CommandLinePort(uint32_t index, C_String& port) override;
+    // The serial port the transport holds, told to the scanner as it opens and closes.
+    void HoldOpen(const wchar_t* target);
+    void ReleaseHeld();
+    void StopOwnScanner();
 
     C_ReceiveSink& m_sink;
     C_ConnectionWindow* m_window = nullptr;
@@ -221,12 +227,13 @@ private:
     FileSendProgress m_progress;    // under m_progressLock
     DWORD m_lastProgressNotice = 0; // command thread only
 
-    C_PortList m_ports;
+    C_PortScanner m_ownScanner; // used when none was given
+    C_PortScanner* m_scanner = &m_ownScanner;
+    C_String m_held;           // the serial target told to the scanner as held open; command thread only
     uint32_t m_retryCount = 0; // command thread only
     bool m_started = false;
 
     // Threads last: destroyed first, so nothing they use goes away under them.
-    C_Thread m_probe;
     C_Thread m_reader;
     C_CommandThread m_commands;
 };

@@ -36,6 +36,7 @@ void C_Connection::RunOpenTarget(const wchar_t* target) {
     const bool opened = PrepareDataEvent() && transport.Open(target, description);
     const DWORD error = GetLastError();
     if (opened) {
+        HoldOpen(target);
         C_String title;
         PortDisplayName(target, title);
         m_window->SetTitleSuffix(title.c_str());
@@ -80,6 +81,7 @@ void C_Connection::RunCloseTarget() {
     AwaitReader();
     if (current)
         current->Close();
+    ReleaseHeld();
     m_window->SetTitleSuffix(nullptr);
     ShowStatus(STATUS_CLOSED, current && current->GetName(name) ? name.c_str() : nullptr);
 }

@@ -20,7 +20,7 @@ bool C_PipeTransport::OpenPipe(C_File& pipe, const wchar_t* target) {
     return target && pipe.Open(target, C_File::MODE_READ_WRITE_EXISTING, FILE_FLAG_OVERLAPPED, kShareMode) != 0;
 }
 
-bool C_PipeTransport::Probe(const wchar_t* target) {
+bool C_PipeTransport::ProbePipe(const wchar_t* target) {
     C_File probe;
     return OpenPipe(probe, target);
 }

@@ -26,7 +26,8 @@ public:
     bool IsOpen() const override { return m_pipe.IsOpen(); }
     bool GetName(C_String& name) const override { return m_name.CopyTo(name); }
     // Opens the pipe as Open does and closes it again at once.
-    bool Probe(const wchar_t* target) override;
+    bool Probe(const wchar_t* target) override { return ProbePipe(target); }
+    static bool ProbePipe(const wchar_t* target);
     // A missing or busy pipe fails, with the system's error left as the thread's last error.
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override;

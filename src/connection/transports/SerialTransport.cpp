@@ -46,7 +46,7 @@ void C_SerialTransport::Stop() {
 
 // Opening is all the probe does: writing settings would reset every idle board whose reset hangs on DTR, and
 // undo what another program set on a port it is about to use again.
-bool C_SerialTransport::Probe(const wchar_t* target) {
+bool C_SerialTransport::ProbePort(const wchar_t* target) {
     C_SerialPort probe;
     probe.Init();
     probe.SetName(target, false);

@@ -35,7 +35,9 @@ public:
     void Stop() override;
     bool IsOpen() const override { return m_port.IsOpen(); }
     bool GetName(C_String& name) const override { return m_port.GetName(name); }
-    bool Probe(const wchar_t* target) override;
+    bool Probe(const wchar_t* target) override { return ProbePort(target); }
+    // Whether the port can be opened right now; it is only opened and closed, never set.
+    static bool ProbePort(const wchar_t* target);
     bool Open(const wchar_t* target, C_String& description) override;
     void Close() override { m_port.Close(); }
     bool Write(const uint8_t* bytes, uint32_t size) override;
