@@ -6,7 +6,7 @@
 # of `make test` (tests/checks) holds every include to what the room's declared uses reach.
 
 # Folders side by side in one layer are one list item, separated by blanks.
-set(VELTO_LAYERS "platform" "foundation" "terminal connection" "ui maintenance")
+set(VELTO_LAYERS "platform" "foundation" "terminal connection" "session" "ui maintenance")
 
 function(velto_room_target room result)
     string(REPLACE "/" "_" target "velto_${room}")
@@ -128,4 +128,25 @@ function(velto_tests name)
     if(EXISTS "${PROJECT_SOURCE_DIR}/tests/${name}/tests.cmake")
         include("${PROJECT_SOURCE_DIR}/tests/${name}/tests.cmake")
     endif()
+endfunction()
+
+# velto_write_ids(output headers...): the numeric constants of the headers ("#define NAME NUMBER" and "constexpr
+# TYPE NAME = NUMBER;") as a Python module, so the test scripts use the ids the program was built with instead of
+# copies. Written when CMake configures, and again whenever one of the headers changes.
+function(velto_write_ids output)
+    set(text "# Written by the build from the program's id headers; do not edit.\n")
+    foreach(header IN LISTS ARGN)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${header}")
+        file(RELATIVE_PATH name "${PROJECT_SOURCE_DIR}" "${header}")
+        string(APPEND text "\n# ${name}\n")
+        file(STRINGS "${header}" lines REGEX "^(#define|constexpr)")
+        foreach(line IN LISTS lines)
+            if(line MATCHES "^#define[ \t]+([A-Z_][A-Z0-9_]*)[ \t]+((0x)?[0-9A-Fa-f]+)[ \t]*$")
+                string(APPEND text "${CMAKE_MATCH_1} = ${CMAKE_MATCH_2}\n")
+            elseif(line MATCHES "^constexpr[ \t]+[A-Za-z_0-9]+[ \t]+([A-Z_][A-Z0-9_]*)[ \t]*=[ \t]*((0x)?[0-9A-Fa-f]+)[ \t]*;")
+                string(APPEND text "${CMAKE_MATCH_1} = ${CMAKE_MATCH_2}\n")
+            endif()
+        endforeach()
+    endforeach()
+    file(WRITE "${output}" "${text}")
 endfunction()

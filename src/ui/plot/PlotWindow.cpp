@@ -49,8 +49,25 @@ void C_PlotWindow::Toggle(HINSTANCE instance, HWND owner) {
 }
 
 void C_PlotWindow::Clear() {
-    m_data.Clear();
+    m_data->Clear();
     m_dirty = true;
+}
+
+void C_PlotWindow::Attach(C_PlotData& data, C_PlotFeed& feed) {
+    if (&data == m_data && &feed == m_feed)
+        return;
+    if (m_csvRunning)
+        EndCsv(false);
+    m_data = &data;
+    m_feed = &feed;
+    if (!IsOpen())
+        return;
+    m_feed->SetCollecting(true);
+    m_renderedRevision = UINT32_MAX;
+    m_dirty = true;
+    m_legendCount = 0;
+    m_hidden = 0;
+    Render();
 }
 
 // --- opening and closing ---------------------------------------------------------------------------------
@@ -71,7 +88,7 @@ INT_PTR C_PlotWindow::OnInitDialog() {
     if (!WindowPlacement::Restore(GetWindow(), m_placementRoot, path, SettingName::PlotPlacement, 0))
         PlaceOverOwner();
     OnSize();
-    m_feed.SetCollecting(true);
+    m_feed->SetCollecting(true);
     m_renderedRevision = UINT32_MAX;
     m_dirty = true;
     m_legendCount = 0;
@@ -135,7 +152,7 @@ void C_PlotWindow::Stop() {
     KillTimer(GetWindow(), TIMER_PLOT_REFRESH);
     if (m_csvRunning)
         EndCsv(false);
-    m_feed.SetCollecting(false);
+    m_feed->SetCollecting(false);
     m_hover = false;
 }
 
@@ -240,12 +257,12 @@ void C_PlotWindow::OnRefreshTimer() {
     m_viewport.Window(SystemPlotClock().Microseconds(), start, end);
     double pixel = m_painter.MicrosecondsPerPixel();
     bool moved = double(end > m_renderedEnd ? end - m_renderedEnd : m_renderedEnd - end) >= pixel;
-    if (m_dirty || moved || m_data.Revision() != m_renderedRevision)
+    if (m_dirty || moved || m_data->Revision() != m_renderedRevision)
         Render();
 }
 
 void C_PlotWindow::Render() {
-    uint32_t revision = m_data.Revision();
+    uint32_t revision = m_data->Revision();
     HDC dc = m_area.BackBuffer();
     if (!dc || !RenderInto(dc, m_area.Size(), PlotPaintOptions::PAINT_PLAIN))
         return;
@@ -264,7 +281,7 @@ bool C_PlotWindow::RenderInto(HDC dc, SIZE size, uint32_t flags) {
     bool hover = m_hover && !(flags & PlotPaintOptions::PAINT_LEGEND);
     if (hover && m_pointer.x >= plot.left && m_pointer.x < plot.right)
         hoverTime = start + (end - start) * (m_pointer.x - plot.left) / (plot.right - plot.left);
-    if (!m_frame.Take(m_data, start, end, uint32_t(plot.right - plot.left), m_hidden, hoverTime, m_viewport.Newest()))
+    if (!m_frame.Take(*m_data, start, end, uint32_t(plot.right - plot.left), m_hidden, hoverTime, m_viewport.Newest()))
         return false;
     PlotPaintOptions options = {Font(), m_waiting.c_str(), hover, m_pointer, flags};
     m_painter.Paint(dc, size, m_frame, options);

@@ -50,7 +50,7 @@ public:
     static constexpr double kZoomPerNotch = 1.25;
     static constexpr wchar_t kToggleKey = L'P'; // with Ctrl and Shift
 
-    C_PlotWindow(C_PlotData& data, C_PlotFeed& feed, C_PlotHost& host) : m_data(data), m_feed(feed), m_host(host) {}
+    C_PlotWindow(C_PlotData& data, C_PlotFeed& feed, C_PlotHost& host) : m_data(&data), m_feed(&feed), m_host(host) {}
     ~C_PlotWindow() override;
 
     // Ctrl+Shift+P posts toggleMessage to owner from now on, for as long as this object lives.
@@ -66,6 +66,9 @@ public:
     bool IsOpen() const { return GetWindow() != nullptr; }
     // Empties the plot (the main window's Clear).
     void Clear();
+    // Plots other series from now on (the tab in front changed); an open window has its feed collect and an export
+    // under way ends. Both must outlive the window or the next Attach.
+    void Attach(C_PlotData& data, C_PlotFeed& feed);
 
     // For tests: the picture as last rendered, the series' hidden bits and the legend's entries.
     const C_PlotArea& Area() const { return m_area; }
@@ -113,8 +116,8 @@ private:
     friend class C_MessageWatch<C_PlotWindow>;
     bool TakeMessage(MSG& message);
 
-    C_PlotData& m_data;
-    C_PlotFeed& m_feed;
+    C_PlotData* m_data;
+    C_PlotFeed* m_feed;
     C_PlotHost& m_host;
     C_PlotViewport m_viewport;
     C_PlotArea m_area;

@@ -67,7 +67,7 @@ void C_PlotWindow::SaveCsv() {
         ReportSaveFailure(m_csvPath.c_str(), GetLastError());
         return;
     }
-    m_csv.Begin(m_data);
+    m_csv.Begin(*m_data);
     m_csvRunning = true;
     OnCsvTimer();
     if (m_csvRunning)
@@ -75,7 +75,7 @@ void C_PlotWindow::SaveCsv() {
 }
 
 void C_PlotWindow::OnCsvTimer() {
-    switch (m_csv.Write(m_data, m_csvFile)) {
+    switch (m_csv.Write(*m_data, m_csvFile)) {
     case C_PlotCsvExport::Step::More:
         ShowCsvProgress();
         return;

@@ -28,7 +28,12 @@ C_SystemLinkOpener g_systemLinkOpener;
 
 } // namespace
 
-C_TerminalView::C_TerminalView() : m_linkOpener(&g_systemLinkOpener), m_fontSize(C_PersistedOptions::kDefaultFontSize) {
+C_TerminalView::C_TerminalView() : C_TerminalView(*new C_LineStore) {
+    m_ownStore.reset(&m_store);
+}
+
+C_TerminalView::C_TerminalView(C_LineStore& store)
+    : m_store(store), m_linkOpener(&g_systemLinkOpener), m_fontSize(C_PersistedOptions::kDefaultFontSize) {
     m_powerLine.Assign(C_PersistedOptions::kDefaultPowerLine);
     m_store.SetWindow(this);
 }

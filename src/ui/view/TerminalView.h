@@ -2,8 +2,9 @@
 // C_TerminalView: the child window that shows the line store. It paints the wrapped rows in a fixed-pitch font
 // with per-cell colours through a back buffer, blinks an underline caret at the terminal cursor, follows new
 // output while the user is at the bottom, selects with the mouse, copies, opens detected links and turns
-// keystrokes into the text sent to the device. It owns the line store; the receive assembly writes into it on
-// the reader thread, and the view answers the store's notifications (C_StoreWindow) on its own thread.
+// keystrokes into the text sent to the device. It shows a line store that it owns, or one it is given (a port
+// session's); the receive assembly writes into the store on the reader thread, and the view answers the store's
+// notifications (C_StoreWindow) on its own thread. A store shows in one view at a time: the view is its window.
 //
 // The view runs inside any parent window: the main window hosts it, and so do the preview program, the
 // benchmark and the tests. What it needs of its surroundings comes through three small seams: where typed text
@@ -20,6 +21,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
@@ -96,7 +98,10 @@ public:
     enum class Follow { Keep, Tail };
     enum class ExportFormat { Text, Html };
 
+    // A view with a store of its own.
     C_TerminalView();
+    // A view of store, which must outlive the view; nothing may write into it while the view is made or goes.
+    explicit C_TerminalView(C_LineStore& store);
     ~C_TerminalView();
     C_TerminalView(const C_TerminalView&) = delete;
     C_TerminalView& operator=(const C_TerminalView&) = delete;
@@ -238,7 +243,8 @@ private:
     uint32_t VisibleRowCount() const;
     C_LineStore::Segment VisibleRow(uint32_t row) const;
 
-    C_LineStore m_store;
+    std::unique_ptr<C_LineStore> m_ownStore; // the store of a view made without one
+    C_LineStore& m_store;
     HWND m_window = nullptr;
     DWORD m_windowThread = 0;
     C_SendSink* m_sink = nullptr;
