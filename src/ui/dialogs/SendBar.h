@@ -71,6 +71,8 @@ public:
     // Why a line or a file was not sent.
     void ShowMessage(const wchar_t* text);
     bool IsFileSendRunning() const { return m_row == Row::FileRunning; }
+    // Back to the one row: another tab came to the front, with no file send of its own to show.
+    void HideSecondRow() { SetRow(Row::Hidden); }
     // Esc: a running file send stops; else the second row goes; else the focus goes back to the view.
     void OnEscape();
 

@@ -1,6 +1,7 @@
 #pragma once
-// The main window's commands, timers and private messages. The messages it shares with the connection
-// (WM_PORTS_CHANGED, WM_SHOW_STATUS, TIMER_REOPEN) are declared in connection/manager/ConnectionWindow.h.
+// The main window's commands, controls, timers and private messages. The scanner's message (WM_PORTS_CHANGED) is
+// declared in connection/manager/ConnectionWindow.h. The build writes these and the resource ids into a file the
+// test scripts read (velto_ids.py), so a constant here is one line of the form "constexpr TYPE NAME = VALUE;".
 #include <windows.h>
 
 // Toolbar commands.
@@ -29,7 +30,7 @@ constexpr UINT IDC_MAIN_TOOLBAR = 1101;
 constexpr UINT IDC_MAIN_VIEW = 1102;
 constexpr UINT IDC_MAIN_HEX_VIEW = 1262;
 
-// Timers of the main window (TIMER_REOPEN = 2 is the connection's).
+// Timers of the main window.
 constexpr UINT_PTR TIMER_BALLOON = 1;
 constexpr UINT_PTR TIMER_ACTIVITY = 3;
 constexpr UINT_PTR TIMER_FILTER = 4;
@@ -39,16 +40,5 @@ constexpr UINT kFilterMs = 100;
 // A failure the user must read stays longer than a connection's passing status.
 constexpr UINT kFailureBalloonMs = 10000;
 
-// Sent by the command thread so the window's own thread changes what only it may change; the sender waits, so
-// its texts stay valid. wParam: text (title suffix, Options text) or 0/1 (reopen timer off/on).
-constexpr UINT WM_MAIN_SET_TITLE = WM_APP + 0x20;
-constexpr UINT WM_MAIN_SET_OPTIONS_TEXT = WM_APP + 0x21;
-constexpr UINT WM_MAIN_SET_REOPEN_TIMER = WM_APP + 0x22;
-// Posted by the reader thread when hidden lines start arriving: a timer can only be set by the window's thread.
-constexpr UINT WM_MAIN_START_ACTIVITY = WM_APP + 0x23;
 // Posted by the plot window's key watch for Ctrl+Shift+P, wherever the focus was.
 constexpr UINT WM_MAIN_TOGGLE_PLOT = WM_APP + 0x48;
-// Posted by the command thread when a file send started, made progress or ended; at most one is queued.
-constexpr UINT WM_MAIN_FILE_SEND = WM_APP + 0x38;
-// Posted by the reader thread when a log write failed and the log closed itself; wParam the log's session.
-constexpr UINT WM_MAIN_LOG_FAILED = WM_APP + 0x40;

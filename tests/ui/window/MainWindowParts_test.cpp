@@ -1,11 +1,12 @@
 // The main window's decisions that need no window: port buttons, the activity indicator, the start options, the
 // save dialog's filter list and when a paste asks first.
-#include "ui/window/ActivityIndicator.h"
+#include "ui/tabs/ActivityIndicator.h"
 #include "ui/window/PasteGuard.h"
 #include "ui/framework/Language.h"
 #include "ui/window/PortButtons.h"
-#include "ui/window/SaveFileDialog.h"
+#include "ui/dialogs/SaveFileDialog.h"
 #include "ui/window/StartOptions.h"
+#include "ui/framework/ResourceIds.h"
 
 #include <gtest/gtest.h>
 
@@ -16,46 +17,44 @@ namespace {
 TEST(PortButtonsTest, ImageFollowsThePortKind) {
     const struct {
         uint32_t kind;
-        int image;
+        UINT icon;
     } cases[] = {
-        {PORT_KIND_STMICRO, 6}, {PORT_KIND_FTDI, 7},      {PORT_KIND_PIPE, 14},
-        {PORT_KIND_TCP, 15},    {PORT_KIND_PROLIFIC, 17}, {PORT_KIND_OTHER, 5},
-        {PORT_KIND_UDP, 18},    {PORT_KIND_CYPRESS, 19},  {15, 5},
-        {0xFFFFFFFF, 5},
+        {PORT_KIND_STMICRO, IDI_PORT_STM}, {PORT_KIND_FTDI, IDI_PORT_FTDI},         {PORT_KIND_PIPE, IDI_PORT_PIPE},
+        {PORT_KIND_TCP, IDI_PORT_TCP},     {PORT_KIND_PROLIFIC, IDI_PORT_PROLIFIC}, {PORT_KIND_OTHER, IDI_PORT_GENERIC},
+        {PORT_KIND_UDP, IDI_PORT_UDP},     {PORT_KIND_CYPRESS, IDI_PORT_CYPRESS},   {15, IDI_PORT_GENERIC},
+        {0xFFFFFFFF, IDI_PORT_GENERIC},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PortButtons::ImageOfKind(c.kind), c.image) << "kind " << c.kind;
+    for (const auto& c : cases) {
+        const int image = PortButtons::ImageOfKind(c.kind);
+        ASSERT_TRUE(image >= 0 && image < PortButtons::kKindIconCount) << "kind " << c.kind;
+        EXPECT_EQ(PortButtons::kKindIcons[image], c.icon) << "kind " << c.kind;
+    }
 }
 
-TEST(PortButtonsTest, OnlyTheOpenCurrentPortIsPressedAndOnlyOtherAbsentPortsAreGreyed) {
+// A port's button is pressed while a tab has it open; greyed only when no tab waits for it and the probe failed.
+// A click brings its tab forward (reopening it there), closes it when that tab is in front and open, or opens a
+// new tab.
+TEST(PortButtonsTest, LookAndClickFollowTheTabThatShowsThePort) {
+    using PortButtons::Click;
     using PortButtons::Look;
     const struct {
-        const wchar_t* name;
-        bool present;
-        const wchar_t* current;
-        bool open;
+        bool present, inTab, open, front;
         Look look;
+        Click click;
     } cases[] = {
-        {L"COM7", true, L"COM7", true, Look::Pressed},
-        {L"COM7", false, L"COM7", true, Look::Pressed}, // the probe cannot open what we hold
-        {L"COM7", true, L"COM7", false, Look::Normal},
-        {L"COM7", false, L"COM7", false, Look::Normal}, // the selected port is never greyed
-        {L"COM8", false, L"COM7", true, Look::Greyed},
-        {L"COM8", true, L"COM7", true, Look::Normal},
-        {L"com7", true, L"COM7", true, Look::Normal}, // names compare exactly
-        {L"COM8", false, L"", false, Look::Greyed},
+        {true, true, true, true, Look::Pressed, Click::Close},
+        {false, true, true, true, Look::Pressed, Click::Close}, // the probe cannot open what we hold
+        {true, true, true, false, Look::Pressed, Click::BringForward},
+        {false, true, false, true, Look::Normal, Click::BringForward}, // lost: its tab waits for it
+        {true, true, false, false, Look::Normal, Click::BringForward},
+        {false, false, false, false, Look::Greyed, Click::OpenNewTab},
+        {true, false, false, false, Look::Normal, Click::OpenNewTab},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PortButtons::LookOf(c.name, c.present, c.current, c.open), c.look)
-            << c.name << " current " << c.current << " open " << c.open;
-}
-
-TEST(PortButtonsTest, AClickOnTheOpenPortClosesItAndAnyOtherClickOpens) {
-    using PortButtons::Click;
-    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"COM7", true), Click::Close);
-    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"COM7", false), Click::Open);
-    EXPECT_EQ(PortButtons::ClickOn(L"COM8", L"COM7", true), Click::Open);
-    EXPECT_EQ(PortButtons::ClickOn(L"COM7", L"", false), Click::Open);
+    for (const auto& c : cases) {
+        const PortButtons::PortState state{c.present, c.inTab, c.open, c.front};
+        EXPECT_EQ(PortButtons::LookOf(state), c.look) << c.present << c.inTab << c.open << c.front;
+        EXPECT_EQ(PortButtons::ClickOn(state), c.click) << c.present << c.inTab << c.open << c.front;
+    }
 }
 
 TEST(ActivityIndicatorTest, AnimatesWhileHiddenLinesArriveAndRestsFiveSecondsAfterTheLast) {

@@ -1,6 +1,6 @@
-#include "ui/window/OpenFileDialog.h"
+#include "ui/dialogs/OpenFileDialog.h"
 
-#include "ui/window/SaveFileDialog.h"
+#include "ui/dialogs/SaveFileDialog.h"
 
 #include <commdlg.h>
 

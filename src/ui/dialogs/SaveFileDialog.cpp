@@ -1,4 +1,4 @@
-#include "ui/window/SaveFileDialog.h"
+#include "ui/dialogs/SaveFileDialog.h"
 
 #include <commdlg.h>
 

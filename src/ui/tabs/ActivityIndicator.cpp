@@ -1,4 +1,4 @@
-#include "ui/window/ActivityIndicator.h"
+#include "ui/tabs/ActivityIndicator.h"
 
 bool C_ActivityIndicator::Note(uint64_t now) {
     C_Lock hold(m_lock);

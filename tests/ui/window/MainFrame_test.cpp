@@ -1,7 +1,7 @@
 // The real main window in the test process: what it asks of the maintenance services and when, and the status
 // balloon that only a user looking at the program gets. The dialog runs modally as in the program; the checks run
 // inside its message loop, and closing the window ends it.
-#include "ui/window/MainDialog.h"
+#include "ui/window/MainFrame.h"
 
 #include "ui/UiTestSupport.h"
 #include "ui/window/MainWindowIds.h"
@@ -109,7 +109,7 @@ void CALLBACK RunChecks(HWND, UINT, UINT_PTR timer, DWORD) {
     PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
-INT_PTR RunWithChecks(C_MainDialog& dialog, std::function<void(HWND)> checks) {
+INT_PTR RunWithChecks(C_MainFrame& dialog, std::function<void(HWND)> checks) {
     constexpr UINT kLookIntervalMs = 50;
     g_checks = std::move(checks);
     SetTimer(nullptr, 0, kLookIntervalMs, RunChecks);
@@ -118,7 +118,7 @@ INT_PTR RunWithChecks(C_MainDialog& dialog, std::function<void(HWND)> checks) {
     return result;
 }
 
-TEST(MainDialogTest, ConfiguresTheReportFirstAndStartsTheUpdateCheckOnlyWhenItIsOnAndStopsItAtTheEnd) {
+TEST(MainFrameTest, ConfiguresTheReportFirstAndStartsTheUpdateCheckOnlyWhenItIsOnAndStopsItAtTheEnd) {
     const struct {
         uint32_t flags;
         std::vector<std::wstring> calls;
@@ -131,7 +131,7 @@ TEST(MainDialogTest, ConfiguresTheReportFirstAndStartsTheUpdateCheckOnlyWhenItIs
     for (const auto& c : cases) {
         ProgramSettings stored(c.flags);
         RecordingServices services;
-        C_MainDialog dialog(services);
+        C_MainFrame dialog(services);
         EXPECT_EQ(RunWithChecks(dialog, nullptr), 0);
         EXPECT_EQ(services.calls, c.calls) << "flags " << c.flags;
     }
@@ -144,10 +144,10 @@ RECT ChildRect(HWND main, HWND child) {
     return rect;
 }
 
-TEST(MainDialogTest, StartsReadyToTypeWithItsIconsTheFilterCueTheViewBetweenToolbarAndFieldAndAMinimumSize) {
+TEST(MainFrameTest, StartsReadyToTypeWithItsIconsTheFilterCueTheViewBetweenToolbarAndFieldAndAMinimumSize) {
     ProgramSettings stored(0);
     RecordingServices services;
-    C_MainDialog dialog(services);
+    C_MainFrame dialog(services);
     RunWithChecks(dialog, [&](HWND main) {
         HWND view = GetDlgItem(main, IDC_MAIN_VIEW);
         HWND field = GetDlgItem(main, IDC_FILTER);
@@ -169,7 +169,7 @@ TEST(MainDialogTest, StartsReadyToTypeWithItsIconsTheFilterCueTheViewBetweenTool
 
         // Sizing below the minimum stops at 200 x 150 dialog units of client area.
         SetWindowPos(main, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT minimum = {0, 0, C_MainDialog::kMinimumWidth, C_MainDialog::kMinimumHeight}, client{};
+        RECT minimum = {0, 0, C_MainFrame::kMinimumWidth, C_MainFrame::kMinimumHeight}, client{};
         MapDialogRect(main, &minimum);
         GetClientRect(main, &client);
         EXPECT_GE(client.right, minimum.right);
@@ -177,25 +177,28 @@ TEST(MainDialogTest, StartsReadyToTypeWithItsIconsTheFilterCueTheViewBetweenTool
     });
 }
 
-TEST(MainDialogTest, StatusBalloonOnlyWhileTheProgramIsInTheForegroundAndGoneASecondLater) {
+TEST(MainFrameTest, StatusBalloonOnlyWhileTheProgramIsInTheForegroundAndGoneASecondLater) {
     ProgramSettings stored(0);
     RecordingServices services;
     bool hiddenWhileBehind = false, shownInFront = false, goneLater = false;
-    C_MainDialog dialog(services);
+    C_MainFrame dialog(services);
     RunWithChecks(dialog, [&](HWND main) {
         // Another window in front, as another application's would be.
         HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                                      nullptr, GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(other);
+        // The statuses come from the tab's session, through its mailbox.
+        HWND mailbox = FindWindowExW(HWND_MESSAGE, nullptr, L"VeltoSessionMailbox", nullptr);
+        ASSERT_TRUE(mailbox);
         if (PumpUntil([&] { return GetForegroundWindow() == other; })) {
-            SendMessageW(main, WM_SHOW_STATUS, reinterpret_cast<WPARAM>(L"Closed serial port"),
+            SendMessageW(mailbox, WM_SHOW_STATUS, reinterpret_cast<WPARAM>(L"Closed serial port"),
                          reinterpret_cast<LPARAM>(L"COM7"));
             hiddenWhileBehind = VisibleBalloon() == nullptr;
         }
         DestroyWindow(other);
         SetForegroundWindow(main);
         if (PumpUntil([&] { return GetForegroundWindow() == main; })) {
-            SendMessageW(main, WM_SHOW_STATUS, reinterpret_cast<WPARAM>(L"Opening serial port"),
+            SendMessageW(mailbox, WM_SHOW_STATUS, reinterpret_cast<WPARAM>(L"Opening serial port"),
                          reinterpret_cast<LPARAM>(L"COM7"));
             shownInFront = VisibleBalloon() != nullptr;
             goneLater = PumpUntil([] { return VisibleBalloon() == nullptr; });
@@ -253,7 +256,7 @@ int PortCommand(HWND toolbar, const std::wstring& text) {
     return 0;
 }
 
-TEST(MainDialogTest, ThePortMenuOffersTheLineOnlyForTheOpenPortAndShowsItsModemLines) {
+TEST(MainFrameTest, ThePortMenuOffersTheLineOnlyForTheOpenPortAndShowsItsModemLines) {
     VirtualPort port(50); // the user-interface tests' own; other test programs use other numbers
     ASSERT_TRUE(port.IsReady()) << port.Problem();
     ProgramSettings stored(0);
@@ -265,7 +268,7 @@ TEST(MainDialogTest, ThePortMenuOffersTheLineOnlyForTheOpenPortAndShowsItsModemL
                        DWORD((name.size() + 1) * sizeof(wchar_t)));
     }
     RecordingServices services;
-    C_MainDialog dialog(services);
+    C_MainFrame dialog(services);
     std::vector<std::wstring> open, closed, other;
     RunWithChecks(dialog, [&](HWND main) {
         HWND bands = FindWindowExW(main, nullptr, REBARCLASSNAMEW, nullptr);

@@ -1,11 +1,10 @@
-// A port button's context menu: the port's line settings and tag, and the line commands of the open port; the
-// input lines in the open port's tooltip; Ctrl+Break from the view.
-#include "ui/window/MainDialog.h"
+// A port button's context menu: the port's line settings and tag, and the line commands of a port open in a tab;
+// the input lines in the open port's tooltip.
+#include "ui/window/MainFrame.h"
 
 #include "connection/discovery/TargetKind.h"
 #include "ui/framework/ResourceIds.h"
 #include "ui/window/MainWindowIds.h"
-#include "ui/window/PortButtons.h"
 #include "ui/window/PortMenu.h"
 
 #include <commctrl.h>
@@ -23,7 +22,7 @@ constexpr size_t kInputLineCount = sizeof kInputLines / sizeof kInputLines[0];
 } // namespace
 
 // A right click on a port button. Other buttons have no menu.
-INT_PTR C_MainDialog::OnPortRightClick(const NMHDR* header) {
+INT_PTR C_MainFrame::OnPortRightClick(const NMHDR* header) {
     const auto* mouse = reinterpret_cast<const NMMOUSE*>(header);
     if (mouse->dwItemSpec < CMD_PORT_FIRST || mouse->dwItemSpec > CMD_PORT_LAST)
         return FALSE;
@@ -35,7 +34,7 @@ INT_PTR C_MainDialog::OnPortRightClick(const NMHDR* header) {
 
 // The keyboard's way to the menu: the context-menu key or Shift+F10 while a port button has the toolbar's focus.
 // A mouse click comes as NM_RCLICK instead, with the button it hit.
-void C_MainDialog::OnContextMenu(HWND window, LPARAM screenPoint) {
+void C_MainFrame::OnContextMenu(HWND window, LPARAM screenPoint) {
     HWND toolbar = m_toolbar.Window();
     if (screenPoint != kFromKeyboard || (window != toolbar && GetFocus() != toolbar))
         return;
@@ -50,20 +49,14 @@ void C_MainDialog::OnContextMenu(HWND window, LPARAM screenPoint) {
     ShowPortMenu(uint32_t(button.idCommand - CMD_PORT_FIRST), at);
 }
 
-void C_MainDialog::ShowPortMenu(uint32_t index, POINT screen) {
+void C_MainFrame::ShowPortMenu(uint32_t index, POINT screen) {
     PortMenu::Facts facts;
-    {
-        C_PortList& ports = m_connection.GetPortList();
-        C_ReadLock hold(ports);
-        PortEntry* entry = ports.First();
-        for (uint32_t step = 0; entry && step < index; ++step)
-            entry = ports.Next(entry);
-        if (!entry)
-            return;
-        facts.hasLine = TargetKindOf(entry->name.c_str()) == TargetKind::Serial;
-        facts.open = m_connection.IsOpen() && entry->name.Compare(m_options.serialPort.c_str()) == 0 &&
-                     m_connection.GetLineState(facts.line);
-    }
+    C_String name;
+    if (!PortNameAt(index, name))
+        return;
+    facts.hasLine = TargetKindOf(name.c_str()) == TargetKind::Serial;
+    C_SessionTab* tab = TabOfTarget(name.c_str());
+    facts.open = tab && tab->Session().IsOpen() && tab->Session().Connection().GetLineState(facts.line);
     PortMenu::Entry entries[PortMenu::kEntryCount];
     PortMenu::Entries(facts, entries);
     C_Menu menu(CreatePopupMenu());
@@ -80,31 +73,40 @@ void C_MainDialog::ShowPortMenu(uint32_t index, POINT screen) {
         const UINT flags = MF_STRING | (entry.enabled ? 0 : MF_GRAYED) | (entry.checked ? MF_CHECKED : 0);
         AppendMenuW(menu.Get(), flags, entry.command, text.c_str());
     }
+    const uint32_t id = tab ? tab->Id() : 0;
     const WORD command = WORD(TrackPopupMenu(menu.Get(), kMenuFlags, screen.x, screen.y, 0, GetWindow(), nullptr));
+    // The menu's own loop may have let the tab go meanwhile.
     if (command)
-        RunPortMenuCommand(command, index, facts.line);
+        RunPortMenuCommand(command, index, id ? TabOf(id) : nullptr, facts.line);
 }
 
-// The line commands act on the connection's open port, which the menu was offered for.
-void C_MainDialog::RunPortMenuCommand(WORD command, uint32_t index, const LineState& line) {
+// The line commands act on the session that has the port open, which the menu was offered for.
+void C_MainFrame::RunPortMenuCommand(WORD command, uint32_t index, C_SessionTab* tab, const LineState& line) {
     switch (command) {
     case CMD_PORT_MENU_LINE_SETTINGS:
         EditPortLine(index);
-        break;
+        return;
     case CMD_PORT_MENU_TAG:
         EditPortTag(index);
+        return;
+    default:
         break;
+    }
+    if (!tab)
+        return;
+    C_Connection& connection = tab->Session().Connection();
+    switch (command) {
     case CMD_PORT_MENU_DTR:
-        m_connection.SetModemLines(LINE_DTR, !(line.raisedLines & LINE_DTR));
+        connection.SetModemLines(LINE_DTR, !(line.raisedLines & LINE_DTR));
         break;
     case CMD_PORT_MENU_RTS:
-        m_connection.SetModemLines(LINE_RTS, !(line.raisedLines & LINE_RTS));
+        connection.SetModemLines(LINE_RTS, !(line.raisedLines & LINE_RTS));
         break;
     case CMD_PORT_MENU_BREAK:
-        m_connection.SendBreak(C_Connection::kBreakMs);
+        connection.SendBreak(C_Connection::kBreakMs);
         break;
     case CMD_PORT_MENU_PULSE:
-        m_connection.PulseLines(line.pulseLines, C_Connection::kPulseMs);
+        connection.PulseLines(line.pulseLines, C_Connection::kPulseMs);
         break;
     default:
         break;
@@ -113,10 +115,10 @@ void C_MainDialog::RunPortMenuCommand(WORD command, uint32_t index, const LineSt
 
 // The list is not locked while the dialog is shown: the port may vanish meanwhile, and its settings are stored
 // all the same.
-void C_MainDialog::EditPortLine(uint32_t index) {
+void C_MainFrame::EditPortLine(uint32_t index) {
     C_String key, name;
     {
-        C_PortList& ports = m_connection.GetPortList();
+        C_PortList& ports = m_scanner.List();
         C_ReadLock hold(ports);
         PortEntry* entry = ports.First();
         for (uint32_t step = 0; entry && step < index; ++step)
@@ -127,15 +129,21 @@ void C_MainDialog::EditPortLine(uint32_t index) {
     m_portLineDialog.Edit(GetInstance(), GetWindow(), m_settings, m_options, key.c_str(), name.c_str());
 }
 
-// Read when the tooltip is about to show, from the open port only.
-void C_MainDialog::AppendInputLines(const PortEntry& entry, C_String& tip) {
+// The tag dialog stores the tag on OK and, OK or not, asks for the buttons to be rebuilt, so the button shows
+// the tag and, for an open port, its pressed look again.
+void C_MainFrame::EditPortTag(uint32_t index) {
+    m_tagDialog.EditTag(GetInstance(), GetWindow(), m_scanner.List(), m_settings, index);
+}
+
+// Read when the tooltip is about to show, from a port open in a tab only.
+void C_MainFrame::AppendInputLines(const PortEntry& entry, C_String& tip) {
+    C_SessionTab* tab = TabOfTarget(entry.name.c_str());
     LineState line;
-    if (!m_connection.IsOpen() || entry.name.Compare(m_options.serialPort.c_str()) != 0 ||
-        !m_connection.GetLineState(line))
+    if (!tab || !tab->Session().IsOpen() || !tab->Session().Connection().GetLineState(line))
         return;
     C_String lines;
     DWORD status = 0;
-    if (m_connection.GetModemStatus(status)) {
+    if (tab->Session().Connection().GetModemStatus(status)) {
         C_String on, off;
         m_strings.LoadString(IDS_LINE_ON, on);
         m_strings.LoadString(IDS_LINE_OFF, off);
@@ -151,8 +159,4 @@ void C_MainDialog::AppendInputLines(const PortEntry& entry, C_String& tip) {
     if (!tip.IsEmpty())
         tip.Append(L"\r\n");
     tip.Append(lines);
-}
-
-void C_MainDialog::SendBreak() {
-    m_connection.SendBreak(C_Connection::kBreakMs);
 }
