@@ -6,6 +6,7 @@ toolbar buttons and types with xdotool, reads the toolbar's states and texts thr
 the window. A simulated device sits on the other end of a virtual COM port (scripts/virtual-port).
 
 Every wait has a limit; nothing waits a fixed time for something to happen."""
+import importlib.util
 import os
 import re
 import select
@@ -20,14 +21,29 @@ SETTINGS_KEY = r"HKCU\Software\Brannick\Velto"
 TITLE_PREFIX = "Velto - Serial Terminal"
 LIMIT = 90  # seconds; bounds every wait of a run that has already gone wrong
 
-CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = 5001, 5002, 5003, 5004, 5005
-CMD_PLOT = 5035
-CMD_HEX = 5025
-CMD_PORT_FIRST = 5100
-# Options, Search, Send, Hex, Plot, separator, Clear, separator, Save, Log, separator
-FIXED_BUTTONS = 11
-IDC_MAIN_HEX_VIEW = 1262
-IDC_FILTER, IDC_MAIN_VIEW = 1044, 1102
+
+
+def _built_ids():
+    """The command and control ids as the build wrote them (velto_ids.py beside bin/), never copies: the build named
+    by VELTO_BIN, else the default one. Every build of one source tree writes the same ids."""
+    builds = [Path(os.environ["VELTO_BIN"]).parent] if os.environ.get("VELTO_BIN") else []
+    builds.append(ROOT / "build")
+    for build in builds:
+        path = build / "velto_ids.py"
+        if path.exists():
+            spec = importlib.util.spec_from_file_location("velto_ids", path)
+            module = importlib.util.module_from_spec(spec)
+            spec.loader.exec_module(module)
+            return module
+    raise ImportError(f"no velto_ids.py in {', '.join(map(str, builds))}: configure the build first")
+
+
+# Every id by its name in the program's headers: IDS.IDC_OK, IDS.CMD_SEND, ...
+IDS = _built_ids()
+CMD_OPTIONS, CMD_SAVE, CMD_LOG, CMD_CLEAR, CMD_SEARCH = (IDS.CMD_OPTIONS, IDS.CMD_SAVE, IDS.CMD_LOG, IDS.CMD_CLEAR,
+                                                          IDS.CMD_SEARCH)
+CMD_PLOT, CMD_HEX, CMD_SEND, CMD_PORT_FIRST = IDS.CMD_PLOT, IDS.CMD_HEX, IDS.CMD_SEND, IDS.CMD_PORT_FIRST
+IDC_MAIN_HEX_VIEW, IDC_FILTER, IDC_MAIN_VIEW = IDS.IDC_MAIN_HEX_VIEW, IDS.IDC_FILTER, IDS.IDC_MAIN_VIEW
 # The titles of the save dialogs: Save's, Log's, and the start both share.
 SAVE_TITLE = "Please select file to save"
 LOG_TITLE = "Please select file to log"
@@ -160,12 +176,19 @@ class Velto:
     def button_count(self):
         return int(self.driver("count"))
 
+    def port_buttons(self):
+        """The port buttons in toolbar order, as (command, text)."""
+        answer = self.driver("ports") or ""
+        return [(int(command), text) for command, text in (line.split("\t", 1) for line in answer.splitlines())]
+
     def port_command(self, text):
         """The command of the port button showing text; None while there is none."""
-        for command in range(CMD_PORT_FIRST, CMD_PORT_FIRST + self.button_count() - FIXED_BUTTONS):
-            if self.text(command) == text:
-                return command
-        return None
+        return next((command for command, shown in self.port_buttons() if shown == text), None)
+
+    def button_index(self, command):
+        """A button's place in the toolbar, counted from 0; None when there is none."""
+        answer = self.driver("index", command)
+        return int(answer) if answer is not None else None
 
     def pressed_button(self, text):
         """True while the port button showing text is pressed."""

@@ -5,10 +5,10 @@ import os
 import subprocess
 
 from conftest import BIN, PORT
-from velto_gui import (CMD_HEX, CMD_LOG, CMD_SAVE, IDC_MAIN_HEX_VIEW, IDC_MAIN_VIEW, LIMIT, LOG_TITLE, ROOT,
+from velto_gui import (CMD_HEX, CMD_LOG, CMD_SAVE, IDC_MAIN_HEX_VIEW, IDC_MAIN_VIEW, IDS, LIMIT, LOG_TITLE, ROOT,
                        TBSTATE_CHECKED, TBSTATE_PRESSED, wait_for, windows_path)
 
-SEARCH_TEXT = 1039
+SEARCH_TEXT = IDS.IDC_SEARCH_TEXT
 HEX_SAVE_TITLE = "Please select file to save the hex dump"
 BOM = b"\xef\xbb\xbf"
 # Cyrillic, Greek, CJK, an emoji beyond the first plane and braille.

@@ -4,12 +4,14 @@ port's input lines in its tooltip. What reaches the line is read with stty on th
 shows the speed, crtscts, ixon and ixoff; it keeps 8 data bits and has no modem lines)."""
 from conftest import PORT
 from test_main_window import port_command, pressed
-from velto_gui import CMD_OPTIONS, CMD_PORT_FIRST, FIXED_BUTTONS, IDC_FILTER, SETTINGS_KEY, wait_for
+from velto_gui import CMD_OPTIONS, IDC_FILTER, IDS, SETTINGS_KEY, wait_for
 
 # Options dialog
-SEND_DELAY, DATA_BITS, FLOW_CONTROL, OK = 1007, 1335, 1337, 1003
+SEND_DELAY, DATA_BITS, FLOW_CONTROL, OK = (IDS.IDC_OPTIONS_SEND_DELAY, IDS.IDC_OPTIONS_DATA_BITS,
+                                           IDS.IDC_OPTIONS_FLOW_CONTROL, IDS.IDC_OK)
 # A port's line settings dialog
-USE_DEFAULTS, PORT_BAUD_RATE, PORT_FLOW_CONTROL = 1320, 1321, 1329
+USE_DEFAULTS, PORT_BAUD_RATE, PORT_FLOW_CONTROL = (IDS.IDC_PORT_LINE_DEFAULTS, IDS.IDC_PORT_LINE_BAUD_RATE,
+                                                   IDS.IDC_PORT_LINE_FLOW_CONTROL)
 PORT_KEY = SETTINGS_KEY + r"\Ports" + "\\" + PORT
 # The port menu's items, counted from 1 without the separators.
 LINE_SETTINGS, DTR = 1, 3
@@ -132,8 +134,7 @@ def test_the_menu_opens_from_the_keyboard_a_refused_dtr_is_told_and_the_tooltip_
             break
         program.key("Tab")
     assert program.driver("focus") == "toolbar"
-    ports = [program.text(c) for c in range(CMD_PORT_FIRST, CMD_PORT_FIRST + program.button_count() - FIXED_BUTTONS)]
-    index = FIXED_BUTTONS + ports.index(PORT)
+    index = program.button_index(program.port_command(PORT))
     for _ in range(program.button_count()):
         if program.driver("hot") == str(index):
             break

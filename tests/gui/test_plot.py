@@ -3,11 +3,12 @@ legend's latest values, pause, Ctrl+Shift+P, and the PNG and CSV files."""
 import subprocess
 
 import velto_gui
-from velto_gui import CMD_PLOT, TBSTATE_CHECKED, wait_for
+from velto_gui import CMD_PLOT, IDS, TBSTATE_CHECKED, wait_for
 
 from conftest import PORT
 
-IDC_PLOT_AREA, IDC_PLOT_LEGEND, IDC_PLOT_PAUSE, IDC_PLOT_SAVE_PNG, IDC_PLOT_SAVE_CSV = 1290, 1291, 1293, 1294, 1295
+IDC_PLOT_AREA, IDC_PLOT_LEGEND, IDC_PLOT_PAUSE, IDC_PLOT_SAVE_PNG, IDC_PLOT_SAVE_CSV = (
+    IDS.IDC_PLOT_AREA, IDS.IDC_PLOT_LEGEND, IDS.IDC_PLOT_PAUSE, IDS.IDC_PLOT_SAVE_PNG, IDS.IDC_PLOT_SAVE_CSV)
 # The first two colours of the plot's palette, as the screen shows them.
 TEMP_COLOUR, FAN_COLOUR = bytes((0x4F, 0xC3, 0xF7)), bytes((0xFF, 0xB7, 0x4D))
 PNG_TITLE, CSV_TITLE = "Please select file to save the plot", "Please select file to save the plotted"

@@ -15,6 +15,8 @@
 //   set-state COMMAND STATE        sets a toolbar button's TBSTATE bits
 //   rect COMMAND                   "left top right bottom" of a toolbar button on the screen
 //   count                          number of toolbar buttons
+//   index COMMAND                  a toolbar button's place, counted from 0
+//   ports                          the port buttons in toolbar order, one line each: "COMMAND<tab>TEXT"
 //   child ID                       "left top right bottom" of a child window of the main window (or of its band
 //                                  container, or of the send bar) on the screen
 //   visible ID                     1 while that child window is visible, else 0
@@ -45,6 +47,8 @@
 // Output goes to standard output, one line; the exit status is 0 on success, 1 when the window or the button
 // is not there, 2 on a usage error.
 #include <windows.h>
+
+#include "ui/window/MainWindowIds.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -313,17 +317,33 @@ int ButtonRect(HWND toolbar, int command) {
     return PrintScreenRect(toolbar, rect);
 }
 
-int ButtonText(HWND toolbar, int command) {
+bool ReadButtonText(HWND toolbar, int command, std::wstring& text) {
     C_RemoteBuffer buffer(toolbar);
     const LRESULT length = SendMessageW(toolbar, TB_GETBUTTONTEXTW, WPARAM(command), 0);
     if (length < 0 || !buffer.Valid() || SIZE_T(length + 1) * sizeof(wchar_t) > kRemoteBufferSize)
-        return kNotFound;
-    std::wstring text(size_t(length) + 1, L'\0');
+        return false;
+    text.assign(size_t(length) + 1, L'\0');
     SendMessageW(toolbar, TB_GETBUTTONTEXTW, WPARAM(command), buffer.Address());
     if (!buffer.Read(&text[0], text.size() * sizeof(wchar_t)))
-        return kNotFound;
+        return false;
     text.resize(size_t(length));
-    return PrintText(text.c_str());
+    return true;
+}
+
+// Port buttons carry consecutive commands in list order, from the first.
+int PortButtons(HWND toolbar) {
+    std::wstring text;
+    for (int command = CMD_PORT_FIRST; command <= CMD_PORT_LAST; ++command) {
+        if (SendMessageW(toolbar, TB_COMMANDTOINDEX, WPARAM(command), 0) < 0 || !ReadButtonText(toolbar, command, text))
+            break;
+        PrintText((std::to_wstring(command) + L"\t" + text).c_str());
+    }
+    return 0;
+}
+
+int ButtonText(HWND toolbar, int command) {
+    std::wstring text;
+    return ReadButtonText(toolbar, command, text) ? PrintText(text.c_str()) : kNotFound;
 }
 
 BOOL CALLBACK SendDeviceChange(HWND window, LPARAM context) {
@@ -604,6 +624,8 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%ld\n", long(SendMessageW(toolbar, TB_GETHOTITEM, 0, 0)));
         return 0;
     }
+    if (command == L"ports")
+        return PortButtons(toolbar);
     if (command == L"count") {
         std::printf("%ld\n", long(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0)));
         return 0;
@@ -615,6 +637,13 @@ int wmain(int argc, wchar_t** argv) {
         if (state < 0)
             return kNotFound;
         std::printf("%ld\n", long(state));
+        return 0;
+    }
+    if (command == L"index") {
+        const LRESULT index = SendMessageW(toolbar, TB_COMMANDTOINDEX, WPARAM(id), 0);
+        if (index < 0)
+            return kNotFound;
+        std::printf("%ld\n", long(index));
         return 0;
     }
     if (command == L"set-state") {
