@@ -47,6 +47,7 @@ public:
     static constexpr UINT WM_SESSION_ACTIVITY = WM_APP + 0x63;    // posted, at most one queued
     static constexpr UINT WM_SESSION_LOG_FAILED = WM_APP + 0x64;  // posted: wParam the failed log's number
     static constexpr UINT WM_SESSION_HIDDEN_LINE = WM_APP + 0x65; // posted, at most one queued
+    static constexpr UINT WM_SESSION_NOTICE = WM_APP + 0x66;      // posted: wParam an engine's code
 
     // The default capacities: the store's and the journal's own, until the owner sets others.
     struct Capacity {
@@ -99,6 +100,9 @@ public:
     bool HasUnseenLines() const { return m_unseen.load(); }
     // Any thread: a line the filter hid is to be told (SessionEvent::HiddenLine), at most one notice on its way.
     void NoteHiddenLine();
+    // Any thread: an engine's news for the window, told as C_SessionHost::OnSessionNotice(id, code) on the
+    // window's thread, once per call; a session stopped meanwhile tells nothing. False when it could not be posted.
+    bool PostNotice(uint32_t code) { return PostMessageW(m_mailbox, WM_SESSION_NOTICE, code, 0) != FALSE; }
 
     // The log. Starting closes a log that runs; a log that fails closes itself and is told (LogFailed).
     bool StartLog(const wchar_t* path, C_LogFile::Kind kind, TextFileEncoding encoding);

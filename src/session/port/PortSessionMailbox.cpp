@@ -78,6 +78,9 @@ LRESULT C_PortSession::OnMailMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SESSION_LOG_FAILED:
         OnLogFailed(uint32_t(wParam));
         return 0;
+    case WM_SESSION_NOTICE:
+        m_host.OnSessionNotice(m_id, uint32_t(wParam));
+        return 0;
     default:
         return DefWindowProcW(m_mailbox, message, wParam, lParam);
     }

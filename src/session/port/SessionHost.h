@@ -24,6 +24,8 @@ public:
     virtual void ShowSessionStatus(uint32_t session, const wchar_t* title, const wchar_t* name) = 0;
     // An entry of the string table in the user's language; called on the connection's threads as well.
     virtual void LoadText(unsigned id, C_String& text) = 0;
+    // An engine attached to the session posted news (C_PortSession::PostNotice); code is the engine's own.
+    virtual void OnSessionNotice(uint32_t /*session*/, uint32_t /*code*/) {}
 
 protected:
     ~C_SessionHost() = default;

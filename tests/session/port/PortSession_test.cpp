@@ -59,7 +59,9 @@ private:
 
 struct RecordingHost final : public C_SessionHost {
     std::vector<SessionEvent> events;
+    std::vector<uint32_t> notices;
     void OnSessionEvent(uint32_t, SessionEvent event) override { events.push_back(event); }
+    void OnSessionNotice(uint32_t session, uint32_t code) override { notices.push_back(session * 1000 + code); }
     void ShowSessionStatus(uint32_t, const wchar_t*, const wchar_t*) override {}
     void LoadText(unsigned, C_String& text) override { text.Assign(L"text"); }
     size_t Count(SessionEvent event) const {
@@ -164,6 +166,9 @@ TEST_F(PortSessionTest, ReceivedBytesReachTheStoreTheJournalAndEveryEngineAndTyp
         EXPECT_EQ(bytes.received, "boot ok\r\n\x1b[31mred\x1b[0m\r\n");
     }
     EXPECT_EQ(session.Journal().GetExtent().endByte, 23u);
+
+    EXPECT_TRUE(session.PostNotice(42));
+    EXPECT_TRUE(PumpUntil([&] { return host.notices == std::vector<uint32_t>{7042}; })) << "an engine's news, by id";
 
     session.Connection().SendText(L"ls\r");
     EXPECT_EQ(pipe.Read(3), "ls\r");
