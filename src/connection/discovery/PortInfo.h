@@ -16,6 +16,8 @@ struct PortInfo : public C_ListEntry {
     C_String hardwareId;
     // What the bus reports for the device's parent (a USB adapter's product string); often empty.
     C_String busDescription;
+    // Who the board is, whatever its COM number (DeviceIdentity.h); empty for a port that has no identity.
+    C_String identity;
 };
 
 using C_PortInfoList = C_LockedListOf<PortInfo>;

@@ -16,7 +16,11 @@ constexpr GUID kModemClass = {0x4D36E96D, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x0
 // The description the bus reports for a device (a USB device's product string).
 constexpr DEVPROPKEY kBusReportedDescription = {
     {0x540B947E, 0x8B40, 0x45BC, {0xA8, 0xA2, 0x6A, 0x0B, 0x89, 0x4C, 0xBD, 0xA2}}, 4};
-constexpr DEVPROPTYPE kPropertyTypeString = 0x12; // DEVPROP_TYPE_STRING
+// Where the device is plugged in, from the root down (DEVPKEY_Device_LocationPaths).
+constexpr DEVPROPKEY kLocationPaths = {{0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}},
+                                       37};
+constexpr DEVPROPTYPE kPropertyTypeString = 0x12;       // DEVPROP_TYPE_STRING
+constexpr DEVPROPTYPE kPropertyTypeStringList = 0x2012; // DEVPROP_TYPE_STRING_LIST
 
 constexpr const wchar_t* kSetupLibrary = L"setupapi.dll";
 constexpr const wchar_t* kConfigurationLibrary = L"cfgmgr32.dll";
@@ -197,6 +201,7 @@ bool C_DeviceDatabase::Load() {
     m_getParent = LookupSystemFunction<decltype(m_getParent)>(kConfigurationLibrary, "CM_Get_Parent");
     m_getNodeProperty =
         LookupSystemFunction<decltype(m_getNodeProperty)>(kConfigurationLibrary, "CM_Get_DevNode_PropertyW");
+    m_getDeviceId = LookupSystemFunction<decltype(m_getDeviceId)>(kConfigurationLibrary, "CM_Get_Device_IDW");
     if (!m_getClassDevices || !m_enumDevice || !m_getProperty || !m_openDeviceKey || !m_destroyList) {
         Unload();
         return false;
@@ -212,6 +217,7 @@ void C_DeviceDatabase::Unload() {
     m_destroyList = nullptr;
     m_getParent = nullptr;
     m_getNodeProperty = nullptr;
+    m_getDeviceId = nullptr;
 }
 
 void C_DeviceDatabase::AddClass(const GUID& deviceClass, C_PortInfoList& list) const {
@@ -235,6 +241,7 @@ void C_DeviceDatabase::AddClass(const GUID& deviceClass, C_PortInfoList& list) c
             ReadProperty(set, device, SPDRP_DEVICEDESC, info->name);
         ReadProperty(set, device, SPDRP_HARDWAREID, info->hardwareId); // a list: the text ends at the first id
         ReadParentBusDescription(device.DevInst, info->busDescription);
+        DeviceIdentity::Read(*this, device.DevInst, info->identity);
         if (!AssignDevicePath(info->devicePath, portName.c_str())) {
             delete info;
             continue;
@@ -274,24 +281,47 @@ bool C_DeviceDatabase::ReadPortName(HDEVINFO set, SP_DEVINFO_DATA& device, C_Str
 bool C_DeviceDatabase::ReadParentBusDescription(DEVINST device, C_String& out) const {
     out.Empty();
     DEVINST parent = 0;
-    if (!m_getParent || !m_getNodeProperty || m_getParent(&parent, device, 0) != CR_SUCCESS)
+    return m_getParent && m_getParent(&parent, device, 0) == CR_SUCCESS &&
+           ReadNodeText(parent, kBusReportedDescription, kPropertyTypeString, out);
+}
+
+// A text or the first text of a list: the buffer is terminated after the first one in any case.
+bool C_DeviceDatabase::ReadNodeText(DEVINST node, const DEVPROPKEY& key, DEVPROPTYPE expected, C_String& out) const {
+    out.Empty();
+    if (!m_getNodeProperty)
         return false;
     DEVPROPTYPE type = 0;
     ULONG size = 0;
-    m_getNodeProperty(parent, &kBusReportedDescription, &type, nullptr, &size, 0);
-    if (size == 0 || type != kPropertyTypeString)
+    m_getNodeProperty(node, &key, &type, nullptr, &size, 0);
+    if (size == 0 || type != expected)
         return false;
     const uint32_t units = size / sizeof(wchar_t) + 2;
     if (!out.Empty(units))
         return false;
     ULONG bytes = (units - 1) * sizeof(wchar_t);
-    if (m_getNodeProperty(parent, &kBusReportedDescription, &type, reinterpret_cast<BYTE*>(out.GetBuffer()), &bytes,
-                          0) != CR_SUCCESS) {
+    if (m_getNodeProperty(node, &key, &type, reinterpret_cast<BYTE*>(out.GetBuffer()), &bytes, 0) != CR_SUCCESS) {
         out.Empty();
         return false;
     }
     out.UpdateLength();
     return true;
+}
+
+bool C_DeviceDatabase::InstanceId(Node node, C_String& id) const {
+    wchar_t buffer[MAX_DEVICE_ID_LEN + 1] = {};
+    return m_getDeviceId && m_getDeviceId(node, buffer, MAX_DEVICE_ID_LEN, 0) == CR_SUCCESS && id.Assign(buffer);
+}
+
+bool C_DeviceDatabase::Parent(Node node, Node& parent) const {
+    DEVINST found = 0;
+    if (!m_getParent || m_getParent(&found, node, 0) != CR_SUCCESS)
+        return false;
+    parent = found;
+    return true;
+}
+
+bool C_DeviceDatabase::LocationPath(Node node, C_String& path) const {
+    return ReadNodeText(node, kLocationPaths, kPropertyTypeStringList, path);
 }
 
 namespace PortEnumeration {

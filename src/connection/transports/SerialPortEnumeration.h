@@ -3,6 +3,7 @@
 // Modem) followed by the serial-device map on current systems, the map alone on NT 4.0, and a walk of the
 // machine's "Enum" key on 95/98/ME. C_SerialPort::Enumerate runs this; the pieces are separate so each rule can
 // be tried on a registry key of a test's own.
+#include "connection/discovery/DeviceIdentity.h"
 #include "connection/discovery/PortInfo.h"
 
 #include <windows.h>
@@ -11,8 +12,8 @@
 #include <cfgmgr32.h>
 
 // The device-setup and configuration-manager functions, looked up at run time: a system without them lists
-// only the serial-device map.
-class C_DeviceDatabase {
+// only the serial-device map. The configuration manager's tree gives each port its board's identity.
+class C_DeviceDatabase final : private C_DeviceTree {
 public:
     bool Load();
     void Unload();
@@ -26,6 +27,12 @@ private:
     bool ReadProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, C_String& out) const;
     bool ReadPortName(HDEVINFO set, SP_DEVINFO_DATA& device, C_String& out) const;
     bool ReadParentBusDescription(DEVINST device, C_String& out) const;
+    bool ReadNodeText(DEVINST node, const DEVPROPKEY& key, DEVPROPTYPE expected, C_String& out) const;
+
+    // C_DeviceTree
+    bool InstanceId(Node node, C_String& id) const override;
+    bool Parent(Node node, Node& parent) const override;
+    bool LocationPath(Node node, C_String& path) const override;
 
     decltype(&SetupDiGetClassDevsW) m_getClassDevices = nullptr;
     decltype(&SetupDiEnumDeviceInfo) m_enumDevice = nullptr;
@@ -35,6 +42,8 @@ private:
     // Newer than the rest; without them descriptions only lack the bus part.
     decltype(&CM_Get_Parent) m_getParent = nullptr;
     decltype(&CM_Get_DevNode_PropertyW) m_getNodeProperty = nullptr;
+    // Without it no port has an identity.
+    decltype(&CM_Get_Device_IDW) m_getDeviceId = nullptr;
 };
 
 namespace PortEnumeration {
