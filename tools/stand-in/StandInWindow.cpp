@@ -1,6 +1,7 @@
 // The connection's header first: it brings the socket library's header, which must precede the system's.
 #include "connection/manager/Connection.h"
 #include "stand-in/StandInWindow.h"
+#include "connection/discovery/BoardNames.h"
 #include "connection/discovery/Tags.h"
 
 #include <dbt.h>
@@ -29,6 +30,7 @@ struct EnglishEntry {
 
 constexpr EnglishEntry kEnglishTexts[] = {
     {kOptionsTextId, L"Options"},
+    {kPortWasTextId, L"was %s"},
     {STATUS_SEARCHING, L"Searching for serial port"},
     {STATUS_OPENING, L"Opening serial port"},
     {STATUS_OPENED, L"Successfully opened serial port"},
@@ -99,6 +101,13 @@ void C_StandInWindow::LoadTag(const wchar_t* key, C_String& tag) {
         tag.Empty();
 }
 
+void C_StandInWindow::NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) {
+    if (m_tags)
+        BoardNames::Former(*m_tags, identity, devicePath, former);
+    else
+        former.Empty();
+}
+
 LRESULT CALLBACK C_StandInWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<C_StandInWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     LRESULT result = 0;
@@ -148,8 +157,10 @@ bool C_StandInWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 
 void C_StandInWindow::OnPortsChanged(WPARAM number) {
     m_observer.OnPortsChanged(number);
-    if (number == PORTS_CHANGED_REOPEN && m_connection && !m_selectedPort.IsEmpty() && !m_connection->IsOpen())
-        m_connection->OpenTarget(m_selectedPort.c_str());
+    C_String target;
+    if (number == PORTS_CHANGED_REOPEN && m_connection && !m_selectedPort.IsEmpty() && !m_connection->IsOpen() &&
+        m_connection->ReopenTarget(m_selectedPort.c_str(), target) && m_selectedPort.Assign(target))
+        m_connection->OpenTarget(target.c_str());
 }
 
 void C_StandInWindow::OnTimer(UINT_PTR timer) {

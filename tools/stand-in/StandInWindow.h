@@ -44,10 +44,12 @@ public:
     void SetLineDelay(uint32_t milliseconds) { m_lineDelay = milliseconds; }
     void SetSerialLineSettings(const SerialLineSettings& line) { m_line = line; }
     bool SetCommandLinePort(const wchar_t* port) { return m_commandLinePort.Assign(port ? port : L""); }
-    // Where tags are read from (the section "Tags"); none: no tags.
+    // Where tags and the names boards had are read from (the section "Tags", BoardNames); none: no tags.
     void SetTagStore(const C_SettingsStore* store) { m_tags = store; }
-    // The port the window reopens after a refresh that asks for it; empty: none. Window thread only.
+    // The port the window reopens after a refresh that asks for it, following its board to another name;
+    // empty: none. Window thread only.
     bool SelectPort(const wchar_t* port) { return m_selectedPort.Assign(port ? port : L""); }
+    const C_String& SelectedPort() const { return m_selectedPort; }
 
     // The English entries of the string table that the connection uses; "?" for any other.
     static const wchar_t* EnglishText(unsigned id);
@@ -65,6 +67,8 @@ public:
     SerialLineSettings GetSerialLineSettings(const wchar_t*) override { return m_line; }
     void GetCommandLinePort(C_String& port) override { port.Assign(m_commandLinePort); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
+    // Tells what the program recorded, and records nothing: the stand-in's store is read only.
+    void NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) override;
     void RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) override;
 
 private:

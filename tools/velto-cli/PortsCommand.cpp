@@ -23,7 +23,7 @@ std::wstring OwnSettings(const C_SettingsStore* settings, const C_PersistedOptio
     SerialLineSettings line = options.Line();
     if (!settings)
         return L"";
-    const bool ownLine = PortSettings::Load(*settings, entry.target.c_str(), line);
+    const bool ownLine = PortSettings::Load(*settings, entry.key.c_str(), line);
     std::wstring own;
     C_String description;
     if (ownLine && C_SerialTransport::Describe(line, description))
@@ -54,6 +54,8 @@ std::wstring Line(const PortEntry& entry, const std::wstring& own) {
     line += entry.description.c_str();
     line += kSeparator;
     line += own;
+    line += kSeparator;
+    line += entry.identity.c_str();
     return line + L"\r\n";
 }
 
@@ -73,10 +75,13 @@ std::wstring PortsHelp() {
     return L"velto-cli ports [--utf8]\r\n"
            L"  Lists the ports as the program offers them, after one refresh and the availability probe that\r\n"
            L"  follows it: one line per port with name, target, kind, present (1 or 0), tag, description (the\r\n"
-           L"  button's tooltip text, whose ampersands are tripled) and the port's own line settings, separated\r\n"
-           L"  by tabs. The last is empty for a port that uses the Options values; otherwise it is what the\r\n"
-           L"  port opens with (\"9600 baud 7E1 RTS/CTS\"), followed by what differs from DTR and RTS raised at\r\n"
-           L"  the open and a reset pulse on DTR (\"; dtr off\", \"; rts off\", \"; pulse rts\", \"; pulse both\").\r\n"
+           L"  button's tooltip text, whose ampersands are tripled; \"was COM5\" at its end for a board that had\r\n"
+           L"  another COM port before), the port's own line settings and the board's identity, separated by\r\n"
+           L"  tabs. The line settings are empty for a port that uses the Options values; otherwise they are\r\n"
+           L"  what the port opens with (\"9600 baud 7E1 RTS/CTS\"), followed by what differs from DTR and RTS\r\n"
+           L"  raised at the open and a reset pulse on DTR (\"; dtr off\", \"; rts off\", \"; pulse rts\",\r\n"
+           L"  \"; pulse both\"). The identity (\"USB\\VID_0403&PID_6001\\A50285BI\") is empty for a port\r\n"
+           L"  that has none: its tag and settings are kept by its name.\r\n"
            L"  Tags and line settings are read from the program's settings.\r\n"
            L"Options:\r\n"
            L"  --utf8                    write UTF-8 instead of the ANSI code page\r\n";

@@ -1,5 +1,6 @@
 #include "connection/discovery/PortList.h"
 
+#include "connection/discovery/DeviceIdentity.h"
 #include "connection/discovery/TargetKind.h"
 
 #include <cwchar>
@@ -88,11 +89,12 @@ bool IsExcludedPort(const PortInfo& info) {
 
 // Characters of code 1 are dropped; an ampersand, and a character of code 2 along with it, becomes three
 // ampersands, which is what the main window's tooltip handling expects.
-bool DescribePort(const PortInfo& info, C_String& description) {
+bool DescribePort(const PortInfo& info, const wchar_t* note, C_String& description) {
     description.Empty();
     if (!description.AppendWithSeparator(info.busDescription.c_str(), kDisplaySeparator) ||
         !description.AppendWithSeparator(info.devicePath.c_str(), kDisplaySeparator) ||
-        !description.AppendWithSeparator(info.hardwareId.c_str(), kDisplaySeparator))
+        !description.AppendWithSeparator(info.hardwareId.c_str(), kDisplaySeparator) ||
+        !description.AppendWithSeparator(note ? note : L"", kDisplaySeparator))
         return false;
     RemoveCharacter(description, kDroppedCharacter);
     description.ReplaceChar(L'&', kAmpersandStandIn);
@@ -100,12 +102,17 @@ bool DescribePort(const PortInfo& info, C_String& description) {
     return description.Replace(standIn, kTripledAmpersand) != nullptr;
 }
 
-PortEntry* NewPortEntry(const PortInfo& info, const wchar_t* tag) {
+const C_String& PortKeyOf(const PortInfo& info) {
+    return info.identity.IsEmpty() ? info.devicePath : info.identity;
+}
+
+PortEntry* NewPortEntry(const PortInfo& info, const wchar_t* tag, const wchar_t* note) {
     PortEntry* entry = new (std::nothrow) PortEntry;
     if (!entry)
         return nullptr;
     if (!entry->name.Assign(info.name) || !entry->target.Assign(info.devicePath) ||
-        !entry->tag.Assign(tag ? tag : L"") || !DescribePort(info, entry->description)) {
+        !entry->identity.Assign(info.identity) || !entry->key.Assign(PortKeyOf(info)) ||
+        !entry->tag.Assign(tag ? tag : L"") || !DescribePort(info, note, entry->description)) {
         delete entry;
         return nullptr;
     }
@@ -117,8 +124,8 @@ PortEntry* NewCommandLineEntry(const wchar_t* target, const wchar_t* tag) {
     PortEntry* entry = new (std::nothrow) PortEntry;
     if (!entry)
         return nullptr;
-    if (!entry->name.Assign(target) || !entry->target.Assign(target) || !entry->description.Assign(target) ||
-        !entry->tag.Assign(tag ? tag : L"")) {
+    if (!entry->name.Assign(target) || !entry->target.Assign(target) || !entry->key.Assign(target) ||
+        !entry->description.Assign(target) || !entry->tag.Assign(tag ? tag : L"")) {
         delete entry;
         return nullptr;
     }
@@ -133,6 +140,33 @@ PortEntry* FindPortByName(C_PortList& list, const wchar_t* name) {
         if (wcscmp(entry->name.c_str(), name) == 0)
             return entry;
     return nullptr;
+}
+
+PortEntry* FindPortByTarget(C_PortList& list, const wchar_t* target) {
+    if (PortEntry* named = FindPortByName(list, target))
+        return named;
+    for (PortEntry* entry = list.First(); target && entry; entry = list.Next(entry))
+        if (entry->target.CompareNoCase(target) == 0)
+            return entry;
+    return nullptr;
+}
+
+ReopenChoice ChooseReopen(C_PortList& list, const wchar_t* name, const wchar_t* identity) {
+    ReopenChoice choice;
+    if (!identity || !*identity)
+        return choice;
+    for (PortEntry* entry = list.First(); entry; entry = list.Next(entry))
+        if (DeviceIdentity::Same(entry->identity.c_str(), identity)) {
+            choice.entry = entry;
+            if (entry->name.Compare(name) != 0)
+                choice.kind = ReopenChoice::Moved;
+            return choice;
+        }
+    // A named port without an identity may be this board when its identity could not be read this time.
+    const PortEntry* named = FindPortByName(list, name);
+    if (named && !named->identity.IsEmpty())
+        choice.kind = ReopenChoice::Wait;
+    return choice;
 }
 
 bool ProbePortList(C_PortList& list, C_PortProber& prober) {

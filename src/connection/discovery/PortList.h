@@ -32,8 +32,12 @@ enum PortKind : uint32_t {
 struct PortEntry : public C_ListEntry {
     C_String name;        // the button text after the tag, the stored selection and the target of OpenTarget
     C_String description; // the button's tooltip; its ampersands are tripled for the tooltip control
-    C_String target;      // what is probed, and the key of the tag: the device path, or the command-line text
-    C_String tag;         // the user's label; empty when none
+    C_String target;      // what is probed: the device path, or the command-line text
+    C_String identity;    // the board's identity (DeviceIdentity.h); empty when it has none
+    // What its tag, its own line settings, its colour and its rules are stored under: the identity, so they
+    // follow a board to any COM number, else the target.
+    C_String key;
+    C_String tag; // the user's label; empty when none
     // 1 = available (the initial value), 0 = the last probe could not open it. Written by the probe under the
     // list's write lock.
     std::atomic<uint32_t> present{1};
@@ -79,16 +83,37 @@ PortKind KindOfTarget(const wchar_t* target);
 // console port are serial ports to the system but nothing a terminal user wants offered.
 bool IsExcludedPort(const PortInfo& info);
 
-// The tooltip: bus description, device path and hardware id joined by " - " (empty parts left out), with every
-// ampersand tripled for the main window's tooltip handling.
-bool DescribePort(const PortInfo& info, C_String& description);
+// The tooltip: bus description, device path, hardware id and note (the COM number a board had before, "was
+// COM5") joined by " - " (empty parts left out), with every ampersand tripled for the main window's tooltip
+// handling.
+bool DescribePort(const PortInfo& info, const wchar_t* note, C_String& description);
 
-// New entries; null when out of memory. The caller appends them to the list.
-PortEntry* NewPortEntry(const PortInfo& info, const wchar_t* tag);
+// What a port's values are stored under: its identity when it has one, else its device path.
+const C_String& PortKeyOf(const PortInfo& info);
+
+// New entries; null when out of memory. The caller appends them to the list. note goes into the tooltip.
+PortEntry* NewPortEntry(const PortInfo& info, const wchar_t* tag, const wchar_t* note = nullptr);
 PortEntry* NewCommandLineEntry(const wchar_t* target, const wchar_t* tag);
 
 // The first entry whose name equals name exactly (case-sensitive); null when none. The caller holds a lock.
 PortEntry* FindPortByName(C_PortList& list, const wchar_t* name);
+// The first entry an open of target reaches: by its name exactly, as the serial open matches, else by its
+// device path ignoring case. Null when none; the caller holds a lock.
+PortEntry* FindPortByTarget(C_PortList& list, const wchar_t* target);
+
+// What to open when the port that was open, known by its name and identity (empty when it had none), may have
+// come back after a refresh.
+struct ReopenChoice {
+    enum Kind {
+        AsBefore, // the name again: the same board has it, the port had no identity, or nothing is listed yet
+        Moved,    // the board is back under another name: entry
+        Wait,     // another board has the name now; opening it would talk to the wrong device
+    };
+    Kind kind = AsBefore;
+    const PortEntry* entry = nullptr;
+};
+// The caller holds a lock while it uses the entry.
+ReopenChoice ChooseReopen(C_PortList& list, const wchar_t* name, const wchar_t* identity);
 
 // "tag - name" of an entry, or its name alone when its tag is empty (the text of its button).
 bool EntryDisplayName(const PortEntry& entry, C_String& out);

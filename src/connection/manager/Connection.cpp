@@ -174,7 +174,12 @@ HWND C_Connection::GetMainWindow() {
 }
 
 SerialLineSettings C_Connection::GetSerialLineSettings(const wchar_t* port) {
-    return m_options ? m_options->GetSerialLineSettings(port) : SerialLineSettings{};
+    C_String identity;
+    return m_options ? m_options->GetSerialLineSettings(OptionsKey(port, identity)) : SerialLineSettings{};
+}
+
+const wchar_t* C_Connection::OptionsKey(const wchar_t* port, C_String& identity) const {
+    return m_openIdentity.CopyTo(identity) && !identity.IsEmpty() ? identity.c_str() : port;
 }
 
 // The title says that something was refused; the text says what, of which port.

@@ -21,6 +21,7 @@
 #include "connection/transports/PipeTransport.h"
 #include "connection/discovery/PortList.h"
 #include "connection/transports/SerialTransport.h"
+#include "connection/transports/SharedName.h"
 #include "connection/threads/Thread.h"
 #include "foundation/base/File.h"
 
@@ -127,6 +128,10 @@ public:
 
     // The scanner's list, which the main window walks under its lock to draw the port buttons.
     C_PortList& GetPortList() { return m_scanner->List(); }
+    // After a refresh that may bring a lost port back: whether to open, and which target. selected is the name
+    // the port was opened by. A board with an identity (the last open's) is found under whatever name it has
+    // now; false when another board holds its old name, which must not be opened in its place. Any thread.
+    bool ReopenTarget(const wchar_t* selected, C_String& target);
     // "tag - name" of the listed port named name, the name alone without a tag, empty when none has that name.
     bool PortDisplayName(const wchar_t* name, C_String& out) { return ::PortDisplayName(GetPortList(), name, out); }
 
@@ -162,6 +167,7 @@ private:
 
     // Command thread (ConnectionCommands.cpp).
     void RunOpenTarget(const wchar_t* target);
+    void NoteOpenedBoard(const wchar_t* target);
     void RunCloseTarget();
     // Sending (ConnectionSending.cpp).
     void RunSendBytes(const uint8_t* bytes, uint32_t size);
@@ -193,10 +199,16 @@ private:
     HWND PortsWindow() override { return m_window->GetWindow(); }
     void LoadTag(const wchar_t* key, C_String& tag) override { m_options->LoadTag(key, tag); }
     bool CommandLinePort(uint32_t index, C_String& port) override;
+    void NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) override {
+        m_options->NoteBoardListed(identity, devicePath, former);
+    }
+    void LoadText(unsigned id, C_String& text) override { m_window->LoadText(id, text); }
     // The serial port the transport holds, told to the scanner as it opens and closes.
     void HoldOpen(const wchar_t* target);
     void ReleaseHeld();
     void StopOwnScanner();
+    // What the options store a port's values under: the open board's identity, else the port's own name.
+    const wchar_t* OptionsKey(const wchar_t* port, C_String& identity) const;
 
     C_ReceiveSink& m_sink;
     C_ConnectionWindow* m_window = nullptr;
@@ -229,7 +241,11 @@ private:
 
     C_PortScanner m_ownScanner; // used when none was given
     C_PortScanner* m_scanner = &m_ownScanner;
-    C_String m_held;           // the serial target told to the scanner as held open; command thread only
+    C_String m_held; // the serial target told to the scanner as held open; command thread only
+    // The identity of the board the last open was for, set by the command thread as it opens; empty for a port
+    // without one. It outlives the close and the loss of the port, so the board can be found again.
+    C_SharedName m_openIdentity;
+    C_String m_openTarget;     // command thread only
     uint32_t m_retryCount = 0; // command thread only
     bool m_started = false;
 

@@ -24,6 +24,7 @@ C_Transport& C_Connection::TransportFor(const wchar_t* target) {
 
 void C_Connection::RunOpenTarget(const wchar_t* target) {
     RunCloseTarget();
+    NoteOpenedBoard(target);
     ShowStatus(STATUS_SEARCHING, target);
     C_Transport& transport = TransportFor(target);
     m_current = &transport;
@@ -53,6 +54,17 @@ void C_Connection::RunOpenTarget(const wchar_t* target) {
         }
     }
     ShowOptionsText(description);
+}
+
+// A lost board is tried by its old name while it is away, and its identity must survive that.
+void C_Connection::NoteOpenedBoard(const wchar_t* target) {
+    C_PortList& ports = GetPortList();
+    C_ReadLock hold(ports);
+    const PortEntry* entry = FindPortByTarget(ports, target);
+    if (!entry && m_openTarget.Compare(target) == 0)
+        return;
+    m_openIdentity.Set(entry ? entry->identity.c_str() : nullptr);
+    m_openTarget.Assign(target);
 }
 
 // Non-signalled for the new connection: a wake-up meant for the previous one must not reach the new reader.
@@ -130,7 +142,7 @@ void C_Connection::RunModemLines(uint8_t lines, bool raised) {
     if (!current || !current->GetLineState(state))
         return;
     const uint8_t changed = lines & kBothModemLines & ~HandshakeLines(state.flowControl);
-    C_String port;
+    C_String port, identity;
     if (changed && current->SetModemLines(changed, raised) && current->GetName(port))
-        m_options->RememberModemLines(port.c_str(), changed, raised);
+        m_options->RememberModemLines(OptionsKey(port.c_str(), identity), changed, raised);
 }

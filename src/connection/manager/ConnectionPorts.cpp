@@ -24,3 +24,21 @@ void C_Connection::ReleaseHeld() {
     m_scanner->NoteHeldOpen(m_held.c_str(), false);
     m_held.Empty();
 }
+
+bool C_Connection::ReopenTarget(const wchar_t* selected, C_String& target) {
+    C_String identity;
+    m_openIdentity.CopyTo(identity);
+    C_PortList& ports = GetPortList();
+    C_ReadLock hold(ports);
+    const ReopenChoice choice = ChooseReopen(ports, selected, identity.c_str());
+    switch (choice.kind) {
+    case ReopenChoice::Moved:
+        return target.Assign(choice.entry->name);
+    case ReopenChoice::Wait:
+        target.Empty();
+        return false;
+    case ReopenChoice::AsBefore:
+    default:
+        return target.Assign(selected ? selected : L"");
+    }
+}

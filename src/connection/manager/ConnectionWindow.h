@@ -28,7 +28,8 @@ constexpr UINT kReopenIntervalMs = 1000;
 constexpr DWORD kFileSendNoticeMs = 100;
 
 // String-table entries the connection shows, besides the status texts of Transport.h.
-constexpr unsigned kOptionsTextId = 24; // "Options"
+constexpr unsigned kOptionsTextId = 24;  // "Options"
+constexpr unsigned kPortWasTextId = 611; // "was %s": a board's tooltip names the COM port it had before
 
 class C_ConnectionWindow {
 public:
@@ -73,6 +74,11 @@ public:
     virtual void GetCommandLinePort(C_String& port) = 0;
     // The user's tag for a port key; empty when none.
     virtual void LoadTag(const wchar_t* key, C_String& tag) = 0;
+    // A refresh listed the board identity at devicePath: the options remember where (BoardNames::NoteListed)
+    // and answer the name it had before, or empty. Remembers nothing by default.
+    virtual void NoteBoardListed(const wchar_t* /*identity*/, const wchar_t* /*devicePath*/, C_String& former) {
+        former.Empty();
+    }
 
 protected:
     ~C_ConnectionOptions() = default;

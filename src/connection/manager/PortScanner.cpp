@@ -95,12 +95,27 @@ bool C_PortScanner::AddPortInfo(const PortInfo& info, void* context, C_SerialPor
     C_PortScanner& scanner = *static_cast<C_PortScanner*>(context);
     if (IsExcludedPort(info))
         return true;
-    C_String tag;
-    scanner.m_host->LoadTag(info.devicePath.c_str(), tag);
-    PortEntry* entry = NewPortEntry(info, tag.c_str());
+    C_String tag, note;
+    scanner.NoteBoard(info, note);
+    scanner.m_host->LoadTag(PortKeyOf(info).c_str(), tag);
+    PortEntry* entry = NewPortEntry(info, tag.c_str(), note.c_str());
     if (entry && !scanner.m_ports.Append(entry))
         delete entry;
     return true;
+}
+
+// Before its tag is read: a board seen for the first time may take over the tag of its COM name.
+void C_PortScanner::NoteBoard(const PortInfo& info, C_String& note) {
+    note.Empty();
+    C_String former, format;
+    if (info.identity.IsEmpty())
+        return;
+    m_host->NoteBoardListed(info.identity.c_str(), info.devicePath.c_str(), former);
+    if (former.IsEmpty())
+        return;
+    m_host->LoadText(kPortWasTextId, format);
+    if (!format.IsEmpty())
+        note.Format(format.c_str(), former.c_str());
 }
 
 void C_PortScanner::AddCommandLineEntries() {

@@ -29,6 +29,13 @@ public:
     // The targets named on the command line, from index 0 on: each is offered in the list even when no enumerated
     // port has its name. False past the last.
     virtual bool CommandLinePort(uint32_t index, C_String& port) = 0;
+    // A refresh listed the board identity at devicePath, before its tag is read: the host remembers where
+    // (BoardNames::NoteListed) and answers the COM port it had before, or empty. Remembers nothing by default.
+    virtual void NoteBoardListed(const wchar_t* /*identity*/, const wchar_t* /*devicePath*/, C_String& former) {
+        former.Empty();
+    }
+    // An entry of the string table in the user's language ("was %s" for a board's tooltip); none by default.
+    virtual void LoadText(unsigned /*id*/, C_String& text) { text.Empty(); }
 
 protected:
     ~C_PortScanHost() = default;
@@ -67,6 +74,7 @@ private:
     static bool HandleCommand(CommandPhase phase, C_ListEntry* entry, void* context);
     void RunRefresh(WPARAM number);
     static bool AddPortInfo(const PortInfo& info, void* context, class C_SerialPort& port);
+    void NoteBoard(const PortInfo& info, C_String& note);
     void AddCommandLineEntries();
     static DWORD ProbeMain(void* self, DWORD);
     void Probe();

@@ -14,6 +14,12 @@ constexpr uint64_t kAbsent = UINT64_MAX;
 
 constexpr const wchar_t* kLineValueNames[] = {SettingName::BaudRate, SettingName::DataBits, SettingName::Parity,
                                               SettingName::StopBits, SettingName::FlowControl};
+// Everything a port keeps of its own as a number.
+constexpr const wchar_t* kOwnNumberNames[] = {
+    SettingName::BaudRate, SettingName::DataBits,       SettingName::Parity,
+    SettingName::StopBits, SettingName::FlowControl,    SettingName::PortDtr,
+    SettingName::PortRts,  SettingName::PortResetPulse, PortSettings::kColourValue};
+constexpr uint64_t kLargestColour = 0xFFFFFF;
 
 bool ReadStored(const C_SettingsStore& store, const wchar_t* name, const C_String& section, uint64_t& value) {
     value = store.ReadNumber(name, kAbsent, section.c_str());
@@ -119,4 +125,34 @@ bool PortSettings::SavePulseLines(C_SettingsStore& store, const wchar_t* portKey
     C_String section;
     return SectionOf(portKey, section) &&
            store.WriteNumber(SettingName::PortResetPulse, pulseLines & kBothModemLines, section.c_str());
+}
+
+bool PortSettings::LoadColour(const C_SettingsStore& store, const wchar_t* portKey, uint32_t& rgb) {
+    C_String section;
+    uint64_t value = 0;
+    if (!SectionOf(portKey, section) || !ReadStored(store, kColourValue, section, value) || value > kLargestColour)
+        return false;
+    rgb = uint32_t(value);
+    return true;
+}
+
+bool PortSettings::SaveColour(C_SettingsStore& store, const wchar_t* portKey, uint32_t rgb) {
+    C_String section;
+    return SectionOf(portKey, section) && store.WriteNumber(kColourValue, rgb & kLargestColour, section.c_str());
+}
+
+bool PortSettings::CopyOwnValues(C_SettingsStore& store, const wchar_t* fromKey, const wchar_t* toKey, bool& copied) {
+    copied = false;
+    C_String from, to;
+    if (!SectionOf(fromKey, from) || !SectionOf(toKey, to))
+        return false;
+    bool ok = true;
+    for (const wchar_t* name : kOwnNumberNames) {
+        uint64_t value = 0;
+        if (!ReadStored(store, name, from, value))
+            continue;
+        copied = true;
+        ok &= store.WriteNumber(name, value, to.c_str());
+    }
+    return ok;
 }

@@ -45,9 +45,10 @@ namespace PortSettings {
 
 constexpr const wchar_t* kSection = L"Ports";
 
-// The section holding a port's values: "Ports\" and the port's key (its device path, or the target typed for
-// it) with a leading "\\.\" left out and any other backslash as '/', since a registry key's name cannot hold
-// one: "\\.\COM5" gives "Ports\COM5". False for an empty key.
+// The section holding a port's values: "Ports\" and the port's key (a board's identity, its device path, or
+// the target typed for it) with a leading "\\.\" left out and any other backslash as '/', since a registry
+// key's name cannot hold one: "\\.\COM5" gives "Ports\COM5", "USB\VID_0403&PID_6001\A50285BI" gives
+// "Ports\USB/VID_0403&PID_6001/A50285BI". False for an empty key.
 bool SectionOf(const wchar_t* portKey, C_String& section);
 
 // Puts the port's own values over line, which holds the Options values on entry: the line values when the port
@@ -62,5 +63,15 @@ bool ForgetLine(C_SettingsStore& store, const wchar_t* portKey);
 bool SaveLinesAtOpen(C_SettingsStore& store, const wchar_t* portKey, uint8_t lines, uint8_t raised);
 // The lines a reset pulse drops.
 bool SavePulseLines(C_SettingsStore& store, const wchar_t* portKey, uint8_t pulseLines);
+
+// The colour a port's lines are headed with where several ports' lines are shown together, 0x00BBGGRR (a
+// COLORREF). False, with rgb untouched, when none is stored or the stored one is no colour.
+constexpr const wchar_t* kColourValue = L"Colour";
+bool LoadColour(const C_SettingsStore& store, const wchar_t* portKey, uint32_t& rgb);
+bool SaveColour(C_SettingsStore& store, const wchar_t* portKey, uint32_t rgb);
+
+// Copies the port's own values (line, DTR, RTS, reset pulse, colour) that fromKey has to toKey, as stored;
+// copied says whether there was any. False when a write failed.
+bool CopyOwnValues(C_SettingsStore& store, const wchar_t* fromKey, const wchar_t* toKey, bool& copied);
 
 } // namespace PortSettings

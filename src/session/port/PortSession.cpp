@@ -69,8 +69,11 @@ void C_PortSession::Close() {
     m_connection.CloseTarget();
 }
 
+// A board with an identity is followed to the name it came back under.
 bool C_PortSession::ReopenIfLost() {
-    if (!IsLost() || m_target.IsEmpty())
+    C_String target;
+    if (!IsLost() || m_target.IsEmpty() || !m_connection.ReopenTarget(m_target.c_str(), target) ||
+        !m_target.Assign(target))
         return false;
     OpenTarget();
     return true;

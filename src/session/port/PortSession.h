@@ -80,8 +80,9 @@ public:
     // The user's choices: the target is opened (again), and reopened after it was lost; or closed for good.
     void Open(const wchar_t* target);
     void Close();
-    // A lost target (the user opened it, and it closed without being asked) opened again; false when it is not
-    // lost. The owner calls it when the ports changed.
+    // A lost target (the user opened it, and it closed without being asked) opened again, under the name its board
+    // came back with (Target changes then); false when it is not lost, or another board has its name now. The
+    // owner calls it when the ports changed.
     bool ReopenIfLost();
 
     // The target the user last opened (also after a close), and whether it should be open. Lost: it should, but

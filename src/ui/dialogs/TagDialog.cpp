@@ -39,9 +39,9 @@ bool C_TagDialog::TakeEntry(C_PortList& ports, uint32_t index) {
     PortEntry* entry = ports.First();
     for (uint32_t step = 0; entry && step < index; ++step)
         entry = ports.Next(entry);
-    if (!entry || entry->target.IsEmpty())
+    if (!entry || entry->key.IsEmpty())
         return false;
-    return m_portKey.Assign(entry->target) && m_tag.Assign(entry->tag);
+    return m_portKey.Assign(entry->key) && m_tag.Assign(entry->tag);
 }
 
 // A refresh while the dialog was open rebuilt the list, and the entry at the old index may now be another port:
@@ -49,7 +49,7 @@ bool C_TagDialog::TakeEntry(C_PortList& ports, uint32_t index) {
 void C_TagDialog::ShowTag(C_PortList& ports) {
     C_WriteLock hold(ports);
     for (PortEntry* entry = ports.First(); entry; entry = ports.Next(entry))
-        if (entry->target.Compare(m_portKey.c_str()) == 0)
+        if (entry->key.Compare(m_portKey.c_str()) == 0)
             entry->tag.Assign(m_tag);
 }
 

@@ -264,3 +264,6 @@
 #define IDS_SAVE_HEX_FILTER 265
 #define IDS_SAVE_HEX_TITLE 266
 #define IDS_SAVE_FAILED 267
+
+// Boards known by who they are: a board's tooltip names the COM port it had before (kPortWasTextId).
+#define IDS_PORT_WAS 611

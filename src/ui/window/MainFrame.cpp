@@ -2,6 +2,7 @@
 // commands in MainFrameCommands.cpp, the port buttons and the status balloon in MainFramePorts.cpp.
 #include "ui/window/MainFrame.h"
 
+#include "connection/discovery/BoardNames.h"
 #include "connection/discovery/Tags.h"
 #include "platform/window/Dpi.h"
 #include "ui/framework/Language.h"
@@ -386,6 +387,10 @@ void C_MainFrame::RememberModemLines(const wchar_t* port, uint8_t lines, bool ra
 
 void C_MainFrame::LoadTag(const wchar_t* key, C_String& tag) {
     Tags::LoadTag(m_settings, key, tag);
+}
+
+void C_MainFrame::NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) {
+    BoardNames::NoteListed(m_settings, identity, devicePath, former);
 }
 
 // The scanner's thread, while the window's thread may change nothing: the list is only written at the start.

@@ -191,7 +191,8 @@ private:
     void RememberModemLines(const wchar_t* port, uint8_t lines, bool raised) override;
     void GetCommandLinePort(C_String& port) override { port.Empty(); }
     void LoadTag(const wchar_t* key, C_String& tag) override;
-    // C_PortScanHost (LoadTag above)
+    void NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) override;
+    // C_PortScanHost (LoadTag, NoteBoardListed and LoadText above)
     HWND PortsWindow() override { return GetWindow(); }
     bool CommandLinePort(uint32_t index, C_String& port) override;
 

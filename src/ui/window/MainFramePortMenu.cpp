@@ -123,7 +123,7 @@ void C_MainFrame::EditPortLine(uint32_t index) {
         PortEntry* entry = ports.First();
         for (uint32_t step = 0; entry && step < index; ++step)
             entry = ports.Next(entry);
-        if (!entry || !key.Assign(entry->target) || !EntryDisplayName(*entry, name))
+        if (!entry || !key.Assign(entry->key) || !EntryDisplayName(*entry, name))
             return;
     }
     m_portLineDialog.Edit(GetInstance(), GetWindow(), m_settings, m_options, key.c_str(), name.c_str());

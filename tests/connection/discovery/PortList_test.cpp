@@ -12,7 +12,7 @@ namespace {
 
 // A record as the enumeration would make it.
 const PortInfo& MakeInfo(const wchar_t* name, const wchar_t* devicePath, const wchar_t* hardwareId,
-                         const wchar_t* busDescription = L"") {
+                         const wchar_t* busDescription = L"", const wchar_t* identity = L"") {
     static std::vector<std::unique_ptr<PortInfo>> s_made; // kept for the test program's life
     s_made.push_back(std::make_unique<PortInfo>());
     PortInfo& info = *s_made.back();
@@ -20,12 +20,13 @@ const PortInfo& MakeInfo(const wchar_t* name, const wchar_t* devicePath, const w
     info.devicePath.Assign(devicePath);
     info.hardwareId.Assign(hardwareId);
     info.busDescription.Assign(busDescription);
+    info.identity.Assign(identity);
     return info;
 }
 
-std::wstring Describe(const PortInfo& info) {
+std::wstring Describe(const PortInfo& info, const wchar_t* note = nullptr) {
     C_String description;
-    EXPECT_TRUE(DescribePort(info, description));
+    EXPECT_TRUE(DescribePort(info, note, description));
     return description.c_str();
 }
 
@@ -94,6 +95,9 @@ TEST(PortDescription, PartsAreJoinedWithoutEmptyOnesAndAmpersandsAreTripled) {
               L"A&&&B - \\\\.\\COM5 - USB\\VID_0483&&&PID_5740");
     EXPECT_EQ(Describe(MakeInfo(L"COM3", L"\\\\.\\COM3", L"\\Device\\Serial0")), L"\\\\.\\COM3 - \\Device\\Serial0");
     EXPECT_EQ(Describe(MakeInfo(L"COM3", L"\\\\.\\COM3", L"")), L"\\\\.\\COM3");
+    EXPECT_EQ(Describe(MakeInfo(L"COM9", L"\\\\.\\COM9", L"USB\\X&Y", L"FT232R"), L"was COM5"),
+              L"FT232R - \\\\.\\COM9 - USB\\X&&&Y - was COM5")
+        << "the note about a board's former port comes last";
     // A character of code 1 is dropped; one of code 2 ends up as the ampersands do.
     EXPECT_EQ(Describe(MakeInfo(L"x", L"\\\\.\\COM3", L"",
                                 L"a\x01"
@@ -107,16 +111,26 @@ TEST(PortEntries, EnumeratedAndCommandLineEntriesCarryTheirKeysAndKinds) {
     PortEntry* entry = NewPortEntry(info, L"Bench");
     ASSERT_NE(entry, nullptr);
     EXPECT_STREQ(entry->name.c_str(), L"USB Serial Port (COM5)");
-    EXPECT_STREQ(entry->target.c_str(), L"\\\\.\\COM5") << "the device path is the probe target and the tag key";
+    EXPECT_STREQ(entry->target.c_str(), L"\\\\.\\COM5") << "the device path is the probe target";
+    EXPECT_STREQ(entry->key.c_str(), L"\\\\.\\COM5") << "and, for a port without an identity, the key";
+    EXPECT_STREQ(entry->identity.c_str(), L"");
     EXPECT_STREQ(entry->tag.c_str(), L"Bench");
     EXPECT_EQ(entry->present, 1u);
     EXPECT_EQ(entry->kind, PORT_KIND_FTDI);
+    delete entry;
+
+    entry =
+        NewPortEntry(MakeInfo(L"USB Serial Port (COM9)", L"\\\\.\\COM9", L"", L"", L"USB\\VID_0403&PID_6001\\A5"), L"");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_STREQ(entry->target.c_str(), L"\\\\.\\COM9");
+    EXPECT_STREQ(entry->key.c_str(), L"USB\\VID_0403&PID_6001\\A5") << "a board's values follow its identity";
     delete entry;
 
     entry = NewCommandLineEntry(L"udp://0.0.0.0:9999", nullptr);
     ASSERT_NE(entry, nullptr);
     EXPECT_STREQ(entry->name.c_str(), L"udp://0.0.0.0:9999");
     EXPECT_STREQ(entry->target.c_str(), L"udp://0.0.0.0:9999");
+    EXPECT_STREQ(entry->key.c_str(), L"udp://0.0.0.0:9999");
     EXPECT_STREQ(entry->description.c_str(), L"udp://0.0.0.0:9999");
     EXPECT_STREQ(entry->tag.c_str(), L"");
     EXPECT_EQ(entry->kind, PORT_KIND_UDP);
@@ -136,6 +150,47 @@ TEST(PortDisplayName, TagThenNameOrTheNameAloneOrNothing) {
     EXPECT_STREQ(text.c_str(), L"") << "names are compared with their case";
     ASSERT_TRUE(PortDisplayName(list, L"tcp://host", text));
     EXPECT_STREQ(text.c_str(), L"");
+}
+
+TEST(PortReopen, ABoardIsFoundUnderItsNewNameAndAnotherBoardsPortIsNotTaken) {
+    const wchar_t* board = L"USB\\VID_0403&PID_6001\\A50285BI";
+    const wchar_t* other = L"USB\\VID_0403&PID_6001\\FT9ZZ";
+    struct Listed {
+        const wchar_t* name;
+        const wchar_t* identity;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Listed> list;
+        const wchar_t* identity; // of the port that was open, named "P (COM5)"
+        ReopenChoice::Kind kind;
+        const wchar_t* entry; // the name of the entry chosen; null: none
+    } cases[] = {
+        {"back under its old name", {{L"P (COM5)", board}}, board, ReopenChoice::AsBefore, L"P (COM5)"},
+        {"back under another name",
+         {{L"P (COM5)", other}, {L"P (COM9)", board}},
+         board,
+         ReopenChoice::Moved,
+         L"P (COM9)"},
+        {"the identity ignores case",
+         {{L"P (COM9)", L"usb\\vid_0403&pid_6001\\a50285bi"}},
+         board,
+         ReopenChoice::Moved,
+         L"P (COM9)"},
+        {"another board has its old name", {{L"P (COM5)", other}}, board, ReopenChoice::Wait, nullptr},
+        {"not back yet", {{L"P (COM7)", other}}, board, ReopenChoice::AsBefore, nullptr},
+        {"its old name without an identity", {{L"P (COM5)", L""}}, board, ReopenChoice::AsBefore, nullptr},
+        {"a port without an identity goes by its name", {{L"P (COM5)", other}}, L"", ReopenChoice::AsBefore, nullptr},
+        {"nor does a port without one match another", {{L"P (COM9)", L""}}, L"", ReopenChoice::AsBefore, nullptr},
+    };
+    for (const Case& c : cases) {
+        C_PortList list;
+        for (const Listed& listed : c.list)
+            list.Append(NewPortEntry(MakeInfo(listed.name, L"\\\\.\\COMx", L"", L"", listed.identity), L""));
+        const ReopenChoice choice = ChooseReopen(list, L"P (COM5)", c.identity);
+        EXPECT_EQ(choice.kind, c.kind) << c.what;
+        EXPECT_STREQ(choice.entry ? choice.entry->name.c_str() : nullptr, c.entry) << c.what;
+    }
 }
 
 // Answers from a table of targets; can rebuild the list in the middle of a pass, as a refresh would.
