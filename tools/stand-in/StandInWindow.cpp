@@ -95,17 +95,21 @@ void C_StandInWindow::RememberModemLines(const wchar_t* port, uint8_t lines, boo
 }
 
 void C_StandInWindow::LoadTag(const wchar_t* key, C_String& tag) {
-    if (m_tags)
-        Tags::LoadTag(*m_tags, key, tag);
-    else
-        tag.Empty();
+    tag.Empty();
+    if (!m_tags || !key)
+        return;
+    const auto board = m_boardKeys.find(key);
+    Tags::LoadTag(*m_tags, board == m_boardKeys.end() ? key : board->second.c_str(), tag);
 }
 
 void C_StandInWindow::NoteBoardListed(const wchar_t* identity, const wchar_t* devicePath, C_String& former) {
-    if (m_tags)
-        BoardNames::Former(*m_tags, identity, devicePath, former);
-    else
-        former.Empty();
+    former.Empty();
+    C_String key;
+    if (!m_tags || !identity)
+        return;
+    BoardNames::Former(*m_tags, identity, devicePath, former);
+    if (BoardNames::ValuesKey(*m_tags, identity, devicePath, key))
+        m_boardKeys[identity] = key.c_str();
 }
 
 LRESULT CALLBACK C_StandInWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <map>
+#include <string>
+
 class C_Connection;
 
 // Everything arrives on the window's thread.
@@ -87,4 +90,6 @@ private:
     C_String m_commandLinePort;
     C_String m_selectedPort;
     const C_SettingsStore* m_tags = nullptr;
+    // Where each listed board's tag is read from (BoardNames::ValuesKey), by identity; command thread only.
+    std::map<std::wstring, std::wstring> m_boardKeys;
 };

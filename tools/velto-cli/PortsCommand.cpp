@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "Options.h"
+#include "connection/discovery/BoardNames.h"
 #include "connection/transports/SerialTransport.h"
 #include "foundation/settings/Options.h"
 
@@ -21,9 +22,10 @@ void Fail(const std::wstring& message) {
 // the usual ("115200 baud 8N1; dtr off; pulse both"); empty when it has none.
 std::wstring OwnSettings(const C_SettingsStore* settings, const C_PersistedOptions& options, const PortEntry& entry) {
     SerialLineSettings line = options.Line();
-    if (!settings)
+    C_String key;
+    if (!settings || !BoardNames::ValuesKey(*settings, entry.identity.c_str(), entry.target.c_str(), key))
         return L"";
-    const bool ownLine = PortSettings::Load(*settings, entry.key.c_str(), line);
+    const bool ownLine = PortSettings::Load(*settings, key.c_str(), line);
     std::wstring own;
     C_String description;
     if (ownLine && C_SerialTransport::Describe(line, description))

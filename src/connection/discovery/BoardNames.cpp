@@ -84,3 +84,15 @@ void BoardNames::Former(const C_SettingsStore& store, const wchar_t* identity, c
     Read(store, section, stored);
     Answer(stored, PortNameOf(devicePath), former);
 }
+
+bool BoardNames::ValuesKey(const C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath,
+                           C_String& key) {
+    if (!identity || !*identity)
+        return key.Assign(devicePath ? devicePath : L"");
+    C_String section, value;
+    const bool listed =
+        PortSettings::SectionOf(identity, section) && store.ReadString(kPortNameValue, value, nullptr, section.c_str());
+    const bool taken = PortSettings::SectionOf(devicePath, section) &&
+                       store.ReadString(kMovedToValue, value, nullptr, section.c_str());
+    return key.Assign(listed || taken || !devicePath ? identity : devicePath);
+}

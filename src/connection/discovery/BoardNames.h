@@ -23,7 +23,10 @@ constexpr const wchar_t* kMovedToValue = L"MovedTo";
 // False when a write failed.
 bool NoteListed(C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& former);
 
-// What NoteListed would answer, from the store alone: for a reader that must not write (velto-cli).
+// For a reader that must not write (velto-cli): what NoteListed would answer, from the store alone, and the key
+// the board's values are read from. That is its identity once the program listed it, and its COM name's key
+// before, as long as those values are still the ones it would take over.
 void Former(const C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& former);
+bool ValuesKey(const C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& key);
 
 } // namespace BoardNames

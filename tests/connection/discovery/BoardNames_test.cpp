@@ -52,6 +52,12 @@ std::wstring Listed(MemoryStore& store, const wchar_t* identity, const wchar_t* 
     return former.c_str();
 }
 
+std::wstring ValuesKey(MemoryStore& store, const wchar_t* identity, const wchar_t* devicePath) {
+    C_String key;
+    EXPECT_TRUE(BoardNames::ValuesKey(store, identity, devicePath, key));
+    return key.c_str();
+}
+
 TEST(BoardNames, ABoardThatMovesIsToldWhereItWasUntilItMovesAgain) {
     MemoryStore store;
     EXPECT_EQ(Listed(store, kBoard, L"\\\\.\\COM5"), L"") << "first seen";
@@ -77,8 +83,10 @@ TEST(BoardNames, TheFirstBoardListedUnderAComNameTakesOverItsValuesOnce) {
     PortSettings::SaveLinesAtOpen(store, L"\\\\.\\COM5", LINE_DTR, 0);
     PortSettings::SaveColour(store, L"\\\\.\\COM5", 0x3366CC);
     Tags::SaveTag(store, L"\\\\.\\COM6", L"Modem");
+    EXPECT_EQ(ValuesKey(store, kBoard, L"\\\\.\\COM5"), L"\\\\.\\COM5") << "a reader finds them where they are";
 
     EXPECT_EQ(Listed(store, kBoard, L"\\\\.\\COM5"), L"");
+    EXPECT_EQ(ValuesKey(store, kBoard, L"\\\\.\\COM5"), kBoard);
 
     C_String tag;
     Tags::LoadTag(store, kBoard, tag);
@@ -96,6 +104,7 @@ TEST(BoardNames, TheFirstBoardListedUnderAComNameTakesOverItsValuesOnce) {
 
     // The board moves on; another one gets COM5, and a third the tagged COM6 without any line settings.
     EXPECT_EQ(Listed(store, kBoard, L"\\\\.\\COM9"), L"COM5");
+    EXPECT_EQ(ValuesKey(store, kOtherBoard, L"\\\\.\\COM5"), kOtherBoard);
     EXPECT_EQ(Listed(store, kOtherBoard, L"\\\\.\\COM5"), L"");
     Tags::LoadTag(store, kOtherBoard, tag);
     EXPECT_STREQ(tag.c_str(), L"") << "COM5's values went to the first board only";
