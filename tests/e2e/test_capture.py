@@ -150,7 +150,7 @@ def test_ports_lists_the_virtual_port_from_the_serial_map(echo_device):
     assert result.stderr == b""
     rows = [line.split("\t") for line in result.stdout.decode("cp1252").splitlines()]
     assert [PORT_NAME, f"\\\\.\\{PORT_NAME}", "12", "1", "",
-            f"\\\\.\\{PORT_NAME} - \\Device\\VeltoVirtual5", ""] in rows
+            f"\\\\.\\{PORT_NAME} - \\Device\\VeltoVirtual5", "", ""] in rows  # no identity: not a USB board
 
 
 def test_tcp_capture_filters_the_view_but_logs_everything(tmp_path):

@@ -1,6 +1,7 @@
 #include "connection/ConnectionHarness.h"
 #include "connection/LoopbackPeer.h"
 #include "connection/NameOf.h"
+#include "support/DeviceEntry.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@ constexpr DWORD kPipeBuffer = 4096;
 // The connection tests own COM41 to COM48 of their build's prefix; these are this file's.
 constexpr unsigned kOpenPort = 43;
 constexpr unsigned kUnpluggedPort = 44;
+constexpr unsigned kMovedFrom = 47;
+constexpr unsigned kMovedTo = 48;
 
 std::wstring UniquePipeName(const wchar_t* stem) {
     static unsigned s_sequence = 0;
@@ -333,6 +336,41 @@ TEST_F(ConnectionTest, AnUnpluggedPortEndsItsReaderAndComesBackAfterARefresh) {
     EXPECT_EQ(Slice(harness.statuses, 10, 5), OpenStatuses(name, STATUS_OPENED, L""))
         << "a failed match leaves the serial transport without a name";
     EXPECT_TRUE(connection.IsOpen());
+    harness.Stop(); // before the port goes
+}
+
+// Wine keeps no device parents: each test board is its own USB device, known by its serial number.
+TEST_F(ConnectionTest, ABoardThatComesBackUnderAnotherComNumberIsReopenedThereWithItsTag) {
+    const std::wstring identity = L"USB\\VID_0403&PID_6001\\VELTOMOVE1";
+    harness.tags.tags[identity] = L"Console";
+    auto port = std::make_unique<VirtualPort>(kMovedFrom);
+    ASSERT_TRUE(port->IsReady()) << port->Problem();
+    auto board = std::make_unique<DeviceEntry>(identity, port->Name());
+    ASSERT_TRUE(board->IsReady());
+    const std::wstring before = L"Velto Test Board (" + port->Name() + L")";
+    ASSERT_TRUE(harness.Start());
+    harness.window.SelectPort(before.c_str());
+    connection.RefreshPorts(PORTS_CHANGED_REOPEN);
+    ASSERT_TRUE(harness.WaitForOpens(1));
+    ASSERT_TRUE(connection.IsOpen());
+    EXPECT_EQ(harness.titles.back(), L"Console - " + before);
+
+    board.reset();
+    port.reset();
+    ASSERT_TRUE(harness.PumpUntil([&] { return !connection.IsOpen(); }));
+    connection.RefreshPorts(PORTS_CHANGED_REOPEN); // the removal's: the old name is tried while the board is away
+    ASSERT_TRUE(harness.WaitForOpens(2));
+
+    port = std::make_unique<VirtualPort>(kMovedTo);
+    ASSERT_TRUE(port->IsReady()) << port->Problem();
+    board = std::make_unique<DeviceEntry>(identity, port->Name());
+    ASSERT_TRUE(board->IsReady());
+    connection.RefreshPorts(PORTS_CHANGED_REOPEN);
+    ASSERT_TRUE(harness.WaitForOpens(3));
+    const std::wstring after = L"Velto Test Board (" + port->Name() + L")";
+    EXPECT_TRUE(connection.IsOpen()) << Printable(harness.statuses).c_str();
+    EXPECT_EQ(harness.window.SelectedPort().c_str(), after);
+    EXPECT_EQ(harness.titles.back(), L"Console - " + after);
     harness.Stop(); // before the port goes
 }
 

@@ -2,6 +2,7 @@
 
 #include "connection/transports/SerialPort.h"
 #include "platform/system/Handles.h"
+#include "support/DeviceEntry.h"
 #include "support/VirtualPort.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,25 @@ TEST(PortEnumeration, APortOfTheSystemsSerialMapIsListedUnderItsComName) {
     EXPECT_TRUE(found);
     EXPECT_TRUE(serial.Enumerate(nullptr, nullptr)) << "no callback only rebuilds the list";
     serial.Uninit();
+}
+
+bool CollectIdentity(const PortInfo& info, void* context, C_SerialPort&) {
+    (*static_cast<std::map<std::wstring, std::wstring>*>(context))[info.devicePath.c_str()] = info.identity.c_str();
+    return true;
+}
+
+// The device database of the prefix, where the test puts the boards (they need no port to be listed).
+TEST(PortEnumeration, ABoardOfTheDeviceDatabaseIsListedWithItsIdentity) {
+    const DeviceEntry withSerial(L"USB\\VID_0403&PID_6001\\VELTOENUM1", L"COM47");
+    const DeviceEntry withoutSerial(L"USB\\VID_1A86&PID_7523\\5&17A3C2&0&4", L"COM48", L"PCIROOT(0)#USB(4)");
+    ASSERT_TRUE(withSerial.IsReady() && withoutSerial.IsReady());
+    C_SerialPort serial;
+    serial.Init();
+    std::map<std::wstring, std::wstring> identities;
+    ASSERT_TRUE(serial.Enumerate(&CollectIdentity, &identities));
+    serial.Uninit();
+    EXPECT_EQ(identities[L"\\\\.\\COM47"], L"USB\\VID_0403&PID_6001\\VELTOENUM1");
+    EXPECT_EQ(identities[L"\\\\.\\COM48"], L"USB\\VID_1A86&PID_7523\\@PCIROOT(0)#USB(4)");
 }
 
 } // namespace

@@ -29,6 +29,7 @@ TEST(PortSettingsSection, EachPortKeyIsOneSubkeyOfPorts) {
         {L"COM5", L"Ports\\COM5"}, // the same port, however it was named
         {L"\\\\.\\pipe\\vm\\serial", L"Ports\\pipe/vm/serial"},
         {L"tcp://10.0.0.5:23", L"Ports\\tcp://10.0.0.5:23"},
+        {L"USB\\VID_0403&PID_6001\\A50285BI", L"Ports\\USB/VID_0403&PID_6001/A50285BI"}, // a board's identity
         {L"\\\\?\\usb#vid_0403", L"Ports\\//?/usb#vid_0403"},
         {L"\\\\.\\", L"Ports\\//./"},
         {L"", nullptr},

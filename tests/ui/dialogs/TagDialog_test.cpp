@@ -115,10 +115,10 @@ TEST_F(TagDialogTest, TagOfAPortThatVanishedMeanwhileIsStillStored) {
     EXPECT_EQ(ListedTag(0), L"");
 }
 
-TEST_F(TagDialogTest, NothingOpensBeyondTheListOrWithoutATarget) {
+TEST_F(TagDialogTest, NothingOpensBeyondTheListOrWithoutAKey) {
     {
         C_WriteLock hold(ports);
-        ports.First()->target.Empty();
+        ports.First()->key.Empty();
     }
     ModalDialogScript acting([](HWND w) { Press(w, IDC_CANCEL); });
     EXPECT_FALSE(dialog.EditTag(Instance(), owner.Get(), ports, settings, 0));
