@@ -94,5 +94,9 @@ bool BoardNames::ValuesKey(const C_SettingsStore& store, const wchar_t* identity
         PortSettings::SectionOf(identity, section) && store.ReadString(kPortNameValue, value, nullptr, section.c_str());
     const bool taken = PortSettings::SectionOf(devicePath, section) &&
                        store.ReadString(kMovedToValue, value, nullptr, section.c_str());
-    return key.Assign(listed || taken || !devicePath ? identity : devicePath);
+    if (listed || taken || !devicePath)
+        return key.Assign(identity);
+    C_String tag;
+    Tags::LoadTag(store, devicePath, tag);
+    return key.Assign(!tag.IsEmpty() || PortSettings::HasOwnValues(store, devicePath) ? devicePath : identity);
 }

@@ -24,8 +24,8 @@ constexpr const wchar_t* kMovedToValue = L"MovedTo";
 bool NoteListed(C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& former);
 
 // For a reader that must not write (velto-cli): what NoteListed would answer, from the store alone, and the key
-// the board's values are read from. That is its identity once the program listed it, and its COM name's key
-// before, as long as those values are still the ones it would take over.
+// the board's values are read from. That is its identity, except before the program first listed it while its
+// COM name holds values that it would take over then: their COM name's key.
 void Former(const C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& former);
 bool ValuesKey(const C_SettingsStore& store, const wchar_t* identity, const wchar_t* devicePath, C_String& key);
 

@@ -141,6 +141,17 @@ bool PortSettings::SaveColour(C_SettingsStore& store, const wchar_t* portKey, ui
     return SectionOf(portKey, section) && store.WriteNumber(kColourValue, rgb & kLargestColour, section.c_str());
 }
 
+bool PortSettings::HasOwnValues(const C_SettingsStore& store, const wchar_t* portKey) {
+    C_String section;
+    uint64_t value = 0;
+    if (!SectionOf(portKey, section))
+        return false;
+    for (const wchar_t* name : kOwnNumberNames)
+        if (ReadStored(store, name, section, value))
+            return true;
+    return false;
+}
+
 bool PortSettings::CopyOwnValues(C_SettingsStore& store, const wchar_t* fromKey, const wchar_t* toKey, bool& copied) {
     copied = false;
     C_String from, to;

@@ -70,6 +70,8 @@ constexpr const wchar_t* kColourValue = L"Colour";
 bool LoadColour(const C_SettingsStore& store, const wchar_t* portKey, uint32_t& rgb);
 bool SaveColour(C_SettingsStore& store, const wchar_t* portKey, uint32_t rgb);
 
+// Whether the port has any of its own values (line, DTR, RTS, reset pulse, colour) stored.
+bool HasOwnValues(const C_SettingsStore& store, const wchar_t* portKey);
 // Copies the port's own values (line, DTR, RTS, reset pulse, colour) that fromKey has to toKey, as stored;
 // copied says whether there was any. False when a write failed.
 bool CopyOwnValues(C_SettingsStore& store, const wchar_t* fromKey, const wchar_t* toKey, bool& copied);

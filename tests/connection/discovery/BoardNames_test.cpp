@@ -105,6 +105,7 @@ TEST(BoardNames, TheFirstBoardListedUnderAComNameTakesOverItsValuesOnce) {
     // The board moves on; another one gets COM5, and a third the tagged COM6 without any line settings.
     EXPECT_EQ(Listed(store, kBoard, L"\\\\.\\COM9"), L"COM5");
     EXPECT_EQ(ValuesKey(store, kOtherBoard, L"\\\\.\\COM5"), kOtherBoard);
+    EXPECT_EQ(ValuesKey(store, kOtherBoard, L"\\\\.\\COM7"), kOtherBoard) << "COM7 holds nothing to take over";
     EXPECT_EQ(Listed(store, kOtherBoard, L"\\\\.\\COM5"), L"");
     Tags::LoadTag(store, kOtherBoard, tag);
     EXPECT_STREQ(tag.c_str(), L"") << "COM5's values went to the first board only";
