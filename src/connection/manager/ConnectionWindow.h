@@ -64,10 +64,11 @@ public:
     virtual uint32_t GetCharSendDelay() = 0;
     // Milliseconds after each line end of a file send; 0 for none.
     virtual uint32_t GetLineDelay() = 0;
-    // The line settings for opening port (its device path): the port's own, or the Options values.
+    // The line settings for opening port, named by its key (a board's identity, else its device path): the port's
+    // own, or the Options values.
     virtual SerialLineSettings GetSerialLineSettings(const wchar_t* port) = 0;
-    // The modem lines (bits of ModemLine) just raised or dropped on port, to be so again at its next opening.
-    // Nothing is remembered by default.
+    // The modem lines (bits of ModemLine) just raised or dropped on port (its key, as above), to be so again at
+    // its next opening. Nothing is remembered by default.
     virtual void RememberModemLines(const wchar_t* /*port*/, uint8_t /*lines*/, bool /*raised*/) {}
     // The port or endpoint named on the command line; empty when none. It is offered in the port list even
     // when no enumerated port has that name.
