@@ -38,7 +38,7 @@ def registry(tmp_path):
     """Imports entries; removes the board and every value the tests stored, whatever happened."""
     yield lambda lines: import_registry(tmp_path, lines)
     import_registry(tmp_path, [f"[-{ENUM}\\{IDENTITY}]", f"[-{BOARD_SECTION}]", f"[-{SETTINGS}\\Ports\\COM38]",
-                               f"[{SETTINGS}\\Tags]", f"{quoted(IDENTITY)}=-", quoted("\\\\.\\COM38") + "=-"])
+                               f"[{SETTINGS}\\Tags]", f"{quoted(IDENTITY)}=-"])
 
 
 def rows():
@@ -47,21 +47,12 @@ def rows():
     return {row[0]: row for row in (line.split("\t") for line in result.stdout.decode("cp1252").splitlines())}
 
 
-def test_a_board_is_listed_with_its_identity_and_what_its_com_name_kept(registry):
-    # Stored by an earlier Velto, which knew the board by its COM name.
-    registry(board_at("COM38") + [f"[{SETTINGS}\\Tags]", quoted("\\\\.\\COM38") + '="Console"',
-                                  f"[{SETTINGS}\\Ports\\COM38]", '"BaudRate"=dword:00002580'])
-    listed = rows()
-    board = listed["Velto Test Board (COM38)"]
-    assert board[1] == "\\\\.\\COM38"
-    assert board[4:] == ["Console", "\\\\.\\COM38", "9600 baud 8N1", IDENTITY]
-    assert all(row[7] == "" for name, row in listed.items() if name != board[0]), "ports without an identity"
-
-
 def test_a_board_that_moved_keeps_its_tag_and_line_and_says_where_it_was(registry):
     # As the program leaves them once it listed the board under COM38: its values under its identity.
     registry(board_at("COM39") + [f"[{SETTINGS}\\Tags]", f'{quoted(IDENTITY)}="Console"', f"[{BOARD_SECTION}]",
                                   '"PortName"="COM38"', '"BaudRate"=dword:00002580',
                                   f"[{SETTINGS}\\Ports\\COM38]", f'"MovedTo"={quoted(IDENTITY)}'])
-    board = rows()["Velto Test Board (COM39)"]
+    listed = rows()
+    board = listed["Velto Test Board (COM39)"]
     assert board[4:] == ["Console", "\\\\.\\COM39 - was COM38", "9600 baud 8N1", IDENTITY]
+    assert all(row[7] == "" for name, row in listed.items() if name != board[0]), "ports without an identity"

@@ -71,12 +71,7 @@ TEST(DeviceIdentity, TheUsbDeviceBehindThePortNamesTheBoardBySerialNumberElseByH
          {{L"USB\\VID_1A86&PID_7523\\5&2A3B4C5D&0&2", nullptr}},
          L""},
         {"a built-in port", {{L"ACPI\\PNP0501\\0", L"ACPI(_SB_)#ACPI(PCI0)"}, {kRoot, nullptr}}, L""},
-        {"a virtual port of a driver", {{L"ROOT\\PORTS\\0000", nullptr}}, L""},
         {"a USB hub is no board", {{L"VSPORT\\0", nullptr}, {L"USB\\ROOT_HUB30\\4&1E2F3A4B&0&0", kHubPort}}, L""},
-        {"ids are compared ignoring case, and kept as given",
-         {{L"usb\\vid_0403&pid_6015\\dk0ab1cd", nullptr}},
-         L"usb\\vid_0403&pid_6015\\dk0ab1cd"},
-        {"an id of another shape", {{L"USB\\VID_0403&PID_6001", kHubPort}}, L""},
     };
     for (const Case& c : cases) {
         C_String identity;
@@ -96,16 +91,6 @@ TEST(DeviceIdentity, AWalkEndsAtAnUnreadableNodeOrATreeThatLoops) {
     const std::vector<Device> farAway = {{L"USB\\VID_1A86&PID_7523\\5&2&0&2", longPlace.c_str()}};
     ASSERT_TRUE(DeviceIdentity::Read(ChainTree(farAway), 0, identity));
     EXPECT_STREQ(identity.c_str(), L"") << "longer than a registry key name may be";
-}
-
-TEST(DeviceIdentity, GeneratedPartsAndTheSameBoard) {
-    EXPECT_TRUE(DeviceIdentity::IsGeneratedInstancePart(L"5&2A3B4C5D&0&2"));
-    EXPECT_TRUE(DeviceIdentity::IsGeneratedInstancePart(L""));
-    EXPECT_FALSE(DeviceIdentity::IsGeneratedInstancePart(L"A50285BI"));
-    EXPECT_TRUE(DeviceIdentity::Same(L"USB\\VID_0403&PID_6001\\A50285BI", L"usb\\vid_0403&pid_6001\\a50285bi"));
-    EXPECT_FALSE(DeviceIdentity::Same(L"USB\\VID_0403&PID_6001\\A50285BI", L"USB\\VID_0403&PID_6001\\A50285B"));
-    EXPECT_FALSE(DeviceIdentity::Same(L"", L""));
-    EXPECT_FALSE(DeviceIdentity::Same(nullptr, L"x"));
 }
 
 } // namespace

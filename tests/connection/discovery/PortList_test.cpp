@@ -181,7 +181,6 @@ TEST(PortReopen, ABoardIsFoundUnderItsNewNameAndAnotherBoardsPortIsNotTaken) {
         {"not back yet", {{L"P (COM7)", other}}, board, ReopenChoice::AsBefore, nullptr},
         {"its old name without an identity", {{L"P (COM5)", L""}}, board, ReopenChoice::AsBefore, nullptr},
         {"a port without an identity goes by its name", {{L"P (COM5)", other}}, L"", ReopenChoice::AsBefore, nullptr},
-        {"nor does a port without one match another", {{L"P (COM9)", L""}}, L"", ReopenChoice::AsBefore, nullptr},
     };
     for (const Case& c : cases) {
         C_PortList list;
