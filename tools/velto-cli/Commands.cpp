@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ExitStatus.h"
+#include "platform/formats/VersionResource.h"
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -20,10 +21,19 @@ bool IsHelp(const std::wstring& argument) {
     return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"help";
 }
 
+// "velto-cli 1.37", the version as the program's version resource states it; the bare name without one.
+std::wstring NameAndVersion() {
+    C_VersionResource resource;
+    unsigned major = 0, minor = 0;
+    if (!resource.Load(nullptr) || !resource.GetMajorMinor(major, minor))
+        return L"velto-cli";
+    return L"velto-cli " + std::to_wstring(major) + L"." + std::to_wstring(minor);
+}
+
 std::wstring GeneralHelp() {
-    std::wstring text = L"velto-cli - console companion of the Velto serial terminal\r\n\r\n"
-                        L"Usage: velto-cli COMMAND [options] [arguments]\r\n"
-                        L"       velto-cli COMMAND --help\r\n\r\nCommands:\r\n";
+    std::wstring text = NameAndVersion() + L" - console companion of the Velto serial terminal\r\n\r\n"
+                                           L"Usage: velto-cli COMMAND [options] [arguments]\r\n"
+                                           L"       velto-cli COMMAND --help\r\n\r\nCommands:\r\n";
     for (const Command& command : Commands()) {
         std::wstring name = L"  " + std::wstring(command.name);
         name.resize(12, L' ');
