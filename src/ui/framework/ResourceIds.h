@@ -264,3 +264,7 @@
 #define IDS_SAVE_HEX_FILTER 265
 #define IDS_SAVE_HEX_TITLE 266
 #define IDS_SAVE_FAILED 267
+
+// The update's notices when it cannot install what was offered.
+#define IDS_UPDATE_FOLDER_LOCKED 3701
+#define IDS_UPDATE_NOT_INSTALLED 3702
