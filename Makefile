@@ -33,7 +33,7 @@ bench: build
 # of their own: RelWithDebInfo is the release configuration (optimised, frame pointers kept for the problem
 # report's stack walk), so the release costs no second build and ships exactly what was tested.
 release: configure
-	@grep -qx 'CMAKE_BUILD_TYPE:STRING=RelWithDebInfo' $(BUILD)/CMakeCache.txt || \
+	@grep -qxE 'CMAKE_BUILD_TYPE:STRING=(RelWithDebInfo)?' $(BUILD)/CMakeCache.txt || \
 	    { echo "release: $(BUILD) is not configured as RelWithDebInfo, the release configuration" >&2; exit 1; }
 	@cmake --build $(BUILD) -j $(JOBS) --target velto velto-cli
 	@scripts/release $(DIST) $(BUILD)/bin/velto.exe $(BUILD)/bin/velto-cli.exe

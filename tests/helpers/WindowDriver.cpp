@@ -43,6 +43,8 @@
 //   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
 //                                  the main window's title ends with SUFFIX and prints the milliseconds from
 //                                  the broadcast to then ("timeout" after a minute)
+//   hold FILE SECONDS              keeps FILE open as an editor may, sharing reading but not its deletion (so it
+//                                  cannot be moved), for SECONDS; prints "held" once it is open
 //
 // Output goes to standard output, one line; the exit status is 0 on success, 1 when the window or the button
 // is not there, 2 on a usage error.
@@ -436,8 +438,19 @@ int Usage() {
                  "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
                  "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
                  "child ID|visible ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
-                 "clipboard TEXT|focus|hot|popup|balloon|arrival COMn [SUFFIX]|removal COMn\n");
+                 "clipboard TEXT|focus|hot|popup|balloon|arrival COMn [SUFFIX]|removal COMn|hold FILE SECONDS\n");
     return kUsage;
+}
+
+int HoldFile(const wchar_t* path, DWORD seconds) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNotFound;
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(seconds * 1000);
+    CloseHandle(file);
+    return 0;
 }
 
 // The clipboard is the session's, so a paste in the program finds what this process left there.
@@ -476,6 +489,8 @@ int wmain(int argc, wchar_t** argv) {
         return BroadcastAndTime(argument, argv[3]);
     if (command == L"clipboard")
         return argument ? SetClipboardText(argument) : Usage();
+    if (command == L"hold")
+        return argument && argc > 3 ? HoldFile(argument, DWORD(_wtoi(argv[3]))) : Usage();
     if (command == L"arrival" || command == L"removal") {
         if (!argument)
             return Usage();

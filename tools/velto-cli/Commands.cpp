@@ -4,6 +4,8 @@
 #include "ExitStatus.h"
 #include "platform/formats/VersionResource.h"
 
+#include <cwchar>
+
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {L"replay", L"turn a file of received bytes into text, HTML or the rows a view shows", ReplayHelp, RunReplay},
@@ -21,13 +23,17 @@ bool IsHelp(const std::wstring& argument) {
     return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"help";
 }
 
-// "velto-cli 1.37", the version as the program's version resource states it; the bare name without one.
+// "velto-cli 1.37", the version as the program's version resource states it and the program's title shows it
+// (two digits of minor: 1.0 is 1.00); the bare name without one.
 std::wstring NameAndVersion() {
     C_VersionResource resource;
     unsigned major = 0, minor = 0;
+    wchar_t text[32];
     if (!resource.Load(nullptr) || !resource.GetMajorMinor(major, minor))
         return L"velto-cli";
-    return L"velto-cli " + std::to_wstring(major) + L"." + std::to_wstring(minor);
+    _snwprintf(text, 32, L"velto-cli %u.%02u", major, minor);
+    text[31] = 0;
+    return text;
 }
 
 std::wstring GeneralHelp() {
