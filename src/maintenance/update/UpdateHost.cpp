@@ -23,8 +23,8 @@ constexpr const wchar_t* kFolderLockedFormat =
     L"\n\nAsk an administrator to install the new version, or start Velto as an administrator and let it update "
     L"itself.";
 constexpr const wchar_t* kNotInstalledFormat =
-    L"The update to Velto %s could not be installed. Velto is unchanged; the "
-    L"update is offered again at the next weekly check.";
+    L"The update to Velto %s could not be installed. Velto is unchanged; the update is offered again at the next "
+    L"weekly check.";
 
 bool IsNeutralOrCustom(LANGID language) {
     return PRIMARYLANGID(language) == LANG_NEUTRAL || language == LOCALE_CUSTOM_DEFAULT ||
