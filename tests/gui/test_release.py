@@ -106,9 +106,15 @@ def test_the_symbol_files_name_the_function_of_a_crash_in_the_stripped_program(r
     assert re.fullmatch(rf"\s+{re.escape(CRASHING_FUNCTION)} at .*[/\\]connection[/\\]threads[/\\]Thread\.cpp:\d+",
                         stack[1]), named.stdout[:1500]
 
-    # Another build's symbol files of the same names are refused, not believed.
-    other = subprocess.run([str(ROOT / "scripts" / "symbolize"), str(report), "--symbols",
-                            str(release.update / "symbols")], capture_output=True, text=True)
+    # Another build's symbol file of the same name (linked at another time) is refused, not believed.
+    other_build = tmp_path / "other-build"
+    other_build.mkdir()
+    symbols = bytearray((release.dist / "symbols" / "velto.exe.debug").read_bytes())
+    stamp_at = int.from_bytes(symbols[0x3C:0x40], "little") + 8
+    symbols[stamp_at:stamp_at + 4] = (int.from_bytes(symbols[stamp_at:stamp_at + 4], "little") - 60).to_bytes(4, "little")
+    (other_build / "velto.exe.debug").write_bytes(symbols)
+    other = subprocess.run([str(ROOT / "scripts" / "symbolize"), str(report), "--symbols", str(other_build)],
+                           capture_output=True, text=True)
     assert other.returncode == 1
     assert "velto.exe.debug belongs to another build" in other.stderr
     assert CRASHING_FUNCTION not in other.stdout
