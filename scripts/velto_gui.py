@@ -14,6 +14,7 @@ import subprocess
 import tempfile
 import threading
 import time
+import zipfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
@@ -424,3 +425,52 @@ class VirtualDevice:
                 return
             with self.lock:
                 self.received += data
+
+
+class Release:
+    """The release's files: dist holds what `make release` wrote, update what the same packing makes of the
+    programs built as version 1.40."""
+
+    def __init__(self, dist, update, numbers):
+        self.dist = dist
+        self.update = update
+        self.numbers = numbers  # (major, minor)
+        self.version = f"{numbers[0]}.{numbers[1]:02d}"  # as the title and the file names write it
+
+    @classmethod
+    def make(cls, build, folder):
+        dist, update = folder / "dist", folder / "update"
+        done = subprocess.run(["make", "-C", str(ROOT), "release", f"BUILD={build}", f"DIST={dist}"],
+                              capture_output=True, text=True, timeout=600)
+        assert done.returncode == 0, done.stdout + done.stderr
+        done = subprocess.run([str(ROOT / "scripts" / "release"), str(update),
+                               f"velto.exe={build / 'bin' / 'velto-1.40.exe'}",
+                               f"velto-cli.exe={build / 'bin' / 'velto-cli-1.40.exe'}"],
+                              capture_output=True, text=True, timeout=600)
+        assert done.returncode == 0, done.stdout + done.stderr
+        return cls(dist, update, project_version())
+
+    def archive(self, update=False):
+        folder, version = (self.update, "1.40") if update else (self.dist, self.version)
+        return folder / f"velto-{version}-win32.zip"
+
+    def installer(self):
+        return self.dist / f"velto-{self.version}-win32.msi"
+
+    def entries(self, update=False):
+        """{name: bytes} of the archive."""
+        with zipfile.ZipFile(self.archive(update)) as archive:
+            return {name: archive.read(name) for name in archive.namelist()}
+
+    def unpack(self, folder, update=False):
+        """The archive as a user unpacks it into a folder of its own."""
+        folder.mkdir(parents=True, exist_ok=True)
+        for name, data in self.entries(update).items():
+            (folder / name).write_bytes(data)
+        return folder
+
+
+def project_version():
+    """(major, minor): the build's one version, as the top-level CMakeLists.txt states it."""
+    text = (ROOT / "CMakeLists.txt").read_text()
+    return tuple(int(n) for n in re.search(r"project\(Velto VERSION (\d+)\.(\d+)", text).groups())

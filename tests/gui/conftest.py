@@ -55,3 +55,10 @@ def program(wine, settings):
     velto = velto_gui.Velto(wine, BIN)
     yield velto
     velto.close()
+
+
+@pytest.fixture(scope="session")
+def release(tmp_path_factory):
+    """What `make release` makes of this build (its programs as the tests ran them), and the same packing of the
+    programs built as version 1.40, which the update tests offer."""
+    return velto_gui.Release.make(BIN.parent, tmp_path_factory.mktemp("release"))

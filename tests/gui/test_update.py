@@ -1,13 +1,12 @@
-"""The weekly update check end to end: velto.exe 1.00, alone in a folder of its own, asks a loopback update
-server, which offers the same program built as 1.40 in a zip archive; the user says Yes to the update and to the
-restart, and the new program runs from the same place. Also closing the program while a check waits on a server
-that does not answer, or while its question is open."""
-import io
+"""The weekly update check end to end: the released velto.exe, unpacked from its archive into a folder of its own,
+asks a loopback update server, which offers the release archive of the same programs built as 1.40; the user
+says Yes to the update and to the restart, and the new program runs from the same place. Also a swap that a file
+held open stops half way, and closing the program while a check waits on a server that does not answer, or
+while its question is open."""
 import shutil
 import subprocess
 import sys
 import time
-import zipfile
 
 import velto_gui
 from conftest import BIN, ROOT
@@ -22,6 +21,7 @@ IDYES = 6
 MESSAGE_TEXT = 65535  # the question's static control in a message box
 QUESTION = "Velto 1.40 is available. Update now?"
 RESTART = "Velto 1.40 is installed. Restart now?"
+IDOK = 1
 
 
 # A close waits a few seconds for a check under way; this bounds it with room for a loaded machine. Before the
@@ -34,13 +34,6 @@ def offer(archive_url, question=QUESTION):
             f"<info><de>Velto 1.40 ist da. Jetzt aktualisieren?</de><en>{question}</en></info>"
             f"<version>1.40</version><restart><en>{RESTART}</en></restart>"
             f'<files><url name="velto.exe" zip="velto.zip">{archive_url}</url></files></update>').encode("utf-8")
-
-
-def archive_of(program):
-    data = io.BytesIO()
-    with zipfile.ZipFile(data, "w", zipfile.ZIP_DEFLATED) as archive:
-        archive.write(program, "velto.exe")
-    return data.getvalue()
 
 
 def answer_yes(velto, question):
@@ -59,41 +52,82 @@ def close_new_program(velto):
         velto_gui.wait_for(lambda: velto.driver("window") is None, what="the new program to end")
 
 
-def test_yes_twice_installs_the_offered_version_and_starts_it(wine, settings, tmp_path):
-    folder = tmp_path / "Velto"
-    folder.mkdir()
-    shutil.copy(BIN / "velto.exe", folder / "velto.exe")
-    new_program = (BIN / "velto-1.40.exe").read_bytes()
+def folder_files(folder):
+    return {path.name: path.read_bytes() for path in folder.iterdir()}
+
+
+def test_yes_twice_installs_the_offered_release_and_starts_it(wine, settings, release, tmp_path):
+    folder = release.unpack(tmp_path / "Velto")
+    old = folder_files(folder)
+    new = release.entries(update=True)
     server = LoopbackHttpServer()
     velto = velto_gui.Velto(wine, BIN)
     try:
-        server.route(ARCHIVE_PATH, body=archive_of(BIN / "velto-1.40.exe"))
+        server.route(ARCHIVE_PATH, body=release.archive(update=True).read_bytes())
         server.route(UPDATE_PATH, body=offer(server.url(ARCHIVE_PATH)))
         settings.reg_set("LastCheck", 0, "REG_QWORD")
         settings.reg_set("UpdateServer", server.url(UPDATE_PATH) + "?p=velto")
 
         velto.process = wine.start(folder / "velto.exe")
         answer_yes(velto, QUESTION)
-        velto_gui.wait_for(lambda: (folder / "velto.exe").read_bytes() == new_program
+        velto_gui.wait_for(lambda: (folder / "velto.exe").read_bytes() == new["velto.exe"]
                            if (folder / "velto.exe").exists() else False, what="the new velto.exe")
-        assert (folder / "velto_old.exe").read_bytes() == (BIN / "velto.exe").read_bytes()
         answer_yes(velto, RESTART)
 
         velto.process.wait(velto_gui.LIMIT)  # the old program closes itself
         velto.process = None
         velto_gui.wait_for(lambda: "[1.40]" in (velto.title() or ""), what="the new program's window")
-        assert sorted(p.name for p in folder.iterdir()) == ["velto.exe", "velto_old.exe"]
+        # Every file of the archive in place, the stripped programs as released; the old program kept.
+        assert folder_files(folder) == dict(new, **{"velto_old.exe": old["velto.exe"]})
         close_new_program(velto)
 
         print("\n".join(r.line() for r in server.requests))
         # The new program found this week's check done: the server heard nothing from it.
         assert [(r.method, r.path) for r in server.requests] == [("GET", UPDATE_PATH), ("GET", ARCHIVE_PATH)]
         query = server.requests[0].query
-        assert query.startswith("p=velto&v=1.0&id=") and len(query) == len("p=velto&v=1.0&id=") + 19
+        prefix = "p=velto&v={}.{}&id=".format(*release.numbers)
+        assert query.startswith(prefix) and len(query) == len(prefix) + 19
         assert all(r.header("User-Agent") == "AutoUpdate" for r in server.requests)
     finally:
         velto.close()  # the old program, when a failure left it running
         close_new_program(velto)
+        server.close()
+
+
+def test_a_swap_stopped_half_way_puts_the_old_version_back(wine, settings, release, tmp_path):
+    """Another program holds the licence open without sharing its removal, as an editor may: the swap has
+    already set the old velto.exe aside when it cannot move that file, so every move is undone. The folder is as
+    it was, and the user is told."""
+    folder = release.unpack(tmp_path / "Velto")
+    before = folder_files(folder)
+    server = LoopbackHttpServer()
+    velto = velto_gui.Velto(wine, BIN)
+    held_log = tmp_path / "held.txt"
+    with held_log.open("wb") as out:
+        holder = subprocess.Popen([str(ROOT / "scripts" / "wine-run"), str(BIN / "velto_window_driver.exe"), "hold",
+                                   str(folder / "LICENSE.txt"), str(velto_gui.LIMIT)], env=wine.env, stdout=out,
+                                  stderr=subprocess.DEVNULL)
+    try:
+        velto_gui.wait_for(lambda: held_log.read_bytes().strip() == b"held", what="the licence held open")
+        server.route(ARCHIVE_PATH, body=release.archive(update=True).read_bytes())
+        server.route(UPDATE_PATH, body=offer(server.url(ARCHIVE_PATH)))
+        settings.reg_set("LastCheck", 0, "REG_QWORD")
+        settings.reg_set("UpdateServer", server.url(UPDATE_PATH) + "?p=velto")
+
+        velto.process = wine.start(folder / "velto.exe")
+        answer_yes(velto, QUESTION)
+        notice = "The update to Velto 1.40 could not be installed."
+        velto_gui.wait_for(lambda: (velto.driver("dialog-text", CAPTION, MESSAGE_TEXT) or "").startswith(notice),
+                           what="the notice of the failed update")
+        assert folder_files(folder) == before
+        left, top, right, bottom = map(int, velto.driver("dialog-child", CAPTION, IDOK).split())
+        velto.click_at((left + right) // 2, (top + bottom) // 2)
+        velto_gui.wait_for(lambda: velto.driver("dialog", CAPTION) is None, what="the notice closed")
+        assert velto.title().endswith(f"[{release.version}]")
+    finally:
+        velto.close()
+        holder.kill()
+        holder.wait()
         server.close()
 
 

@@ -10,9 +10,12 @@
 //         cxx       throws a C++ exception that nothing catches
 //         twice     writes to 0x10; once the report dialog's message loop runs, another thread writes to 0x20:
 //                   a second crash while the first is being reported
-//   velto_crash_helper inject PROGRAM
+//   velto_crash_helper inject PROGRAM [--at OFFSET] [--argument VALUE]
 //       Starts a thread at address 0x10 in the process that runs the program file PROGRAM (a file name such as
 //       velto.exe) once it shows a window: that program crashes with an access violation on a thread of its own.
+//       --at starts it at OFFSET (hexadecimal) from the program's image base instead, with VALUE (hexadecimal,
+//       default 0x10) as the thread's argument: a function there that follows its argument crashes inside the
+//       program's own code, where a problem report must name it.
 //   velto_crash_helper drive [--program NAME] [--type N] [--email TEXT] [--press send|cancel|close]
 //       Waits for the report dialog of another process (the one whose files text names NAME), enters N
 //       characters into the description (pasted as a replaced selection, then one more typed) and types the text
@@ -24,6 +27,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -279,8 +283,20 @@ BOOL CALLBACK CheckProgram(HWND window, LPARAM found) {
     return FALSE;
 }
 
-// A thread started in the other process at an address where no code is: the crash happens there, in a program
-// that knows nothing of this test.
+uintptr_t HexOption(int argc, wchar_t** argv, const wchar_t* name, uintptr_t fallback) {
+    const wchar_t* text = OptionValue(argc, argv, name);
+    return text ? uintptr_t(wcstoul(text, nullptr, 16)) : fallback;
+}
+
+// Where the process's program file is loaded: the first module its list names.
+uintptr_t ImageBaseOf(HANDLE process) {
+    HMODULE first = nullptr;
+    DWORD needed = 0;
+    return EnumProcessModules(process, &first, sizeof first, &needed) ? reinterpret_cast<uintptr_t>(first) : 0;
+}
+
+// A thread started in the other process at an address where no code is, or in its own code: the crash happens
+// there, in a program that knows nothing of this test.
 int Inject(int argc, wchar_t** argv) {
     DWORD process = 0;
     g_program = argc > 2 ? argv[2] : L"";
@@ -293,8 +309,16 @@ int Inject(int argc, wchar_t** argv) {
                                 FALSE, process));
     if (!target)
         return EXIT_NO_TARGET;
-    C_Handle thread(CreateRemoteThread(target.Get(), nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(kNoCode),
-                                       nullptr, 0, nullptr));
+    uintptr_t start = kNoCode;
+    if (OptionValue(argc, argv, L"--at")) {
+        const uintptr_t base = ImageBaseOf(target.Get());
+        if (!base)
+            return EXIT_NO_TARGET;
+        start = base + HexOption(argc, argv, L"--at", 0);
+    }
+    void* argument = reinterpret_cast<void*>(HexOption(argc, argv, L"--argument", kNoCode));
+    C_Handle thread(CreateRemoteThread(target.Get(), nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
+                                       argument, 0, nullptr));
     return thread ? EXIT_DONE : EXIT_NO_TARGET;
 }
 
@@ -308,6 +332,6 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && wcscmp(argv[1], L"inject") == 0)
         return Inject(argc, argv);
     fprintf(stderr, "usage: velto_crash_helper crash KIND [--report HOST] | drive [--type N] [--press BUTTON] | "
-                    "inject PROGRAM\n");
+                    "inject PROGRAM [--at OFFSET]\n");
     return EXIT_USAGE;
 }

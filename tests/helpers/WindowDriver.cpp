@@ -43,6 +43,11 @@
 //   arrival COMn SUFFIX            the same, printing "sent" once every window has handled it; then waits until
 //                                  the main window's title ends with SUFFIX and prints the milliseconds from
 //                                  the broadcast to then ("timeout" after a minute)
+//   startup PROGRAM                starts PROGRAM (a velto.exe) and prints the milliseconds until its main window
+//                                  is shown with nothing left to paint, in it or any child; then closes it as its
+//                                  close box does and waits for it to end ("timeout" after a minute)
+//   hold FILE SECONDS              keeps FILE open as an editor may, sharing reading but not its deletion (so it
+//                                  cannot be moved), for SECONDS; prints "held" once it is open
 //
 // Output goes to standard output, one line; the exit status is 0 on success, 1 when the window or the button
 // is not there, 2 on a usage error.
@@ -403,6 +408,56 @@ int BroadcastAndTime(const wchar_t* port, const wchar_t* suffix) {
     }
 }
 
+BOOL CALLBACK CheckPainted(HWND window, LPARAM painted) {
+    if (GetUpdateRect(window, nullptr, FALSE))
+        *reinterpret_cast<bool*>(painted) = false;
+    return TRUE;
+}
+
+// Shown, and nothing of it or its children waits to be painted.
+bool IsPainted(HWND window) {
+    bool painted = IsWindowVisible(window) && !GetUpdateRect(window, nullptr, FALSE);
+    if (painted)
+        EnumChildWindows(window, CheckPainted, reinterpret_cast<LPARAM>(&painted));
+    return painted;
+}
+
+int MeasureStartup(const wchar_t* program) {
+    std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return kNotFound;
+    CloseHandle(started.hThread);
+    TitleSearch search{started.dwProcessId, kTitlePrefix, nullptr};
+    for (;;) {
+        QueryPerformanceCounter(&now);
+        const double elapsedMs = double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+        search.found = nullptr;
+        EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+        if (search.found && IsPainted(search.found)) {
+            std::printf("%.1f\n", elapsedMs);
+            break;
+        }
+        if (elapsedMs > kTitleWaitLimitMs) {
+            std::printf("timeout\n");
+            break;
+        }
+        Sleep(kTitleLookIntervalMs);
+    }
+    if (search.found)
+        PostMessageW(search.found, WM_SYSCOMMAND, SC_CLOSE, 0);
+    const bool ended = WaitForSingleObject(started.hProcess, kTitleWaitLimitMs) == WAIT_OBJECT_0;
+    if (!ended)
+        TerminateProcess(started.hProcess, 1);
+    CloseHandle(started.hProcess);
+    return search.found && ended ? 0 : kNotFound;
+}
+
 // The window with the keyboard focus in the main window's thread.
 HWND FocusOf(HWND main) {
     GUITHREADINFO info{};
@@ -436,8 +491,20 @@ int Usage() {
                  "usage: velto_window_driver window|title|frame|dialog TITLE|dialog-child TITLE ID|"
                  "dialog-text TITLE ID|count|foreground|close|state ID|set-state ID STATE|text ID|rect ID|"
                  "child ID|visible ID|control-text ID|owned ID|checked ID|combo ID|dropped|tooltip|minimize|iconic|"
-                 "clipboard TEXT|focus|hot|popup|balloon|arrival COMn [SUFFIX]|removal COMn\n");
+                 "clipboard TEXT|focus|hot|popup|balloon|arrival COMn [SUFFIX]|removal COMn|startup PROGRAM|hold FILE "
+                 "SECONDS\n");
     return kUsage;
+}
+
+int HoldFile(const wchar_t* path, DWORD seconds) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNotFound;
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(seconds * 1000);
+    CloseHandle(file);
+    return 0;
 }
 
 // The clipboard is the session's, so a paste in the program finds what this process left there.
@@ -476,6 +543,10 @@ int wmain(int argc, wchar_t** argv) {
         return BroadcastAndTime(argument, argv[3]);
     if (command == L"clipboard")
         return argument ? SetClipboardText(argument) : Usage();
+    if (command == L"startup")
+        return argument ? MeasureStartup(argument) : Usage();
+    if (command == L"hold")
+        return argument && argc > 3 ? HoldFile(argument, DWORD(_wtoi(argv[3]))) : Usage();
     if (command == L"arrival" || command == L"removal") {
         if (!argument)
             return Usage();

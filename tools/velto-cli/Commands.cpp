@@ -2,6 +2,9 @@
 
 #include "Console.h"
 #include "ExitStatus.h"
+#include "platform/formats/VersionResource.h"
+
+#include <cwchar>
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -20,10 +23,23 @@ bool IsHelp(const std::wstring& argument) {
     return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"help";
 }
 
+// "velto-cli 1.37", the version as the program's version resource states it and the program's title shows it
+// (two digits of minor: 1.0 is 1.00); the bare name without one.
+std::wstring NameAndVersion() {
+    C_VersionResource resource;
+    unsigned major = 0, minor = 0;
+    wchar_t text[32];
+    if (!resource.Load(nullptr) || !resource.GetMajorMinor(major, minor))
+        return L"velto-cli";
+    _snwprintf(text, 32, L"velto-cli %u.%02u", major, minor);
+    text[31] = 0;
+    return text;
+}
+
 std::wstring GeneralHelp() {
-    std::wstring text = L"velto-cli - console companion of the Velto serial terminal\r\n\r\n"
-                        L"Usage: velto-cli COMMAND [options] [arguments]\r\n"
-                        L"       velto-cli COMMAND --help\r\n\r\nCommands:\r\n";
+    std::wstring text = NameAndVersion() + L" - console companion of the Velto serial terminal\r\n\r\n"
+                                           L"Usage: velto-cli COMMAND [options] [arguments]\r\n"
+                                           L"       velto-cli COMMAND --help\r\n\r\nCommands:\r\n";
     for (const Command& command : Commands()) {
         std::wstring name = L"  " + std::wstring(command.name);
         name.resize(12, L' ');

@@ -204,7 +204,30 @@ bool C_AutoUpdate::ReadLocalised(const Offer& offer, const wchar_t* path, C_Stri
 
 bool C_AutoUpdate::Check() {
     Offer offer;
-    return FetchOffer(offer) && ReadOffer(offer) && AskToUpdate(offer) && RunFileSteps(offer) && Restart(offer);
+    if (!FetchOffer(offer) || !ReadOffer(offer))
+        return false;
+    // Yes could only fail: the user learns why, once for this version, and nothing is downloaded.
+    if (NamesProgramFiles(offer) && !m_host.CanChangeFolder(Update::FolderOf(m_programPath.c_str()).c_str())) {
+        if (TellFailure(offer, UpdateFailure::FolderLocked) && !m_valueName.IsEmpty())
+            m_settings.WriteString(offer.declinedName.c_str(), offer.versionText.c_str());
+        return false;
+    }
+    if (!AskToUpdate(offer))
+        return false;
+    if (!RunFileSteps(offer)) {
+        TellFailure(offer, UpdateFailure::NotInstalled);
+        return false;
+    }
+    return Restart(offer);
+}
+
+// Not while the program closes: then nobody is there to read it.
+bool C_AutoUpdate::TellFailure(const Offer& offer, UpdateFailure failure) {
+    C_String format;
+    if (m_worker.StopRequested() || !m_host.GetFailureFormat(failure, format) ||
+        !m_notice.Format(format.c_str(), offer.versionText.c_str(), Update::FolderOf(m_programPath.c_str()).c_str()))
+        return false;
+    return SendMessageW(m_window, m_message, NOTICE_FAILURE, 0) != 0;
 }
 
 // The server's answer as a document. One byte longer than the limit is read, to tell an answer that fills it
@@ -304,8 +327,14 @@ LRESULT C_AutoUpdate::OnSubClassMessage(HWND window, UINT message, WPARAM wParam
 
 LRESULT C_AutoUpdate::AskQuestion(HWND window, WPARAM question) {
     // The window is closing: no box pops up over a program that is going away.
-    if ((question != QUESTION_UPDATE && question != QUESTION_RESTART) || m_worker.StopRequested())
+    if (question > NOTICE_FAILURE || m_worker.StopRequested())
         return 0;
+    if (question == NOTICE_FAILURE) {
+        m_boxOpen = true;
+        m_host.Ask(window, m_notice.c_str(), m_application.c_str(), MB_OK | MB_ICONWARNING);
+        m_boxOpen = false;
+        return 1;
+    }
     UINT type = MB_YESNO | MB_ICONQUESTION;
     const bool withHelp = question == QUESTION_UPDATE && !m_help.IsEmpty();
     if (withHelp) {

@@ -1,6 +1,8 @@
 #pragma once
 // C_AutoUpdate: at most once a week, asks the maker's update server whether a newer version exists; if so,
-// asks the user, downloads the new files next to the running program, swaps them in and restarts it.
+// asks the user, downloads the new files next to the running program, swaps them in and restarts it. When it
+// cannot (a folder only an administrator may change, a step that failed), it says so instead of asking, or
+// after the step.
 //
 // The check runs on a worker thread. Its questions go to the main window's thread as the registered message
 // "_C_AutoUpdate", sent synchronously, which the component answers itself from the window's procedure (it
@@ -50,6 +52,7 @@ public:
     // wParam of the registered message: which question to ask.
     static constexpr WPARAM QUESTION_UPDATE = 0;
     static constexpr WPARAM QUESTION_RESTART = 1;
+    static constexpr WPARAM NOTICE_FAILURE = 2; // a box with OK alone
 
     explicit C_AutoUpdate(C_UpdateHost& host = C_UpdateHost::System()) : m_host(host) {
         m_client.SetTimeout(kRequestTimeoutMs);
@@ -96,6 +99,8 @@ private:
     bool FetchOffer(Offer& offer);
     bool ReadOffer(Offer& offer);
     bool AskToUpdate(const Offer& offer);
+    bool NamesProgramFiles(const Offer& offer) const;
+    bool TellFailure(const Offer& offer, UpdateFailure failure);
     bool ReadLocalised(const Offer& offer, const wchar_t* path, C_String& out);
     bool RunFileSteps(const Offer& offer);
     bool Restart(const Offer& offer);
@@ -108,6 +113,7 @@ private:
     C_String m_info;
     C_String m_restart;
     C_String m_help;
+    C_String m_notice;
     C_String m_programToRun;
     C_String m_itemName;
     C_String m_itemType;

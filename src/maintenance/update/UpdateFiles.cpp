@@ -160,6 +160,19 @@ private:
     C_FileSwap m_swap;
 };
 
+// Whether any file of the offer takes a place in the program's folder (rather than going to the desktop).
+bool C_AutoUpdate::NamesProgramFiles(const Offer& offer) const {
+    bool named = false;
+    auto look = [&named](const wchar_t* name, const wchar_t*, const C_XmlNode& node) {
+        C_XmlText attribute;
+        if (_wcsicmp(name, kFileElement) == 0 && node.GetAttribute(L"name", attribute) && attribute.GetLength())
+            named = true;
+        return 0;
+    };
+    offer.document.ForEachChild(kFilesPath, look, offer.base);
+    return named;
+}
+
 bool C_AutoUpdate::RunFileSteps(const Offer& offer) {
     std::vector<UpdateFile> files;
     auto collect = [&files](const wchar_t* name, const wchar_t* text, const C_XmlNode& node) {

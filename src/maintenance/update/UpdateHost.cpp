@@ -17,6 +17,14 @@ constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr uint64_t kFileTimeAt1970 = 116444736000000000ull;
 // ShellExecute reports success with any value above this.
 constexpr INT_PTR kShellExecuteErrorLimit = 32;
+constexpr const wchar_t* kProbePrefix = L"upd";
+constexpr const wchar_t* kFolderLockedFormat =
+    L"Velto %s is available, but Velto cannot install it in %s: only an administrator may change the files there."
+    L"\n\nAsk an administrator to install the new version, or start Velto as an administrator and let it update "
+    L"itself.";
+constexpr const wchar_t* kNotInstalledFormat =
+    L"The update to Velto %s could not be installed. Velto is unchanged; the update is offered again at the next "
+    L"weekly check.";
 
 bool IsNeutralOrCustom(LANGID language) {
     return PRIMARYLANGID(language) == LANG_NEUTRAL || language == LOCALE_CUSTOM_DEFAULT ||
@@ -65,6 +73,18 @@ bool C_UpdateHost::GetDesktopFolder(C_String& out) {
         return false;
     out.UpdateLength();
     return !out.IsEmpty();
+}
+
+bool C_UpdateHost::CanChangeFolder(const wchar_t* folder) {
+    wchar_t probe[MAX_PATH];
+    if (!GetTempFileNameW(folder, kProbePrefix, 0, probe))
+        return false;
+    DeleteFileW(probe);
+    return true;
+}
+
+bool C_UpdateHost::GetFailureFormat(UpdateFailure failure, C_String& out) {
+    return out.Assign(failure == UpdateFailure::FolderLocked ? kFolderLockedFormat : kNotInstalledFormat);
 }
 
 void C_UpdateHost::GetLanguage(C_String& out) {

@@ -9,6 +9,12 @@
 
 #include <cstdint>
 
+// Why an offered update is not installed, for the notice that tells the user.
+enum class UpdateFailure {
+    FolderLocked, // the user may not change the program's folder (as in an installation for every user)
+    NotInstalled, // a step failed; the program's folder is as it was
+};
+
 class C_UpdateHost {
 public:
     virtual ~C_UpdateHost() = default;
@@ -26,6 +32,11 @@ public:
     // English), else the fixed product version.
     virtual bool GetProgramVersion(C_String& out);
     virtual bool GetDesktopFolder(C_String& out);
+    // Whether the user may change the files of the folder: a file can be made (and is removed at once) there.
+    virtual bool CanChangeFolder(const wchar_t* folder);
+    // The notice of a failure as a format: "%s" the offered version, then (FolderLocked) "%s" the folder. In
+    // English here; the program gives them in the interface's language.
+    virtual bool GetFailureFormat(UpdateFailure failure, C_String& out);
     // ISO 639 name of the user's language; "en" when it cannot be found.
     virtual void GetLanguage(C_String& out);
     virtual bool GetMachineId(C_String& out);

@@ -6,7 +6,19 @@
 #include "maintenance/crash/Diagnostics.h"
 #include "maintenance/crash/ReportUpload.h"
 #include "maintenance/service/UpdateAddress.h"
+#include "ui/framework/ResourceIds.h"
+#include "ui/framework/StringTable.h"
 #include "ui/window/ServiceHooks.h"
+
+// The update check's host in the program: the system's answers, its notices in the interface's language.
+class C_ProgramUpdateHost final : public C_UpdateHost {
+public:
+    bool GetFailureFormat(UpdateFailure failure, C_String& out) override {
+        C_StringTable strings;
+        return strings.LoadString(
+            failure == UpdateFailure::FolderLocked ? IDS_UPDATE_FOLDER_LOCKED : IDS_UPDATE_NOT_INSTALLED, out);
+    }
+};
 
 class C_MaintenanceServices final : public C_ServiceHooks {
 public:
@@ -31,5 +43,6 @@ public:
 
 private:
     C_Diagnostics& m_diagnostics;
-    C_AutoUpdate m_update;
+    C_ProgramUpdateHost m_updateHost;
+    C_AutoUpdate m_update{m_updateHost};
 };

@@ -267,3 +267,7 @@
 
 // Boards known by who they are: a board's tooltip names the COM port it had before (kPortWasTextId).
 #define IDS_PORT_WAS 611
+
+// The update's notices when it cannot install what was offered.
+#define IDS_UPDATE_FOLDER_LOCKED 3701
+#define IDS_UPDATE_NOT_INSTALLED 3702

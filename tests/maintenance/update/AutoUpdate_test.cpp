@@ -53,6 +53,7 @@ public:
     bool GetProgramPath(C_String& out) override { return out.Assign(programPath.c_str()); }
     bool GetProgramVersion(C_String& out) override { return out.Assign(version.c_str()); }
     bool GetDesktopFolder(C_String& out) override { return out.Assign(desktop.c_str()); }
+    bool CanChangeFolder(const wchar_t*) override { return folderChangeable; }
     void GetLanguage(C_String& out) override {
         PauseAt(PAUSE_AFTER_ANSWER);
         out.Assign(language.c_str());
@@ -66,6 +67,7 @@ public:
     std::vector<int> answers;
     bool pressHelp = false;
     bool packaged = false;
+    bool folderChangeable = true;
     std::wstring version = L"1.37";
     std::wstring language = L"en";
     std::wstring programPath;
@@ -509,10 +511,46 @@ TEST_F(UpdateTest, AFailedStepLeavesTheProgramFolderAsItWas) {
         EXPECT_EQ(SnapshotOf(m_program), before) << c.name;
         EXPECT_EQ(ReadFileBytes(m_folder.Path(L"outside.exe")), "<missing>") << c.name;
         EXPECT_EQ(m_server.Requests().size() - 1, c.downloads) << c.name;
-        EXPECT_EQ(m_host.questions.size(), 1u) << c.name;
+        // The question, then the notice that the update could not be installed.
+        ASSERT_EQ(m_host.questions.size(), 2u) << c.name;
+        EXPECT_EQ(m_host.questions[1].text, L"The update to Velto " + std::wstring(c.version.begin(), c.version.end()) +
+                                                L" could not be installed. Velto is unchanged; the update is offered "
+                                                L"again at the next weekly check.")
+            << c.name;
+        EXPECT_EQ(m_host.questions[1].type, UINT(MB_OK | MB_ICONWARNING)) << c.name;
         EXPECT_TRUE(m_host.started.empty()) << c.name;
         EXPECT_FALSE(m_window.CloseWasPosted()) << c.name;
     }
+}
+
+// An installation for every user: the user may not change the program's folder. Asking would only lead to a
+// failure, so the user is told why there is nothing to install, once for this version, and nothing is fetched.
+// A file for the desktop (an installer) needs no such folder and is offered as usual.
+TEST_F(UpdateTest, AFolderTheUserMayNotChangeIsToldOfOnceAndNothingIsDownloaded) {
+    m_host.folderChangeable = false;
+    Offer offer;
+    offer.files = {{Url("/files/velto.zip"), "velto.exe", "velto.zip"}};
+    ASSERT_TRUE(ServeOffer(offer));
+    EXPECT_FALSE(RunCheck());
+    ASSERT_EQ(m_host.questions.size(), 1u);
+    EXPECT_EQ(m_host.questions[0].text, L"Velto 1.40 is available, but Velto cannot install it in " + m_program +
+                                            L": only an administrator may change the files there.\n\nAsk an "
+                                            L"administrator to install the new version, or start Velto as an "
+                                            L"administrator and let it update itself.");
+    EXPECT_EQ(m_host.questions[0].type, UINT(MB_OK | MB_ICONWARNING));
+    EXPECT_EQ(m_host.questions[0].caption, L"Velto");
+    EXPECT_EQ(m_server.Requests().size(), 1u) << "the query alone";
+    EXPECT_EQ(Declined(), L"1.40");
+    EXPECT_FALSE(RunCheck(C_AutoUpdate::FLAG_IGNORE_INTERVAL));
+    EXPECT_EQ(m_host.questions.size(), 1u) << "told once";
+
+    offer.version = "1.41";
+    offer.files = {{Url("/get?file=velto-setup.exe"), "", ""}};
+    ASSERT_TRUE(ServeOffer(offer));
+    m_host.answers = {IDNO, IDNO};
+    EXPECT_FALSE(RunCheck(C_AutoUpdate::FLAG_IGNORE_INTERVAL));
+    ASSERT_EQ(m_host.questions.size(), 2u);
+    EXPECT_EQ(m_host.questions[1].type, UINT(MB_YESNO | MB_ICONQUESTION));
 }
 
 TEST_F(UpdateTest, AnArchiveWithoutTheNamedFileGivesTheOldProgramBack) {
